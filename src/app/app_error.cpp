@@ -1,0 +1,14 @@
+#include "app/app_error.h"
+
+namespace portquell {
+
+AppError InvalidArgumentError() {
+    return AppError(errnum::kInvalidArgument, "Invalid procedure call or argument");
+}
+AppError OverflowError() { return AppError(errnum::kOverflow, "Overflow"); }
+AppError OutOfMemoryError() { return AppError(errnum::kOutOfMemory, "Out of memory"); }
+AppError SubscriptOutOfRangeError() {
+    return AppError(errnum::kSubscriptOutOfRange, "Subscript out of range");
+}
+
+}  // namespace portquell

@@ -1,0 +1,42 @@
+// The error that the program raises: a number and a description, as the
+// classic runtime reports them. Registry and cipher code raise it; the
+// registry handler traps it and records "number: description".
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace portquell {
+
+namespace errnum {
+inline constexpr std::int32_t kInvalidArgument = 5;
+inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kOutOfMemory = 7;
+inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+// First number of the range for application-defined errors (0x80040000).
+inline constexpr std::int32_t kApplicationDefined = -2147221504;
+}  // namespace errnum
+
+class AppError : public std::runtime_error {
+public:
+    AppError(std::int32_t number, const std::string& description)
+        : std::runtime_error(description), number_(number) {}
+
+    [[nodiscard]] std::int32_t Number() const noexcept { return number_; }
+    [[nodiscard]] std::string Description() const { return what(); }
+
+    // "number: description", the form the registry handler records.
+    [[nodiscard]] std::string Text() const { return std::to_string(number_) + ": " + what(); }
+
+private:
+    std::int32_t number_;
+};
+
+// The runtime's standard errors, with their usual descriptions.
+[[nodiscard]] AppError InvalidArgumentError();
+[[nodiscard]] AppError OverflowError();
+[[nodiscard]] AppError OutOfMemoryError();
+[[nodiscard]] AppError SubscriptOutOfRangeError();
+
+}  // namespace portquell

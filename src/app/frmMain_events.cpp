@@ -1,0 +1,55 @@
+#include "app/frmMain_events.h"
+
+#include "app/main_window.h"
+#include "app/modAppMainUsr.h"
+#include "app/s_modAppMain.h"
+#include "app/s_modMiscStd.h"
+#include "registry/clsRegHandler.h"
+
+namespace portquell {
+
+namespace {
+
+std::string SaveFailedText(std::int32_t status) {
+    return "The change could not be saved: the registry refused it (status " +
+           std::to_string(status) +
+           ").\r\n\r\nWriting serial port settings needs administrator rights. "
+           "Start Portquell with \"Run as administrator\" and try again.";
+}
+
+}  // namespace
+
+void Form_Load(MainWindow& form) { CenterForm(form); }
+
+void chkPort_Click(MainWindow& form, std::int16_t index, RegistryApi& registry) {
+    if (bScanning) return;
+    const bool ticked = form.BoxState(index) == kTicked;
+    const std::int32_t instance = StrToLong(form.BoxTag(index));
+    const std::string path = PortParameterKey(instance);
+    const std::string valueText = ticked ? "-1" : "0";
+
+    std::int32_t status = 0;
+    {
+        clsRegHandler handler(registry);
+        if (handler.OpenRegistry(regroot::kLocalMachine, path, true)) {
+            status = handler.SetValue("SkipEnumerations", valueText,
+                                      static_cast<std::int32_t>(regtype::kDword));
+            (void)handler.CloseRegistry();
+        } else {
+            // The handler records "status: RegCreateKeyEx failed, ...".
+            status = StrToLong(handler.sLastRegErr.substr(0, handler.sLastRegErr.find(':')));
+            if (status == 0) status = -1;
+        }
+    }
+    if (status != 0) {
+        // The screen must not claim a state the registry does not hold.
+        form.RestoreBoxState(index, ticked ? kCleared : kTicked);
+        form.MessageBox(SaveFailedText(status), MessageIcon::Warning);
+    }
+}
+
+void cmdAbout_Click(MainWindow& form) { form.MessageBox(kAboutText, MessageIcon::None); }
+
+void cmdClose_Click(MainWindow& form) { EndProgram(form); }
+
+}  // namespace portquell

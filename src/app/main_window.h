@@ -1,0 +1,80 @@
+// The main window as the scan and the port switch see it. The Win32 window
+// implements it, and so does a fake in the tests. All geometry is in twips
+// (1/1440 inch); box positions are relative to the frame.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace portquell {
+
+struct Size {
+    std::int32_t width;
+    std::int32_t height;
+};
+
+struct Rect {
+    std::int32_t left;
+    std::int32_t top;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// The window's fixed controls besides the check boxes.
+enum class Control { fraPorts, cmdClose, cmdAbout };
+
+enum class MessageIcon { None, Warning };
+
+// Check-box states.
+inline constexpr int kCleared = 0;
+inline constexpr int kTicked = 1;
+
+class MainWindow {
+public:
+    virtual ~MainWindow() = default;
+
+    // Creates the window hidden and raises Form_Load.
+    virtual void Load() = 0;
+    // Shows the window without making it modal.
+    virtual void Show() = 0;
+    // Destroys the window; the program then ends.
+    virtual void Unload() = 0;
+
+    [[nodiscard]] virtual Size ScreenSize() const = 0;
+    // The part of the screen that windows may use (without the taskbar).
+    [[nodiscard]] virtual Rect WorkArea() const = 0;
+    // Position and size of the window, title bar and borders included.
+    [[nodiscard]] virtual Rect OuterRect() const = 0;
+    virtual void MoveOuter(std::int32_t left, std::int32_t top) = 0;
+    virtual void SetOuterHeight(std::int32_t height) = 0;
+
+    [[nodiscard]] virtual Rect ControlRect(Control control) const = 0;
+    virtual void SetControlTop(Control control, std::int32_t top) = 0;
+    virtual void SetControlHeight(Control control, std::int32_t height) = 0;
+    // Lets the frame's contents scroll when they are taller than the frame;
+    // contentHeight 0 turns scrolling off.
+    virtual void SetFrameScrollExtent(std::int32_t contentHeight) = 0;
+
+    // Elements of the chkPort array; element 0 exists from the start.
+    [[nodiscard]] virtual std::int16_t BoxCount() const = 0;
+    // Creates element index (== BoxCount()) as a hidden copy of element 0.
+    virtual void CreateBox(std::int16_t index) = 0;
+    [[nodiscard]] virtual Rect BoxRect(std::int16_t index) const = 0;
+    virtual void SetBoxTop(std::int16_t index, std::int32_t top) = 0;
+    virtual void SetBoxLeft(std::int16_t index, std::int32_t left) = 0;
+    virtual void SetBoxVisible(std::int16_t index, bool visible) = 0;
+    virtual void SetBoxCaption(std::int16_t index, const std::string& caption) = 0;
+    virtual void SetBoxTag(std::int16_t index, const std::string& tag) = 0;
+    [[nodiscard]] virtual std::string BoxTag(std::int16_t index) const = 0;
+    [[nodiscard]] virtual int BoxState(std::int16_t index) const = 0;
+    // Sets the state; a change raises chkPort_Click, as a user's click does.
+    virtual void SetBoxState(std::int16_t index, int state) = 0;
+    // Puts a box back to a state without raising chkPort_Click.
+    virtual void RestoreBoxState(std::int16_t index, int state) = 0;
+
+    // Modal message box titled "Portquell" with an OK button, owned by
+    // the window once it exists.
+    virtual void MessageBox(const std::string& text, MessageIcon icon) = 0;
+};
+
+}  // namespace portquell

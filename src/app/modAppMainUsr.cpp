@@ -1,0 +1,120 @@
+#include "app/modAppMainUsr.h"
+
+#include <algorithm>
+
+#include "app/main_window.h"
+#include "registry/clsRegHandler.h"
+
+namespace portquell {
+
+std::int32_t iPortCount = 0;
+std::int32_t iDisabledCount = 0;
+bool bScanning = false;
+
+namespace {
+
+// Window design, in twips.
+constexpr std::int32_t kBoxSpacing = 50;        // between two boxes
+constexpr std::int32_t kFrameBottomMargin = 200;  // below the last box
+constexpr std::int32_t kButtonGap = 50;         // between frame and buttons
+constexpr std::int32_t kBelowButtons = 500;     // button bottom to window bottom
+// From this many ports on the list no longer fits the design's frame and
+// the frame grows instead (see FitLayout).
+constexpr std::int32_t kFirstGrowingCount = 8;
+
+// Frame height B, buttons below it, window height to match.
+void ApplyFrameHeight(MainWindow& form, std::int32_t frameHeight) {
+    form.SetControlHeight(Control::fraPorts, frameHeight);
+    const Rect frame = form.ControlRect(Control::fraPorts);
+    const std::int32_t buttonTop = frame.top + frame.height + kButtonGap;
+    form.SetControlTop(Control::cmdClose, buttonTop);
+    const Rect close = form.ControlRect(Control::cmdClose);
+    form.SetOuterHeight(close.top + close.height + kBelowButtons);
+    form.SetControlTop(Control::cmdAbout, close.top);
+}
+
+// A long list: the frame grows to hold every box, the window with it, up
+// to the work area; past that the frame's contents scroll.
+void GrowToList(MainWindow& form, std::int32_t listHeight) {
+    const Rect frame = form.ControlRect(Control::fraPorts);
+    const Rect close = form.ControlRect(Control::cmdClose);
+    const Rect work = form.WorkArea();
+    // Everything of the window's height that is not the frame.
+    const std::int32_t fixed = frame.top + kButtonGap + close.height + kBelowButtons;
+    const std::int32_t frameHeight = std::min(listHeight, work.height - fixed);
+    ApplyFrameHeight(form, frameHeight);
+    form.SetFrameScrollExtent(frameHeight < listHeight ? listHeight : 0);
+    // Keep the grown window on the screen.
+    const Rect outer = form.OuterRect();
+    const std::int32_t lowestTop = work.top + work.height - outer.height;
+    if (outer.top > lowestTop) form.MoveOuter(outer.left, std::max(work.top, lowestTop));
+}
+
+void FitLayout(MainWindow& form) {
+    if (iPortCount <= 3) return;
+    const Rect last = form.BoxRect(static_cast<std::int16_t>(iPortCount - 1));
+    const std::int32_t listHeight = last.top + last.height + kFrameBottomMargin;
+    if (listHeight < form.ControlRect(Control::fraPorts).height) {
+        ApplyFrameHeight(form, listHeight);
+    } else if (iPortCount >= kFirstGrowingCount) {
+        GrowToList(form, listHeight);
+    }
+}
+
+std::string Report() {
+    if (iPortCount == 0) return "No serial ports found...";
+    return "Found " + std::to_string(iPortCount) + " serial ports, and " +
+           std::to_string(iDisabledCount) + " was already disabled";
+}
+
+}  // namespace
+
+std::string PortParameterKey(std::int32_t instance) {
+    return "SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\" + std::to_string(instance) +
+           "\\Device Parameters";
+}
+
+void Main(MainWindow& form, RegistryApi& registry) {
+    iPortCount = 0;
+    iDisabledCount = 0;
+    form.Load();
+    ScanSerialPorts(form, registry);
+}
+
+void ScanSerialPorts(MainWindow& form, RegistryApi& registry) {
+    bScanning = true;
+    {
+        clsRegHandler handler(registry);
+        for (std::int32_t n = kFirstPortInstance; n <= kLastPortInstance; ++n) {
+            if (!handler.OpenRegistry(regroot::kLocalMachine, PortParameterKey(n), false)) continue;
+            const std::string portName = handler.GetValue("PortName");
+            const std::string detection = handler.GetValue("SkipEnumerations");
+            AddPortCheckBox(form, static_cast<std::int16_t>(n), portName, detection);
+            (void)handler.CloseRegistry();
+        }
+        FitLayout(form);
+        form.Show();
+        bScanning = false;
+    }
+    form.MessageBox(Report(), MessageIcon::None);
+}
+
+void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string& portName,
+                     const std::string& detectionText) {
+    const auto k = static_cast<std::int16_t>(iPortCount);
+    if (k > 0) {
+        form.CreateBox(k);
+        form.SetBoxVisible(k, true);
+        const Rect previous = form.BoxRect(static_cast<std::int16_t>(k - 1));
+        form.SetBoxTop(k, previous.top + form.BoxRect(0).height + kBoxSpacing);
+        form.SetBoxLeft(k, previous.left);
+    }
+    form.SetBoxVisible(k, true);
+    form.SetBoxCaption(k, portName);
+    form.SetBoxTag(k, std::to_string(instance));
+    form.SetBoxState(k, detectionText == kDetectionOffText ? kTicked : kCleared);
+    if (form.BoxState(k) != kCleared) ++iDisabledCount;
+    ++iPortCount;
+}
+
+}  // namespace portquell

@@ -1,0 +1,223 @@
+#include "registry/clsRegHandler.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/s_modMiscStd.h"
+
+namespace portquell {
+
+namespace {
+
+// Both counts in the hex text are signed 16-bit: 32,767 bytes or more
+// overflow.
+constexpr std::uint32_t kHexTextByteLimit = 32767;
+// The enumeration index is a signed 16-bit counter.
+constexpr std::int32_t kLastEnumIndex = 32767;
+constexpr std::uint32_t kSubKeyNameBuffer = 256;
+
+std::string HexPairs(const std::vector<std::uint8_t>& bytes, std::uint32_t count) {
+    if (count >= kHexTextByteLimit) throw OverflowError();
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(count * 3);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (i > 0) text.push_back(' ');
+        text.push_back(kDigits[bytes[i] >> 4]);
+        text.push_back(kDigits[bytes[i] & 0x0F]);
+    }
+    return text;
+}
+
+std::string Raw(const std::vector<std::uint8_t>& bytes, std::uint32_t count) {
+    return std::string(bytes.begin(), bytes.begin() + count);
+}
+
+std::string FormatValue(std::uint32_t type, const std::vector<std::uint8_t>& buffer,
+                        std::uint32_t size, bool returnBinStr) {
+    // The second query may report more than the first one sized the
+    // buffer for (the value grew in between); never read past the buffer.
+    const auto count = std::min<std::uint32_t>(size, static_cast<std::uint32_t>(buffer.size()));
+    switch (type) {
+        case regtype::kNone:
+            return "Not defined value_type=REG_NONE";
+        case regtype::kSz:
+        case regtype::kExpandSz:
+            // The final byte is the terminating NUL; data without one
+            // leaves nothing to cut.
+            if (size == 0) throw InvalidArgumentError();
+            return Raw(buffer, std::min(size - 1, count));
+        case regtype::kBinary:
+        case regtype::kDword:
+            return returnBinStr ? Raw(buffer, count) : HexPairs(buffer, count);
+        case regtype::kDwordBigEndian:
+            return Raw(buffer, static_cast<std::uint32_t>(buffer.size()));
+        case regtype::kLink:
+            return "Not defined value_type=REG_LINK";
+        case regtype::kMultiSz:
+            return Raw(buffer, count);
+        case regtype::kResourceList:
+            return "Not defined value_type=REG_RESOURCE_LIST";
+        case regtype::kFullResourceDescriptor:
+            return "Not defined value_type=REG_FULL_RESOURCE_DESCRIPTOR";
+        case regtype::kResourceRequirementsList:
+            return "Not defined value_type=REG_RESOURCE_REQUIREMENTS_LIST";
+        default:
+            return "value_type=" + std::to_string(static_cast<std::int32_t>(type));
+    }
+}
+
+// The text before the first NUL; a buffer without one is an invalid cut.
+std::string CutAtNul(const std::vector<char>& buffer) {
+    const auto nul = std::find(buffer.begin(), buffer.end(), '\0');
+    if (nul == buffer.end()) throw InvalidArgumentError();
+    return std::string(buffer.begin(), nul);
+}
+
+}  // namespace
+
+clsRegHandler::clsRegHandler() : clsRegHandler(PlatformRegistry()) {}
+
+clsRegHandler::clsRegHandler(RegistryApi& registry) : registry_(&registry), hKey(registry) {}
+
+bool clsRegHandler::OpenRegistry(std::int32_t RtHKey, const std::string& SbDr, bool bAllowWrite) {
+    sLastRegErr.clear();
+    if (RtHKey == 0) {
+        // Detached: the handle stays held until closed or replaced.
+        bKeyOpen = false;
+        return false;
+    }
+    const bool opened = Trapped(
+        [&] {
+            lRootKey = RtHKey;
+            sSubKeyPath = SbDr;
+            if (bKeyOpen) {
+                (void)CloseRegistry();
+                bKeyOpen = false;
+            }
+            RegHandle handle = 0;
+            if (bAllowWrite) {
+                std::uint32_t disposition = 0;
+                const RegStatus status =
+                    registry_->CreateKeyEx(RtHKey, SbDr, 0, regaccess::kAllAccess, true, &handle,
+                                           &disposition);
+                // Replacing the holder's handle closes any handle still held,
+                // a detached one included.
+                hKey.Reset(status == regstatus::kSuccess ? handle : 0);
+                if (status != regstatus::kSuccess) {
+                    sLastRegErr = std::to_string(status) + ": RegCreateKeyEx failed, disposition=" +
+                                  std::to_string(disposition);
+                    return false;
+                }
+            } else {
+                const RegStatus status =
+                    registry_->OpenKeyEx(RtHKey, SbDr, 0, regaccess::kQueryAndEnumerate, &handle);
+                hKey.Reset(status == regstatus::kSuccess ? handle : 0);
+                if (status != regstatus::kSuccess) {
+                    sLastRegErr = std::to_string(status) + ": RegOpenKeyEx failed...";
+                    return false;
+                }
+            }
+            bKeyOpen = true;
+            return true;
+        },
+        false);
+    if (!opened) {
+        // A failed open leaves the handler closed, holding no handle.
+        bKeyOpen = false;
+        hKey.Reset();
+    }
+    return opened;
+}
+
+bool clsRegHandler::CloseRegistry() {
+    sLastRegErr.clear();
+    if (hKey.Close() != regstatus::kSuccess) return false;
+    bKeyOpen = false;
+    return true;
+}
+
+std::string clsRegHandler::GetValue(const std::string& VarName, bool ReturnBinStr) {
+    sLastRegErr.clear();
+    if (!bKeyOpen) return "";
+    return Trapped(
+        [&]() -> std::string {
+            std::uint32_t type = 0;
+            std::uint32_t size = 0;
+            const RegStatus status =
+                registry_->QueryValueEx(hKey.Get(), VarName, &type, nullptr, &size);
+            if (status == regstatus::kFileNotFound) return "";
+            if (status == regstatus::kAccessDenied) return "Access Denied";
+            if (status != regstatus::kSuccess) {
+                return "RegQueryValueEx Returned : (" + std::to_string(status) + ")";
+            }
+            std::vector<std::uint8_t> buffer(size);
+            // Only the type and size this read leaves matter, not its status.
+            (void)registry_->QueryValueEx(hKey.Get(), VarName, &type,
+                                          buffer.empty() ? nullptr : buffer.data(), &size);
+            return FormatValue(type, buffer, size, ReturnBinStr);
+        },
+        std::string());
+}
+
+std::int32_t clsRegHandler::SetValue(const std::string& VarName, const std::string& sValue,
+                                     std::int32_t dwType) {
+    std::string data;
+    if (dwType == static_cast<std::int32_t>(regtype::kSz)) {
+        data = sValue;
+        data.push_back('\0');
+    } else if (dwType == static_cast<std::int32_t>(regtype::kDword)) {
+        data = LongToByteString(StrToLong(sValue));
+    }
+    return registry_->SetValueEx(hKey.Get(), VarName, static_cast<std::uint32_t>(dwType),
+                                 reinterpret_cast<const std::uint8_t*>(data.data()),
+                                 static_cast<std::uint32_t>(data.size()));
+}
+
+RegNameList clsRegHandler::GetAllsSubDirectories() {
+    sLastRegErr.clear();
+    if (!bKeyOpen) return RegNameList::Empty();
+    return Trapped(
+        [&] {
+            std::vector<std::string> names;
+            std::vector<char> buffer(kSubKeyNameBuffer);
+            for (std::int32_t index = 0;; ++index) {
+                std::fill(buffer.begin(), buffer.end(), ' ');
+                const RegStatus status = registry_->EnumKey(
+                    hKey.Get(), static_cast<std::uint32_t>(index), buffer.data(), kSubKeyNameBuffer);
+                // Any status ends the list, the normal end (259) included.
+                if (status != regstatus::kSuccess) break;
+                names.push_back(CutAtNul(buffer));
+                if (index == kLastEnumIndex) throw OverflowError();
+            }
+            return RegNameList::Of(std::move(names));
+        },
+        RegNameList::Null());
+}
+
+RegNameList clsRegHandler::GetAllValues() {
+    sLastRegErr.clear();
+    if (!bKeyOpen) return RegNameList::Empty();
+    return Trapped(
+        [&] {
+            std::vector<std::string> names;
+            // Names only, with room for the longest name the registry allows,
+            // so that no value ends the list early because of its data.
+            std::vector<char> buffer(kMaxValueNameChars + 1);
+            for (std::int32_t index = 0;; ++index) {
+                std::fill(buffer.begin(), buffer.end(), ' ');
+                auto capacity = static_cast<std::uint32_t>(buffer.size());
+                const RegStatus status =
+                    registry_->EnumValue(hKey.Get(), static_cast<std::uint32_t>(index),
+                                         buffer.data(), &capacity, nullptr, nullptr, nullptr);
+                if (status != regstatus::kSuccess) break;
+                names.push_back(CutAtNul(buffer));
+                if (index == kLastEnumIndex) throw OverflowError();
+            }
+            return RegNameList::Of(std::move(names));
+        },
+        RegNameList::Null());
+}
+
+}  // namespace portquell

@@ -1,0 +1,75 @@
+// The program's one gateway to the registry: one open key at a time,
+// values read as text, values written, sub-keys and value names listed.
+// The reading methods never raise: they record what went wrong in
+// sLastRegErr and return their failure value.
+#pragma once
+
+#include <cstdint>
+#include <new>
+#include <string>
+
+#include "app/app_error.h"
+#include "registry/reg_key.h"
+#include "registry/reg_name_list.h"
+#include "registry/registry_api.h"
+
+namespace portquell {
+
+class clsRegHandler {
+public:
+    // Works on the system's registry.
+    clsRegHandler();
+    // Works on the given registry, which must outlive the handler.
+    explicit clsRegHandler(RegistryApi& registry);
+    clsRegHandler(const clsRegHandler&) = delete;
+    clsRegHandler& operator=(const clsRegHandler&) = delete;
+    ~clsRegHandler() = default;  // the key holder closes a handle still held
+
+    // Error text of the last trapping call: "" when it met no error.
+    std::string sLastRegErr;
+
+    // Names of the open key's sub-keys, in the registry's order.
+    [[nodiscard]] RegNameList GetAllsSubDirectories();
+    // Names of the open key's values, in the registry's order, whatever
+    // the size of their data.
+    [[nodiscard]] RegNameList GetAllValues();
+    // Writes a REG_SZ (dwType 1), a REG_DWORD from decimal text (4), or a
+    // value of any other type with no data; returns the registry's status.
+    [[nodiscard]] std::int32_t SetValue(const std::string& VarName, const std::string& sValue,
+                                        std::int32_t dwType = 1);
+    // The value as text: strings as they are, binary and DWORD data as hex
+    // pairs ("FF FF FF FF") unless ReturnBinStr asks for the raw bytes.
+    [[nodiscard]] std::string GetValue(const std::string& VarName, bool ReturnBinStr = false);
+    [[nodiscard]] std::int32_t RegistryRootKey() const { return lRootKey; }
+    [[nodiscard]] std::string sSubDirectory() const { return sSubKeyPath; }
+    // Opens root\path read-only, or with bAllowWrite creates the path and
+    // opens it with full access. A key already open is closed first.
+    bool OpenRegistry(std::int32_t RtHKey, const std::string& SbDr, bool bAllowWrite = false);
+    // Closes the held handle; false when the registry refused.
+    bool CloseRegistry();
+
+private:
+    // Runs body; an error inside becomes "number: description" in
+    // sLastRegErr and the failure value.
+    template <class Body, class Result>
+    Result Trapped(Body body, Result failure) {
+        try {
+            return body();
+        } catch (const AppError& e) {
+            sLastRegErr = e.Text();
+        } catch (const std::bad_alloc&) {
+            sLastRegErr = OutOfMemoryError().Text();
+        } catch (const std::length_error&) {
+            sLastRegErr = OutOfMemoryError().Text();
+        }
+        return failure;
+    }
+
+    RegistryApi* registry_;
+    std::int32_t lRootKey = 0;
+    std::string sSubKeyPath;
+    RegKey hKey;
+    bool bKeyOpen = false;
+};
+
+}  // namespace portquell

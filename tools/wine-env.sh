@@ -1,0 +1,18 @@
+# Sourced by the Wine helpers: a project-local 64-bit prefix, quiet, and
+# without the Mono and Gecko installers that would otherwise pop up.
+# PORTQUELL_WINEPREFIX picks another prefix (the end-to-end test and
+# ./run.sh keep their own registries apart from the unit tests').
+_pq_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEPREFIX="${PORTQUELL_WINEPREFIX:-$_pq_root/build/wineprefix}"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Creates the prefix once; later calls return at once.
+pq_wine_init() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+}
