@@ -1,0 +1,79 @@
+#include "port_registry.h"
+
+#include <gtest/gtest.h>
+
+namespace portquell::testing {
+
+namespace {
+
+std::string ParamsKey(const std::string& instance) {
+    return kPortsKey + "\\" + instance + "\\Device Parameters";
+}
+
+void Dump(MemoryRegistry& reg, RegHandle key, const std::string& path, std::string& out) {
+    char name[256];
+    std::vector<char> valueName(kMaxValueNameChars + 1);
+    for (std::uint32_t i = 0;; ++i) {
+        auto nameSize = static_cast<std::uint32_t>(valueName.size());
+        std::uint32_t type = 0;
+        std::uint32_t size = 0;
+        if (reg.EnumValue(key, i, valueName.data(), &nameSize, &type, nullptr, &size) != 0) break;
+        std::vector<std::uint8_t> data(size);
+        const std::string valueNameText(valueName.data(), nameSize);
+        (void)reg.QueryValueEx(key, valueNameText, &type, data.data(), &size);
+        out += path + " [" + valueNameText + "] type " + std::to_string(type) + ":";
+        for (auto b : data) out += " " + std::to_string(b);
+        out += "\n";
+    }
+    for (std::uint32_t i = 0; reg.EnumKey(key, i, name, sizeof name) == 0; ++i) {
+        const std::string child = name;
+        out += path + "\\" + child + "\n";
+        RegHandle sub = 0;
+        if (reg.OpenKeyEx(key, child, 0, regaccess::kQueryAndEnumerate, &sub) == 0) {
+            Dump(reg, sub, path + "\\" + child, out);
+            (void)reg.CloseKey(sub);
+        }
+    }
+}
+
+}  // namespace
+
+void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name,
+                  std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    RegHandle key = 0;
+    ASSERT_EQ(0, reg.CreateKeyEx(regroot::kLocalMachine, ParamsKey(instance), 0,
+                                 regaccess::kAllAccess, false, &key, nullptr));
+    ASSERT_EQ(0, reg.SetValueEx(key, name, type, data.empty() ? nullptr : data.data(),
+                                static_cast<std::uint32_t>(data.size())));
+    ASSERT_EQ(0, reg.CloseKey(key));
+}
+
+void AddPort(MemoryRegistry& reg, const std::string& instance, const std::string& portName) {
+    std::vector<std::uint8_t> text(portName.begin(), portName.end());
+    text.push_back(0);
+    SetPortValue(reg, instance, "PortName", regtype::kSz, text);
+}
+
+StoredValue PortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name) {
+    StoredValue value;
+    RegHandle key = 0;
+    if (reg.OpenKeyEx(regroot::kLocalMachine, ParamsKey(instance), 0, regaccess::kQueryValue,
+                      &key) != 0) {
+        return value;
+    }
+    std::uint32_t size = 0;
+    if (reg.QueryValueEx(key, name, &value.type, nullptr, &size) == 0) {
+        value.data.resize(size);
+        value.present = reg.QueryValueEx(key, name, &value.type, value.data.data(), &size) == 0;
+    }
+    (void)reg.CloseKey(key);
+    return value;
+}
+
+std::string DumpMachine(MemoryRegistry& reg) {
+    std::string out;
+    Dump(reg, regroot::kLocalMachine, "HKLM", out);
+    return out;
+}
+
+}  // namespace portquell::testing

@@ -1,0 +1,31 @@
+// Serial ports in an in-memory registry, laid out as Windows records them,
+// and a dump of the whole registry to prove what a run changed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "registry/memory_registry.h"
+
+namespace portquell::testing {
+
+inline const std::string kPortsKey = "SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501";
+
+// Creates instance key n with its Device Parameters and PortName.
+void AddPort(MemoryRegistry& reg, const std::string& instance, const std::string& portName);
+// Sets a value in instance n's Device Parameters.
+void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name,
+                  std::uint32_t type, const std::vector<std::uint8_t>& data);
+// Type and bytes of a port's SkipEnumerations; type 0 and no bytes when
+// the value or key is missing.
+struct StoredValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    bool present = false;
+};
+StoredValue PortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name);
+// Every key and value under HKEY_LOCAL_MACHINE, one per line.
+std::string DumpMachine(MemoryRegistry& reg);
+
+}  // namespace portquell::testing

@@ -1,0 +1,207 @@
+// The start-up scan against an in-memory registry and a fake window.
+#include <gtest/gtest.h>
+
+#include "app/modAppMainUsr.h"
+#include "fake_window.h"
+#include "port_registry.h"
+
+namespace portquell {
+namespace {
+
+using testing::AddPort;
+using testing::DumpMachine;
+using testing::FakeWindow;
+using testing::SetPortValue;
+using Bytes = std::vector<std::uint8_t>;
+
+class PortScan : public ::testing::Test {
+protected:
+    void Run() { Main(window_, reg_); }
+
+    // Visible boxes as "caption/tag/state".
+    std::vector<std::string> VisibleBoxes() const {
+        std::vector<std::string> out;
+        for (const auto& box : window_.Boxes()) {
+            if (box.visible) out.push_back(box.caption + "/" + box.tag + "/" + std::to_string(box.state));
+        }
+        return out;
+    }
+
+    MemoryRegistry reg_;
+    FakeWindow window_{reg_};
+};
+
+TEST_F(PortScan, NoPortsLeavesTheDesignAndSaysSo) {
+    Run();
+    EXPECT_TRUE(VisibleBoxes().empty());
+    EXPECT_EQ(1, window_.BoxCount());
+    ASSERT_EQ(1u, window_.messages.size());
+    EXPECT_EQ("No serial ports found...", window_.messages[0].text);
+    EXPECT_EQ(MessageIcon::None, window_.messages[0].icon);
+    EXPECT_EQ(2115, window_.ControlRect(Control::fraPorts).height);
+    EXPECT_EQ(2280, window_.ControlRect(Control::cmdClose).top);
+    EXPECT_EQ(2640 + FakeWindow::kChromeHeight, window_.OuterRect().height);
+    EXPECT_FALSE(bScanning);
+}
+
+TEST_F(PortScan, LoadingCentresTheWindowOnTheWholeScreen) {
+    Run();
+    const Rect outer = window_.OuterRect();
+    EXPECT_EQ(28800 / 2 - (3630 + FakeWindow::kChromeWidth) / 2, outer.left);
+    EXPECT_EQ(16200 / 2 - (2640 + FakeWindow::kChromeHeight) / 2, outer.top);
+}
+
+TEST_F(PortScan, GapsInInstanceNumbersKeepInstanceTagsAndBoxOrder) {
+    AddPort(reg_, "3", "COM3");
+    AddPort(reg_, "1", "COM1");
+    Run();
+    EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM3/3/0"}), VisibleBoxes());
+    EXPECT_EQ(545, window_.BoxRect(1).top);
+    EXPECT_EQ(180, window_.BoxRect(1).left);
+    EXPECT_EQ(3075, window_.BoxRect(1).width);
+    EXPECT_EQ("Found 2 serial ports, and 0 was already disabled", window_.messages.at(0).text);
+}
+
+TEST_F(PortScan, OnlyInstancesOneToTwoHundredCount) {
+    for (const char* instance : {"0", "201", "999", "abc", "007", "-1"}) {
+        AddPort(reg_, instance, std::string("X") + instance);
+    }
+    AddPort(reg_, "200", "COM200");
+    Run();
+    EXPECT_EQ((std::vector<std::string>{"COM200/200/0"}), VisibleBoxes());
+}
+
+TEST_F(PortScan, KeyWithoutDeviceParametersIsSkipped) {
+    RegHandle key = 0;
+    ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, testing::kPortsKey + "\\2", 0,
+                                  regaccess::kAllAccess, false, &key, nullptr));
+    ASSERT_EQ(0, reg_.CloseKey(key));
+    SetPortValue(reg_, "4", "SkipEnumerations", regtype::kDword, {0xFF, 0xFF, 0xFF, 0xFF});
+    Run();
+    // Instance 4 has no PortName: an empty caption, still a port.
+    EXPECT_EQ((std::vector<std::string>{"/4/1"}), VisibleBoxes());
+}
+
+struct SkipCase {
+    const char* label;
+    bool present;
+    std::uint32_t type;
+    Bytes data;
+    int state;
+};
+
+class SkipEnumerationsForms : public PortScan, public ::testing::WithParamInterface<SkipCase> {};
+
+TEST_P(SkipEnumerationsForms, OnlyFourFFBytesCountAsDisabled) {
+    const SkipCase& c = GetParam();
+    AddPort(reg_, "1", "COM1");
+    if (c.present) SetPortValue(reg_, "1", "SkipEnumerations", c.type, c.data);
+    Run();
+    EXPECT_EQ(c.state, window_.BoxState(0));
+    EXPECT_EQ(std::string("Found 1 serial ports, and ") + (c.state ? "1" : "0") +
+                  " was already disabled",
+              window_.messages.at(0).text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, SkipEnumerationsForms,
+    ::testing::Values(SkipCase{"dword_minus_one", true, regtype::kDword, {0xFF, 0xFF, 0xFF, 0xFF}, 1},
+                      SkipCase{"dword_zero", true, regtype::kDword, {0, 0, 0, 0}, 0},
+                      SkipCase{"dword_one", true, regtype::kDword, {1, 0, 0, 0}, 0},
+                      SkipCase{"missing", false, 0, {}, 0},
+                      SkipCase{"binary_ff", true, regtype::kBinary, {0xFF, 0xFF, 0xFF, 0xFF}, 1},
+                      SkipCase{"binary_five_ff", true, regtype::kBinary,
+                               {0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0},
+                      SkipCase{"text_ff", true, regtype::kSz,
+                               {'F', 'F', ' ', 'F', 'F', ' ', 'F', 'F', ' ', 'F', 'F', 0}, 1},
+                      SkipCase{"text_lower_ff", true, regtype::kSz,
+                               {'f', 'f', ' ', 'f', 'f', ' ', 'f', 'f', ' ', 'f', 'f', 0}, 0},
+                      SkipCase{"qword_minus_one", true, regtype::kQword, Bytes(8, 0xFF), 0}),
+    [](const ::testing::TestParamInfo<SkipCase>& info) { return info.param.label; });
+
+struct LayoutCase {
+    int ports;
+    std::int32_t frameHeight;
+    std::int32_t buttonTop;
+    std::int32_t outerHeight;  // 0: the design's
+};
+
+class LayoutFit : public PortScan, public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(LayoutFit, FrameButtonsAndWindowFollowTheList) {
+    const LayoutCase& c = GetParam();
+    for (int n = 1; n <= c.ports; ++n) AddPort(reg_, std::to_string(n), "COM" + std::to_string(n));
+    const std::int32_t designOuter = 2640 + FakeWindow::kChromeHeight;
+    Run();
+    EXPECT_EQ(c.frameHeight, window_.ControlRect(Control::fraPorts).height);
+    EXPECT_EQ(c.buttonTop, window_.ControlRect(Control::cmdClose).top);
+    EXPECT_EQ(c.buttonTop, window_.ControlRect(Control::cmdAbout).top);
+    EXPECT_EQ(c.outerHeight == 0 ? designOuter : c.outerHeight, window_.OuterRect().height);
+    EXPECT_EQ(2340, window_.ControlRect(Control::cmdClose).left);
+    EXPECT_EQ(0, window_.scrollExtent);
+    if (c.ports > 0) {
+        EXPECT_EQ(300 + 245 * (c.ports - 1), window_.BoxRect(static_cast<std::int16_t>(c.ports - 1)).top);
+        // Every box lies inside the frame.
+        const Rect last = window_.BoxRect(static_cast<std::int16_t>(c.ports - 1));
+        if (c.ports != 7) {
+            EXPECT_LE(last.top + last.height, c.frameHeight);
+        }
+    }
+    // The window stays where centring put it.
+    EXPECT_EQ(16200 / 2 - designOuter / 2, window_.OuterRect().top);
+}
+
+INSTANTIATE_TEST_SUITE_P(ZeroToNine, LayoutFit,
+                         ::testing::Values(LayoutCase{0, 2115, 2280, 0}, LayoutCase{1, 2115, 2280, 0},
+                                           LayoutCase{2, 2115, 2280, 0}, LayoutCase{3, 2115, 2280, 0},
+                                           LayoutCase{4, 1430, 1540, 2355},
+                                           LayoutCase{5, 1675, 1785, 2600},
+                                           LayoutCase{6, 1920, 2030, 2845},
+                                           LayoutCase{7, 2115, 2280, 0},
+                                           LayoutCase{8, 2410, 2520, 3335},
+                                           LayoutCase{9, 2655, 2765, 3580}));
+
+TEST_F(PortScan, ListTallerThanTheWorkAreaScrollsInsideTheFrame) {
+    for (int n = 1; n <= 200; ++n) AddPort(reg_, std::to_string(n), "COM" + std::to_string(n));
+    Run();
+    const std::int32_t listHeight = 300 + 245 * 199 + 195 + 200;
+    EXPECT_EQ(listHeight, window_.scrollExtent);
+    const Rect outer = window_.OuterRect();
+    EXPECT_GE(outer.top, FakeWindow::kWorkArea.top);
+    EXPECT_EQ(FakeWindow::kWorkArea.height, outer.height);
+    EXPECT_LE(outer.top + outer.height, FakeWindow::kWorkArea.top + FakeWindow::kWorkArea.height);
+    const Rect close = window_.ControlRect(Control::cmdClose);
+    EXPECT_EQ(close.top + close.height + 500, outer.height);
+    EXPECT_EQ("Found 200 serial ports, and 0 was already disabled", window_.messages.at(0).text);
+}
+
+TEST_F(PortScan, ScanWritesNothingAndReportsAfterShowing) {
+    AddPort(reg_, "1", "COM1");
+    AddPort(reg_, "2", "COM2");
+    SetPortValue(reg_, "2", "SkipEnumerations", regtype::kDword, {0xFF, 0xFF, 0xFF, 0xFF});
+    AddPort(reg_, "5", "COM5");
+    SetPortValue(reg_, "5", "SkipEnumerations", regtype::kBinary, {0xFF, 0xFF, 0xFF, 0xFF});
+    const std::string before = DumpMachine(reg_);
+    Run();
+    EXPECT_EQ(before, DumpMachine(reg_));
+    EXPECT_EQ(0u, reg_.OpenHandleCount());
+    EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM2/2/1", "COM5/5/1"}), VisibleBoxes());
+    // The scan's ticks raised the click handler, which wrote nothing.
+    EXPECT_EQ((std::vector<std::string>{"load", "click 1", "click 2", "show", "message"}),
+              window_.events);
+    ASSERT_EQ(1u, window_.messages.size());
+    EXPECT_TRUE(window_.messages[0].windowVisible);
+    EXPECT_EQ("Found 3 serial ports, and 2 was already disabled", window_.messages[0].text);
+}
+
+TEST_F(PortScan, MainResetsTheCounters) {
+    AddPort(reg_, "1", "COM1");
+    iPortCount = 17;
+    iDisabledCount = 4;
+    Run();
+    EXPECT_EQ(1, iPortCount);
+    EXPECT_EQ(0, iDisabledCount);
+}
+
+}  // namespace
+}  // namespace portquell

@@ -1,0 +1,191 @@
+// Ticks and clears after the scan: what they write, where, and what the
+// user sees when the registry refuses.
+#include <gtest/gtest.h>
+
+#include "app/modAppMainUsr.h"
+#include "fake_window.h"
+#include "port_registry.h"
+
+namespace portquell {
+namespace {
+
+using testing::AddPort;
+using testing::DumpMachine;
+using testing::FakeWindow;
+using testing::PortValue;
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes kOff{0xFF, 0xFF, 0xFF, 0xFF};
+const Bytes kOn{0, 0, 0, 0};
+
+// Refuses what a user without administrator rights cannot do: creating or
+// opening keys for writing (status 5), or, when asked, setting values.
+class RefusingRegistry final : public RegistryApi {
+public:
+    RefusingRegistry(RegistryApi& inner, RegStatus createStatus, RegStatus setStatus)
+        : inner_(inner), createStatus_(createStatus), setStatus_(setStatus) {}
+    RegStatus OpenKeyEx(RegHandle r, const std::string& s, std::uint32_t o, std::uint32_t a,
+                        RegHandle* h) override {
+        return inner_.OpenKeyEx(r, s, o, a, h);
+    }
+    RegStatus CreateKeyEx(RegHandle r, const std::string& s, std::uint32_t o, std::uint32_t a,
+                          bool i, RegHandle* h, std::uint32_t* d) override {
+        if (createStatus_ != 0) {
+            *h = 0;
+            return createStatus_;
+        }
+        return inner_.CreateKeyEx(r, s, o, a, i, h, d);
+    }
+    RegStatus QueryValueEx(RegHandle k, const std::string& n, std::uint32_t* t, std::uint8_t* d,
+                           std::uint32_t* s) override {
+        return inner_.QueryValueEx(k, n, t, d, s);
+    }
+    RegStatus SetValueEx(RegHandle k, const std::string& n, std::uint32_t t,
+                         const std::uint8_t* d, std::uint32_t s) override {
+        return setStatus_ != 0 ? setStatus_ : inner_.SetValueEx(k, n, t, d, s);
+    }
+    RegStatus EnumKey(RegHandle k, std::uint32_t i, char* n, std::uint32_t s) override {
+        return inner_.EnumKey(k, i, n, s);
+    }
+    RegStatus EnumValue(RegHandle k, std::uint32_t i, char* n, std::uint32_t* ns,
+                        std::uint32_t* t, std::uint8_t* d, std::uint32_t* ds) override {
+        return inner_.EnumValue(k, i, n, ns, t, d, ds);
+    }
+    RegStatus CloseKey(RegHandle k) override { return inner_.CloseKey(k); }
+
+private:
+    RegistryApi& inner_;
+    RegStatus createStatus_;
+    RegStatus setStatus_;
+};
+
+class PortSwitch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AddPort(reg_, "1", "COM1");
+        AddPort(reg_, "3", "COM3");
+    }
+
+    void Start(FakeWindow& window) {
+        Main(window, reg_);
+        window.messages.clear();
+    }
+
+    MemoryRegistry reg_;
+};
+
+TEST_F(PortSwitch, TickAndClearWriteTheDwordToThatPortOnly) {
+    FakeWindow window(reg_);
+    Start(window);
+    const std::string before = DumpMachine(reg_);
+
+    window.UserClick(1);  // COM3, instance 3
+    auto value = PortValue(reg_, "3", "SkipEnumerations");
+    EXPECT_EQ(regtype::kDword, value.type);
+    EXPECT_EQ(kOff, value.data);
+    EXPECT_FALSE(PortValue(reg_, "1", "SkipEnumerations").present);
+    const std::string expected =
+        before + "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\\Device Parameters "
+                 "[SkipEnumerations] type 4: 255 255 255 255\n";
+    // The new value is the only change (the dump lists a key's values
+    // before its sub-keys, so compare as sorted lines).
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+            out.push_back(text.substr(start, end - start));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    EXPECT_EQ(lines(expected), lines(DumpMachine(reg_)));
+
+    window.UserClick(1);
+    value = PortValue(reg_, "3", "SkipEnumerations");
+    EXPECT_EQ(regtype::kDword, value.type);
+    EXPECT_EQ(kOn, value.data);  // cleared: 0 is written, the value stays
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_EQ(0u, reg_.OpenHandleCount());
+}
+
+TEST_F(PortSwitch, RepeatedClicksLeaveTheLastState) {
+    FakeWindow window(reg_);
+    Start(window);
+    for (int i = 0; i < 5; ++i) window.UserClick(0);  // ends ticked
+    EXPECT_EQ(kTicked, window.BoxState(0));
+    EXPECT_EQ(kOff, PortValue(reg_, "1", "SkipEnumerations").data);
+}
+
+TEST_F(PortSwitch, ClickOnAPortWhoseKeyWasRemovedCreatesIt) {
+    FakeWindow window(reg_);
+    Start(window);
+    ASSERT_EQ(0, reg_.DeleteTree(regroot::kLocalMachine, testing::kPortsKey));
+    window.UserClick(1);
+    const auto value = PortValue(reg_, "3", "SkipEnumerations");
+    EXPECT_TRUE(value.present);
+    EXPECT_EQ(kOff, value.data);
+    EXPECT_FALSE(PortValue(reg_, "3", "PortName").present);  // nothing else is written
+}
+
+TEST_F(PortSwitch, ClickWhileScanningWritesNothing) {
+    FakeWindow window(reg_);
+    Start(window);
+    bScanning = true;
+    window.UserClick(0);
+    bScanning = false;
+    EXPECT_FALSE(PortValue(reg_, "1", "SkipEnumerations").present);
+}
+
+struct RefusalCase {
+    const char* label;
+    RegStatus createStatus;
+    RegStatus setStatus;
+};
+
+class RefusedWrite : public PortSwitch, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusedWrite, BoxGoesBackAndTheUserIsTold) {
+    RefusingRegistry refusing(reg_, GetParam().createStatus, GetParam().setStatus);
+    FakeWindow window(refusing);
+    Main(window, refusing);
+    window.messages.clear();
+    const std::string before = DumpMachine(reg_);
+
+    window.UserClick(1);
+    EXPECT_EQ(kCleared, window.BoxState(1));
+    EXPECT_EQ(before, DumpMachine(reg_));
+    ASSERT_EQ(1u, window.messages.size());
+    const std::string status =
+        std::to_string(GetParam().createStatus != 0 ? GetParam().createStatus : GetParam().setStatus);
+    EXPECT_NE(std::string::npos, window.messages[0].text.find("(status " + status + ")"))
+        << window.messages[0].text;
+    EXPECT_NE(std::string::npos, window.messages[0].text.find("administrator"));
+    EXPECT_EQ(MessageIcon::Warning, window.messages[0].icon);
+    // Putting the box back raised no second write attempt.
+    EXPECT_EQ(1, std::count(window.events.begin(), window.events.end(), "click 1"));
+    EXPECT_EQ(0u, reg_.OpenHandleCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, RefusedWrite,
+                         ::testing::Values(RefusalCase{"open_denied", 5, 0},
+                                           RefusalCase{"set_denied", 0, 5},
+                                           RefusalCase{"set_failed", 0, 1018}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(PortSwitch, AboutAndClose) {
+    FakeWindow window(reg_);
+    Start(window);
+    cmdAbout_Click(window);
+    ASSERT_EQ(1u, window.messages.size());
+    EXPECT_EQ(0u, window.messages[0].text.find(
+                      "Tool for disabling serial mouse detection on COM-ports\r\n\r\n"));
+    EXPECT_GT(window.messages[0].text.size(), 60u);  // a credit line follows
+    EXPECT_EQ(std::string::npos, window.messages[0].text.find("\r\n", 58));
+    EXPECT_EQ(MessageIcon::None, window.messages[0].icon);
+    EXPECT_FALSE(window.unloaded);
+    cmdClose_Click(window);
+    EXPECT_TRUE(window.unloaded);
+}
+
+}  // namespace
+}  // namespace portquell
