@@ -1,0 +1,15 @@
+// The program's one way to show a message box: modal, titled "Portquell",
+// an OK button only, with or without the warning icon.
+#pragma once
+
+#include <string>
+
+#include "app/main_window.h"
+
+namespace portquell {
+
+// owner is the window the box belongs to (a native window handle), or
+// null before the main window exists.
+void ShowMessageBox(void* owner, const std::string& text, MessageIcon icon);
+
+}  // namespace portquell

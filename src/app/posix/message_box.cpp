@@ -1,0 +1,15 @@
+#include "app/message_box.h"
+
+#include <cstdio>
+
+#include "app/frmMain_events.h"
+
+namespace portquell {
+
+// Systems without the window system: the message goes to standard error.
+void ShowMessageBox(void*, const std::string& text, MessageIcon icon) {
+    std::fprintf(stderr, "%s%s: %s\n", kProgramTitle, icon == MessageIcon::Warning ? " (warning)" : "",
+                 text.c_str());
+}
+
+}  // namespace portquell

@@ -1,0 +1,21 @@
+// The program's entry point: the window, the scan, then the window's
+// events until it is closed.
+#include <windows.h>
+
+#include "app/modAppMainUsr.h"
+#include "app/windows/frmMain.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    portquell::RegistryApi& registry = portquell::PlatformRegistry();
+    portquell::frmMain form(instance, registry);
+    portquell::Main(form, registry);
+
+    MSG message{};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        // Tab, Shift+Tab and Space work as in a dialog.
+        if (form.Handle() != nullptr && IsDialogMessageA(form.Handle(), &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,17 @@
+#include "app/message_box.h"
+
+#include <windows.h>
+
+#include "app/frmMain_events.h"
+
+namespace portquell {
+
+void ShowMessageBox(void* owner, const std::string& text, MessageIcon icon) {
+    UINT style = MB_OK | MB_SETFOREGROUND;
+    if (icon == MessageIcon::Warning) style |= MB_ICONEXCLAMATION;
+    // Without an owner the box must still block the whole program.
+    if (owner == nullptr) style |= MB_TASKMODAL;
+    MessageBoxA(static_cast<HWND>(owner), text.c_str(), kProgramTitle, style);
+}
+
+}  // namespace portquell
