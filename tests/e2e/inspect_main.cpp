@@ -1,0 +1,69 @@
+// portquell-inspect: drives a running Portquell from the command line.
+//   report            waits for the report box and prints its text
+//   ok                closes the open message box with Enter
+//   list              lists the main window's controls with geometry and state
+//   click ID          clicks the control with that id
+//   screenshot FILE   saves the main window as a BMP file
+//   close             closes the main window with its close box
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "inspector.h"
+
+using namespace portquell::e2e;
+
+namespace {
+
+constexpr int kTimeoutMs = 30000;
+
+HWND Main() { return WaitForWindow(0, "PortquellMainWindow", "Portquell", kTimeoutMs); }
+HWND Box() { return WaitForWindow(0, "#32770", "Portquell", kTimeoutMs); }
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "portquell-inspect: %s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Fail("usage: portquell-inspect report|ok|list|click ID|screenshot FILE|close");
+    const std::string command = argv[1];
+    if (command == "report") {
+        HWND box = Box();
+        if (box == nullptr) return Fail("no message box");
+        std::printf("%s\n", MessageBoxText(box).c_str());
+    } else if (command == "ok") {
+        HWND box = Box();
+        if (box == nullptr) return Fail("no message box");
+        PressKey(box, VK_RETURN);
+        if (!WaitForNoWindow(0, "#32770", kTimeoutMs)) return Fail("the message box stayed open");
+    } else if (command == "list") {
+        HWND main = Main();
+        if (main == nullptr) return Fail("no main window");
+        for (const ControlInfo& c : ListControls(main)) {
+            std::printf("%d %s \"%s\" %ld %ld %ld %ld visible=%d checked=%d\n", c.id,
+                        c.windowClass.c_str(), c.text.c_str(), c.rect.left, c.rect.top,
+                        c.rect.right, c.rect.bottom, c.visible ? 1 : 0, c.checked);
+        }
+    } else if (command == "click" && argc == 3) {
+        HWND main = Main();
+        if (main == nullptr) return Fail("no main window");
+        HWND control = ControlById(main, std::atoi(argv[2]));
+        if (control == nullptr) return Fail("no such control");
+        Click(control);
+    } else if (command == "screenshot" && argc == 3) {
+        HWND main = Main();
+        if (main == nullptr) return Fail("no main window");
+        Sleep(300);  // let the last paint reach the screen
+        if (!SaveScreenshot(main, argv[2])) return Fail("the screenshot could not be written");
+    } else if (command == "close") {
+        HWND main = Main();
+        if (main == nullptr) return Fail("no main window");
+        PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else {
+        return Fail("unknown command");
+    }
+    return 0;
+}

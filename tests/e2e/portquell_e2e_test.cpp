@@ -1,0 +1,260 @@
+// The real portquell.exe, started in a fresh Wine prefix under Xvfb and
+// driven through the window system: the report, the boxes and their
+// geometry, the registry after clicks (read back with reg query), the
+// keyboard, About, and both ways of closing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "inspector.h"
+
+namespace portquell::e2e {
+namespace {
+
+constexpr char kMainClass[] = "PortquellMainWindow";
+constexpr char kDialogClass[] = "#32770";
+constexpr char kPorts[] = "SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501";
+constexpr int IDC_FRAPORTS = 100;
+constexpr int IDC_CMDCLOSE = 101;
+constexpr int IDC_CMDABOUT = 102;
+constexpr int IDC_CHKPORT = 1000;
+
+std::string Env(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+void SeedPort(int instance, const char* name, const DWORD* skip) {
+    const std::string path = std::string(kPorts) + "\\" + std::to_string(instance) +
+                             "\\Device Parameters";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "PortName", 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(name),
+                                            static_cast<DWORD>(strlen(name) + 1)));
+    if (skip != nullptr) {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "SkipEnumerations", 0, REG_DWORD,
+                                                reinterpret_cast<const BYTE*>(skip), 4));
+    }
+    RegCloseKey(key);
+}
+
+// "0xffffffff" or "0x0" as reg query prints a REG_DWORD; "" when missing.
+std::string QuerySkip(int instance) {
+    const std::string out = RunAndCapture(
+        "reg query \"HKLM\\" + std::string(kPorts) + "\\" + std::to_string(instance) +
+        "\\Device Parameters\" /v SkipEnumerations");
+    const auto at = out.find("REG_DWORD");
+    if (at == std::string::npos) return "";
+    const auto start = out.find("0x", at);
+    const auto end = out.find_first_of("\r\n ", start);
+    return out.substr(start, end - start);
+}
+
+class Program {
+public:
+    Program() {
+        const std::string exe = Env("PORTQUELL_EXE", "portquell.exe");
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        std::string line = "\"" + exe + "\"";
+        started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process_) != FALSE;
+    }
+    ~Program() {
+        if (!started_) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 1);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    bool Started() const { return started_; }
+    DWORD Pid() const { return process_.dwProcessId; }
+    bool Exited(int timeoutMs) const {
+        return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    }
+    HWND Main() const { return WaitForWindow(Pid(), kMainClass, "Portquell", 20000); }
+    HWND Message() const { return WaitForWindow(Pid(), kDialogClass, "Portquell", 20000); }
+    bool MessageGone() const { return WaitForNoWindow(Pid(), kDialogClass, 5000); }
+
+private:
+    bool started_ = false;
+    PROCESS_INFORMATION process_{};
+};
+
+// Pixel edges of a twips rectangle at the window's DPI, as the program
+// converts them.
+RECT Pixels(HWND window, int left, int top, int width, int height) {
+    const int dpi = static_cast<int>(GetDpiForWindow(window));
+    return RECT{MulDiv(left, dpi, 1440), MulDiv(top, dpi, 1440), MulDiv(left + width, dpi, 1440),
+                MulDiv(top + height, dpi, 1440)};
+}
+
+void ExpectRect(const RECT& expected, const RECT& actual, const std::string& what) {
+    EXPECT_EQ(expected.left, actual.left) << what;
+    EXPECT_EQ(expected.top, actual.top) << what;
+    EXPECT_EQ(expected.right, actual.right) << what;
+    EXPECT_EQ(expected.bottom, actual.bottom) << what;
+}
+
+ControlInfo Find(HWND main, int id) {
+    for (const ControlInfo& c : ListControls(main)) {
+        if (c.id == id) return c;
+    }
+    ADD_FAILURE() << "no control " << id;
+    return {};
+}
+
+// Waits until a box shows the expected check state.
+bool WaitChecked(HWND main, int id, int state) {
+    for (int i = 0; i < 100; ++i) {
+        if (SendMessageA(GetDlgItem(main, id), BM_GETCHECK, 0, 0) == state) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+bool WaitSkip(int instance, const std::string& expected) {
+    for (int i = 0; i < 40; ++i) {
+        if (QuerySkip(instance) == expected) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+class PortquellE2E : public ::testing::Test {
+protected:
+    void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPorts); }
+};
+
+TEST_F(PortquellE2E, ScanReportGeometryClicksKeyboardAboutAndClose) {
+    const DWORD off = 0xFFFFFFFF;
+    const DWORD on = 0;
+    SeedPort(1, "COM1", nullptr);
+    SeedPort(2, "COM2", &off);
+    SeedPort(4, "COM4", &on);
+    SeedPort(7, "COM7", nullptr);
+
+    Program program;
+    ASSERT_TRUE(program.Started());
+    HWND report = program.Message();
+    ASSERT_NE(nullptr, report);
+    EXPECT_EQ("Found 4 serial ports, and 1 was already disabled", MessageBoxText(report));
+    HWND main = program.Main();
+    ASSERT_NE(nullptr, main);
+    EXPECT_TRUE(IsWindowVisible(main)) << "the window is shown before the report";
+    EXPECT_EQ(main, GetWindow(report, GW_OWNER));
+
+    // The report, then the window itself, as artefacts.
+    const std::string shots = Env("PORTQUELL_E2E_OUT", ".");
+    EXPECT_TRUE(SaveScreenshot(report, shots + "\\report.bmp"));
+    PressKey(report, VK_RETURN);
+    ASSERT_TRUE(program.MessageGone()) << "Enter did not close the report";
+    Sleep(300);
+    EXPECT_TRUE(SaveScreenshot(main, shots + "\\portquell.bmp"));
+
+    // Captions, tags as instance order, states.
+    const char* captions[] = {"COM1", "COM2", "COM4", "COM7"};
+    const int states[] = {BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED, BST_UNCHECKED};
+    for (int k = 0; k < 4; ++k) {
+        const ControlInfo box = Find(main, IDC_CHKPORT + k);
+        EXPECT_EQ(captions[k], box.text);
+        EXPECT_EQ(states[k], box.checked) << captions[k];
+        EXPECT_TRUE(box.visible) << captions[k];
+        // Relative to the frame at (120, 60): left 180, top 300 + 245 k.
+        ExpectRect(Pixels(main, 120 + 180, 60 + 300 + 245 * k, 3075, 195), box.rect, captions[k]);
+    }
+    EXPECT_EQ(nullptr, GetDlgItem(main, IDC_CHKPORT + 4));
+    EXPECT_EQ("Disable serial mouse detection on", Find(main, IDC_FRAPORTS).text);
+
+    // Four ports: frame 1430 high, buttons at 1540, window 2355 high.
+    ExpectRect(Pixels(main, 120, 60, 3375, 1430), Find(main, IDC_FRAPORTS).rect, "frame");
+    ExpectRect(Pixels(main, 2340, 1540, 1155, 315), Find(main, IDC_CMDCLOSE).rect, "Close");
+    ExpectRect(Pixels(main, 120, 1540, 1155, 315), Find(main, IDC_CMDABOUT).rect, "About");
+    EXPECT_EQ("Close", Find(main, IDC_CMDCLOSE).text);
+    EXPECT_EQ("About...", Find(main, IDC_CMDABOUT).text);
+    RECT outer{};
+    GetWindowRect(main, &outer);
+    const RECT fitted = Pixels(main, 0, 0, 3630, 2355);
+    EXPECT_EQ(fitted.bottom, outer.bottom - outer.top);
+    RECT client{};
+    GetClientRect(main, &client);
+    EXPECT_EQ(Pixels(main, 0, 0, 3630, 2640).right, client.right) << "design client width";
+    // Centred at load on the whole screen at the design size; the fit keeps
+    // the top where it was.
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    EXPECT_NEAR((screenWidth - (outer.right - outer.left)) / 2, outer.left, 1);
+
+    // Ticking COM4 (instance 4) writes -1 there; clearing COM2 writes 0.
+    Click(GetDlgItem(main, IDC_CHKPORT + 2));
+    EXPECT_TRUE(WaitChecked(main, IDC_CHKPORT + 2, BST_CHECKED));
+    EXPECT_TRUE(WaitSkip(4, "0xffffffff")) << QuerySkip(4);
+    Click(GetDlgItem(main, IDC_CHKPORT + 1));
+    EXPECT_TRUE(WaitChecked(main, IDC_CHKPORT + 1, BST_UNCHECKED));
+    EXPECT_TRUE(WaitSkip(2, "0x0")) << QuerySkip(2);
+    EXPECT_EQ("", QuerySkip(1)) << "untouched ports are not written";
+    EXPECT_EQ("", QuerySkip(7));
+
+    // Keyboard: focus the first box, Tab to the second, Space ticks it.
+    Click(GetDlgItem(main, IDC_CHKPORT));  // ticks COM1 and gives it the focus
+    EXPECT_TRUE(WaitSkip(1, "0xffffffff")) << QuerySkip(1);
+    PressKey(main, VK_TAB);
+    for (int i = 0; i < 40 && FocusOf(main) != GetDlgItem(main, IDC_CHKPORT + 1); ++i) Sleep(50);
+    EXPECT_EQ(GetDlgItem(main, IDC_CHKPORT + 1), FocusOf(main)) << "Tab goes to the next box";
+    PressKey(main, VK_SPACE);
+    EXPECT_TRUE(WaitChecked(main, IDC_CHKPORT + 1, BST_CHECKED));
+    EXPECT_TRUE(WaitSkip(2, "0xffffffff")) << QuerySkip(2);
+
+    // About, closed with Escape.
+    Click(GetDlgItem(main, IDC_CMDABOUT));
+    HWND about = program.Message();
+    ASSERT_NE(nullptr, about);
+    const std::string aboutText = MessageBoxText(about);
+    EXPECT_EQ(0u, aboutText.find("Tool for disabling serial mouse detection on COM-ports\r\n\r\n"))
+        << aboutText;
+    PressKey(about, VK_ESCAPE);
+    ASSERT_TRUE(program.MessageGone()) << "Escape did not close About";
+
+    Click(GetDlgItem(main, IDC_CMDCLOSE));
+    EXPECT_TRUE(program.Exited(10000)) << "Close did not end the program";
+}
+
+TEST_F(PortquellE2E, CloseBoxEndsTheProgram) {
+    SeedPort(3, "COM3", nullptr);
+    Program program;
+    ASSERT_TRUE(program.Started());
+    HWND report = program.Message();
+    ASSERT_NE(nullptr, report);
+    EXPECT_EQ("Found 1 serial ports, and 0 was already disabled", MessageBoxText(report));
+    PressKey(report, VK_RETURN);
+    ASSERT_TRUE(program.MessageGone());
+    HWND main = program.Main();
+    ASSERT_NE(nullptr, main);
+    // One port: the design geometry stays.
+    ExpectRect(Pixels(main, 120, 60, 3375, 2115), Find(main, IDC_FRAPORTS).rect, "frame");
+    ExpectRect(Pixels(main, 2340, 2280, 1155, 315), Find(main, IDC_CMDCLOSE).rect, "Close");
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.Exited(10000)) << "the close box did not end the program";
+    EXPECT_EQ("", QuerySkip(3)) << "the scan wrote to the registry";
+}
+
+TEST_F(PortquellE2E, NoPortsSaysSoAndStillCloses) {
+    Program program;
+    ASSERT_TRUE(program.Started());
+    HWND report = program.Message();
+    ASSERT_NE(nullptr, report);
+    EXPECT_EQ("No serial ports found...", MessageBoxText(report));
+    PressKey(report, VK_ESCAPE);
+    ASSERT_TRUE(program.MessageGone());
+    HWND main = program.Main();
+    ASSERT_NE(nullptr, main);
+    EXPECT_FALSE(Find(main, IDC_CHKPORT).visible);
+    Click(GetDlgItem(main, IDC_CMDCLOSE));
+    EXPECT_TRUE(program.Exited(10000));
+}
+
+}  // namespace
+}  // namespace portquell::e2e
