@@ -241,6 +241,55 @@ TEST_F(PortquellE2E, CloseBoxEndsTheProgram) {
     EXPECT_EQ("", QuerySkip(3)) << "the scan wrote to the registry";
 }
 
+TEST_F(PortquellE2E, LongListGrowsTheWindowAndScrollsInsideTheFrame) {
+    constexpr int kCount = 70;
+    for (int n = 1; n <= kCount; ++n) SeedPort(n, ("COM" + std::to_string(n)).c_str(), nullptr);
+    Program program;
+    ASSERT_TRUE(program.Started());
+    HWND report = program.Message();
+    ASSERT_NE(nullptr, report);
+    EXPECT_EQ("Found 70 serial ports, and 0 was already disabled", MessageBoxText(report));
+    PressKey(report, VK_RETURN);
+    ASSERT_TRUE(program.MessageGone());
+    HWND main = program.Main();
+    ASSERT_NE(nullptr, main);
+
+    RECT outer{};
+    GetWindowRect(main, &outer);
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(outer.top, work.top);
+    EXPECT_LE(outer.bottom, work.bottom) << "the grown window leaves the screen";
+    const RECT frame = Find(main, IDC_FRAPORTS).rect;
+    HWND bar = GetDlgItem(main, 103);
+    ASSERT_NE(nullptr, bar) << "no scroll bar for a list taller than the screen";
+    EXPECT_TRUE(IsWindowVisible(bar));
+
+    // Every box on show lies inside the frame; the last one only after
+    // scrolling to the end.
+    auto shownInside = [&] {
+        int shown = 0;
+        for (const ControlInfo& c : ListControls(main)) {
+            if (c.id < IDC_CHKPORT || !c.visible) continue;
+            ++shown;
+            EXPECT_GE(c.rect.top, frame.top) << c.text;
+            EXPECT_LE(c.rect.bottom, frame.bottom) << c.text;
+        }
+        return shown;
+    };
+    EXPECT_GT(shownInside(), 10);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, IDC_CHKPORT + kCount - 1)));
+    SendMessageA(main, WM_VSCROLL, SB_BOTTOM, reinterpret_cast<LPARAM>(bar));
+    EXPECT_GT(shownInside(), 10);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(main, IDC_CHKPORT + kCount - 1)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(main, IDC_CHKPORT)));
+
+    Click(GetDlgItem(main, IDC_CHKPORT + kCount - 1));
+    EXPECT_TRUE(WaitSkip(kCount, "0xffffffff")) << QuerySkip(kCount);
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.Exited(10000));
+}
+
 TEST_F(PortquellE2E, NoPortsSaysSoAndStillCloses) {
     Program program;
     ASSERT_TRUE(program.Started());
