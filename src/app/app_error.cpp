@@ -11,4 +11,10 @@ AppError SubscriptOutOfRangeError() {
     return AppError(errnum::kSubscriptOutOfRange, "Subscript out of range");
 }
 
+AppError DeviceIoError() { return AppError(errnum::kDeviceIoError, "Device I/O error"); }
+AppError DiskFullError() { return AppError(errnum::kDiskFull, "Disk full"); }
+AppError PathFileAccessError() {
+    return AppError(errnum::kPathFileAccessError, "Path/File access error");
+}
+
 }  // namespace portquell

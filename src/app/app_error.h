@@ -14,6 +14,9 @@ inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kDeviceIoError = 57;
+inline constexpr std::int32_t kDiskFull = 61;
+inline constexpr std::int32_t kPathFileAccessError = 75;
 // First number of the range for application-defined errors (0x80040000).
 inline constexpr std::int32_t kApplicationDefined = -2147221504;
 }  // namespace errnum
@@ -38,5 +41,8 @@ private:
 [[nodiscard]] AppError OverflowError();
 [[nodiscard]] AppError OutOfMemoryError();
 [[nodiscard]] AppError SubscriptOutOfRangeError();
+[[nodiscard]] AppError DeviceIoError();
+[[nodiscard]] AppError DiskFullError();
+[[nodiscard]] AppError PathFileAccessError();
 
 }  // namespace portquell
