@@ -56,6 +56,32 @@ fi
 source tools/wine-env.sh
 wineserver -k 2>/dev/null || true
 
+# Bounded fuzzing of the cipher when clang with libFuzzer is available.
+fuzz_seconds=${PORTQUELL_FUZZ_SECONDS:-30}
+if command -v clang++ >/dev/null 2>&1 &&
+    echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
+    clang++ -x c++ -fsanitize=fuzzer,address -o /dev/null - >/dev/null 2>&1; then
+    if step "configure fuzz" cmake --preset fuzz >/dev/null &&
+        step "build fuzz" cmake --build --preset fuzz; then
+        for target in des_decrypt_fuzz des_roundtrip_fuzz; do
+            corpus="build/fuzz/corpus/$target"
+            mkdir -p "$corpus"
+            echo "== fuzz $target (${fuzz_seconds}s)"
+            if "build/fuzz/tests/fuzz/$target" -max_total_time="$fuzz_seconds" -max_len=4096 \
+                -print_final_stats=1 "$corpus" >"build/fuzz/$target.log" 2>&1; then
+                grep -E "^stat::number_of_executed_units" "build/fuzz/$target.log"
+                passed=$((passed + 1))
+            else
+                tail -40 "build/fuzz/$target.log"
+                echo "!! $target found a crash (log: build/fuzz/$target.log)"
+                failed=$((failed + 1))
+            fi
+        done
+    fi
+else
+    echo "== fuzz: skipped (clang++ with libFuzzer not found)"
+fi
+
 echo
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
