@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "des/des_fast_core.h"
+
 namespace portquell {
 
 class AppError;
@@ -87,7 +89,8 @@ private:
     void TransformBlock(std::span<std::uint8_t> block, WorkingStorage& w, bool decipher);
     void Round(WorkingStorage& w, int round);
 
-    // CBC over whole blocks of data; restoring re-enciphers deciphered data.
+    // CBC over whole blocks of data (restoring re-enciphers deciphered
+    // data), on the packed form of the cipher.
     void EncipherChain(std::span<std::uint8_t> data, bool reportProgress);
     // Returns the last percentage reported (or stored by the handler).
     std::int32_t DecipherChain(std::span<std::uint8_t> data);
@@ -110,6 +113,10 @@ private:
 
     WorkingStorage encipher_;
     WorkingStorage decipher_;
+
+    // The same cipher in packed form for whole arrays, derived from the
+    // tables above at construction and from RoundKeys whenever they change.
+    DesFastCore fast_;
 };
 
 }  // namespace portquell

@@ -70,6 +70,8 @@ clsDES::clsDES(WarningBox showWarning) : showWarning_(std::move(showWarning)) {
                                 std::memcpy(SBoxBits[entry].data(), expanded.data() + 4, 4);
                             }
     }
+    fast_.Build(DesFastCore::Tables{IPTable.data(), IPInvTable.data(), SBoxBits.data()});
+    fast_.SetRoundKeys(RoundKeys);
 }
 
 void clsDES::BytesToBits(std::span<const std::uint8_t> bytes, std::int32_t count,
@@ -125,6 +127,7 @@ void clsDES::Key(const std::string& New_Value) {
         std::memcpy(cd.data() + 28, d.data(), 28);
         for (std::size_t k = 0; k < 48; ++k) RoundKeys[r - 1][k] = cd[PC2Table[k]];
     }
+    fast_.SetRoundKeys(RoundKeys);
 }
 
 void clsDES::Round(WorkingStorage& w, int round) {

@@ -1,5 +1,8 @@
 // The container: salt, size descriptor, data and padding, enciphered in CBC
-// mode with a zero initial chaining value, and the progress reports.
+// mode with a zero initial chaining value, and the progress reports. The
+// chains run on the packed form of the cipher (DesFastCore).
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -30,6 +33,25 @@ std::int32_t GetInt32(const std::uint8_t* at) {
     return static_cast<std::int32_t>(value);
 }
 
+// Blocks as 64-bit numbers, byte 0 in the top byte: one 8-byte access and
+// a byte swap on little-endian processors.
+std::uint64_t ByteSwap(std::uint64_t x) {
+    x = ((x & 0x00FF00FF00FF00FFull) << 8) | ((x >> 8) & 0x00FF00FF00FF00FFull);
+    x = ((x & 0x0000FFFF0000FFFFull) << 16) | ((x >> 16) & 0x0000FFFF0000FFFFull);
+    return (x << 32) | (x >> 32);
+}
+
+std::uint64_t LoadBlock(const std::uint8_t* at) {
+    std::uint64_t value = 0;
+    std::memcpy(&value, at, kBlock);
+    return std::endian::native == std::endian::little ? ByteSwap(value) : value;
+}
+
+void StoreBlock(std::uint8_t* at, std::uint64_t value) {
+    if (std::endian::native == std::endian::little) value = ByteSwap(value);
+    std::memcpy(at, &value, kBlock);
+}
+
 // At most one report per whole percent: after the block at offset t the
 // percentage is reported once t reaches the threshold set by the last
 // report, so the cost does not grow with the data.
@@ -43,6 +65,16 @@ public:
         lastPercent_ = static_cast<std::int32_t>(static_cast<double>(offset) / total_ * 100.0);
         nextThreshold_ = std::nearbyint((lastPercent_ + 1) / 100.0 * total_ + 1);
         if (event_) event_(lastPercent_);  // the handler may replace the value
+    }
+
+    // Offset of the next block whose AfterBlock will report: the first
+    // multiple of 8 at or past the threshold (the total: none).
+    [[nodiscard]] std::size_t NextReportOffset() const {
+        // Without a handler nobody can tell when a report would fall.
+        if (!event_) return static_cast<std::size_t>(total_);
+        const double blocks = std::ceil(nextThreshold_ / 8.0);
+        if (!(blocks < total_ / 8.0)) return static_cast<std::size_t>(total_);
+        return blocks <= 0 ? 0 : static_cast<std::size_t>(blocks) * 8;
     }
 
     // The closing report, unless the last one was (or was set to) 100.
@@ -64,38 +96,102 @@ private:
 
 }  // namespace
 
+// Blocks are processed in runs up to the next block that reports progress,
+// so the reports cost nothing per block; the round keys are read afresh
+// after every report, since a handler may assign another key.
 void clsDES::EncipherChain(std::span<std::uint8_t> data, bool reportProgress) {
     ProgressReports progress(Progress, data.size());
-    std::array<std::uint8_t, kBlock> chain{};
-    std::array<std::uint8_t, kBlock> work{};
-    for (std::size_t t = 0; t < data.size(); t += kBlock) {
-        for (std::size_t k = 0; k < kBlock; ++k) work[k] = data[t + k] ^ chain[k];
-        EncipherBlock(work);
-        std::memcpy(data.data() + t, work.data(), kBlock);
-        chain = work;
-        if (reportProgress) progress.AfterBlock(t);
+    const std::size_t total = data.size();
+    std::uint8_t* bytes = data.data();
+    // CBC in the permuted domain: IP(P xor C) = IP(P) xor IP(C), and IP(C)
+    // of the previous block is its pre-output, so only the rounds lie on
+    // the chain.
+    std::uint64_t previous = 0;  // IP of the zero chaining value
+    for (std::size_t t = 0; t < total;) {
+        const std::size_t report = reportProgress ? progress.NextReportOffset() : total;
+        const std::size_t end = std::max(t + kBlock, std::min(total, report + kBlock));
+        // Software pipelined: the next block's IP and the last block's FP
+        // stand next to the rounds in program order, so the processor runs
+        // them while it waits on the rounds' chain.
+        std::uint64_t permuted = fast_.InitialPermutation(LoadBlock(bytes + t));
+        for (; t < end; t += kBlock) {
+            const std::uint64_t x = permuted ^ previous;
+            if (t + kBlock < end) permuted = fast_.InitialPermutation(LoadBlock(bytes + t + kBlock));
+            previous = fast_.EncipherRounds(x);
+            StoreBlock(bytes + t, fast_.FinalPermutation(previous));
+        }
+        if (reportProgress && report < total) progress.AfterBlock(report);
     }
     if (reportProgress) progress.Close();
 }
 
 std::int32_t clsDES::DecipherChain(std::span<std::uint8_t> data) {
     ProgressReports progress(Progress, data.size());
-    std::array<std::uint8_t, kBlock> chain{};
-    std::array<std::uint8_t, kBlock> work{};
-    std::size_t done = 0;
+    const std::size_t total = data.size();
+    std::uint8_t* bytes = data.data();
+    std::uint64_t chain = 0;  // the previous ciphertext block
+    std::size_t t = 0;        // bytes written back so far
+
+    // Each block depends only on its own ciphertext, so whole batches are
+    // deciphered at once, bitsliced, even across a progress report: the
+    // blocks after the report are held back (not yet written) and used only
+    // if the report left the round keys as they were.
+    const std::size_t batch = fast_.BatchBlocks();
+    std::uint64_t held[DesFastCore::kMaxBatchBlocks];
+    std::size_t heldFrom = 0;  // offset of held[0]
+    std::size_t heldCount = 0;
+    std::uint64_t heldKeys = 0;  // key generation they were deciphered under
+
+    // Writes n deciphered blocks from at on: plaintext = D(C_i) xor C_(i-1).
+    auto write = [bytes](std::size_t at, const std::uint64_t* deciphered, std::size_t n,
+                         std::uint64_t chainIn) {
+        for (std::size_t i = 0; i < n; ++i, at += kBlock) {
+            const std::uint64_t cipher = LoadBlock(bytes + at);
+            StoreBlock(bytes + at, deciphered[i] ^ chainIn);
+            chainIn = cipher;
+        }
+        return chainIn;
+    };
     try {
-        for (std::size_t t = 0; t < data.size(); t += kBlock) {
-            std::memcpy(work.data(), data.data() + t, kBlock);
-            DecipherBlock(work);
-            for (std::size_t k = 0; k < kBlock; ++k) work[k] ^= chain[k];
-            std::memcpy(chain.data(), data.data() + t, kBlock);
-            std::memcpy(data.data() + t, work.data(), kBlock);
-            done = t + kBlock;
-            progress.AfterBlock(t);
+        while (t < total) {
+            const std::size_t report = progress.NextReportOffset();
+            const std::size_t end = std::max(t + kBlock, std::min(total, report + kBlock));
+            while (t < end) {
+                std::size_t n = 0;
+                if (heldCount > 0 && heldFrom == t && heldKeys == fast_.KeyGeneration()) {
+                    n = std::min(heldCount, (end - t) / kBlock);
+                    chain = write(t, held, n, chain);
+                    std::copy(held + n, held + heldCount, held);
+                    heldCount -= n;
+                    heldFrom = t + n * kBlock;
+                } else if (t + batch * kBlock <= total) {
+                    for (std::size_t i = 0; i < batch; ++i) held[i] = LoadBlock(bytes + t + kBlock * i);
+                    fast_.DecipherBatch(held);
+                    heldFrom = t;
+                    heldCount = batch;
+                    heldKeys = fast_.KeyGeneration();
+                } else if (t + 4 * kBlock <= end) {
+                    std::uint64_t work[4];
+                    for (std::size_t i = 0; i < 4; ++i) {
+                        work[i] = fast_.InitialPermutation(LoadBlock(bytes + t + kBlock * i));
+                    }
+                    fast_.DecipherRounds4(work);
+                    for (auto& w : work) w = fast_.FinalPermutation(w);
+                    n = 4;
+                    chain = write(t, work, n, chain);
+                } else {
+                    const std::uint64_t one = fast_.FinalPermutation(
+                        fast_.DecipherRounds(fast_.InitialPermutation(LoadBlock(bytes + t))));
+                    n = 1;
+                    chain = write(t, &one, n, chain);
+                }
+                t += n * kBlock;
+            }
+            if (report < total) progress.AfterBlock(report);
         }
     } catch (...) {
         // A progress handler raised: give the caller back its ciphertext.
-        EncipherChain(data.first(done), false);
+        EncipherChain(data.first(t), false);
         throw;
     }
     return progress.LastPercent();

@@ -24,6 +24,7 @@ public:
         d.EncipherChain(data, false);
     }
     static auto& RoundKeys(clsDES& d) { return d.RoundKeys; }
+    static const DesFastCore& Fast(const clsDES& d) { return d.fast_; }
     static const auto& SBoxBits(const clsDES& d) { return d.SBoxBits; }
     static const std::string& KeyText(const clsDES& d) { return d.KeyText; }
 };

@@ -1,0 +1,171 @@
+// Many independent DES decipherments at once, bitsliced: word p of the
+// state holds bit p of every block, one block per bit of the word, so the
+// permutations (IP, E, P, FP) are only a choice of words and each S-box
+// is a boolean circuit over whole words. The circuits are derived at
+// compile time from the standard's S-box tables (the same tables SBoxBits
+// is built from); the key bits come from the object's round keys.
+//
+// The word type W is std::uint64_t (64 blocks, portable), a 128-bit
+// vector of the compiler (128 blocks) where the compiler has one, or a
+// 256-bit one (256 blocks) in the translation unit built for AVX2.
+//
+// Everything here has internal linkage: the AVX2 unit compiles the same
+// code with other instructions, and the linker must never mix the two.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+#include "des/des_standard.h"
+
+namespace portquell::bitslice {
+
+// Key bits of one schedule as all-ones or all-zero 64-bit masks.
+using KeyMasks = std::array<std::array<std::uint64_t, 48>, 16>;
+
+#if defined(__GNUC__) && (defined(__SSE2__) || defined(__ARM_NEON))
+#define PORTQUELL_BITSLICE_VECTOR 1
+using Vector128 = std::uint64_t __attribute__((vector_size(16)));
+#endif
+#if defined(__GNUC__) && defined(__AVX2__)
+using Vector256 = std::uint64_t __attribute__((vector_size(32)));
+#endif
+
+namespace {
+
+template <class W>
+struct Word;
+
+template <>
+struct Word<std::uint64_t> {
+    static constexpr int kLanes = 64;
+    static std::uint64_t Broadcast(std::uint64_t m) { return m; }
+    static std::uint64_t Lane(std::uint64_t w, int) { return w; }
+    static std::uint64_t Make(const std::uint64_t* halves) { return halves[0]; }
+};
+
+#ifdef PORTQUELL_BITSLICE_VECTOR
+template <>
+struct Word<Vector128> {
+    static constexpr int kLanes = 128;
+    static Vector128 Broadcast(std::uint64_t m) { return Vector128{m, m}; }
+    static std::uint64_t Lane(Vector128 w, int part) { return w[part]; }
+    static Vector128 Make(const std::uint64_t* parts) { return Vector128{parts[0], parts[1]}; }
+};
+#endif
+#if defined(__GNUC__) && defined(__AVX2__)
+template <>
+struct Word<Vector256> {
+    static constexpr int kLanes = 256;
+    static Vector256 Broadcast(std::uint64_t m) { return Vector256{m, m, m, m}; }
+    static std::uint64_t Lane(Vector256 w, int part) { return w[part]; }
+    static Vector256 Make(const std::uint64_t* parts) {
+        return Vector256{parts[0], parts[1], parts[2], parts[3]};
+    }
+};
+#endif
+
+// Transposes a 64 x 64 bit matrix in place: bit (63 - c) of row r moves to
+// bit (63 - r) of row c.
+inline void Transpose64(std::uint64_t* a) {
+    std::uint64_t mask = 0x00000000FFFFFFFFull;
+    for (int j = 32; j != 0; j >>= 1, mask ^= (mask << j)) {
+        for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+            // The upper right block of each 2j x 2j square trades places
+            // with the lower left one.
+            const std::uint64_t t = (a[k] ^ (a[k | j] >> j)) & mask;
+            a[k] ^= t;
+            a[k | j] ^= t << j;
+        }
+    }
+}
+
+// Bit o (0 = most significant of four) of S-box Box at row and column.
+template <int Box, int Row, int Column, int Output>
+inline constexpr bool kSBoxBit = (des_standard::kSBoxes[Box][Row * 16 + Column] >> (3 - Output)) & 1;
+
+// OR of the column terms whose S-box entry has the output bit set; the
+// choice is made by the compiler, so only the needed ORs remain.
+template <class W, int Box, int Row, int Output, std::size_t... C>
+inline W RowFunction(const W* column, std::index_sequence<C...>) {
+    W acc{};
+    ((acc = kSBoxBit<Box, Row, static_cast<int>(C), Output> ? (acc | column[C]) : acc), ...);
+    return acc;
+}
+
+// S-box Box on six input words (b[0] is the first input bit), four output
+// words, most significant first.
+template <class W, int Box>
+inline void SBox(const W* b, W* out) {
+    const W n2 = ~b[1], n3 = ~b[2], n4 = ~b[3], n5 = ~b[4];
+    const W high[4] = {n2 & n3, n2 & b[2], b[1] & n3, b[1] & b[2]};
+    const W low[4] = {n4 & n5, n4 & b[4], b[3] & n5, b[3] & b[4]};
+    W column[16];
+    for (int c = 0; c < 16; ++c) column[c] = high[c >> 2] & low[c & 3];
+    const W n1 = ~b[0], n6 = ~b[5];
+    const W row[4] = {n1 & n6, n1 & b[5], b[0] & n6, b[0] & b[5]};
+    constexpr auto kColumns = std::make_index_sequence<16>{};
+    [&]<std::size_t... O>(std::index_sequence<O...>) {
+        ((out[O] = (row[0] & RowFunction<W, Box, 0, O>(column, kColumns)) |
+                   (row[1] & RowFunction<W, Box, 1, O>(column, kColumns)) |
+                   (row[2] & RowFunction<W, Box, 2, O>(column, kColumns)) |
+                   (row[3] & RowFunction<W, Box, 3, O>(column, kColumns))),
+         ...);
+    }(std::make_index_sequence<4>{});
+}
+
+// x ^= f(y, key): E, the key, the eight S-boxes and P.
+template <class W>
+inline void Round(W* x, const W* y, const std::array<std::uint64_t, 48>& key) {
+    W s[32];
+    [&]<std::size_t... J>(std::index_sequence<J...>) {
+        (([&] {
+             W in[6];
+             for (int k = 0; k < 6; ++k) {
+                 const int e = 6 * static_cast<int>(J) + k;
+                 in[k] = y[des_standard::kE[e] - 1] ^ Word<W>::Broadcast(key[e]);
+             }
+             SBox<W, static_cast<int>(J)>(in, s + 4 * J);
+         }()),
+         ...);
+    }(std::make_index_sequence<8>{});
+    for (int i = 0; i < 32; ++i) x[i] ^= s[des_standard::kP[i] - 1];
+}
+
+// Deciphers Word<W>::kLanes blocks (64-bit numbers, byte 0 on top) in place.
+template <class W>
+void DecipherBlocks(std::uint64_t* blocks, const KeyMasks& keys, const std::uint8_t* ip,
+                    const std::uint8_t* ipInverse) {
+    constexpr int kParts = Word<W>::kLanes / 64;
+    // Word p holds bit p of every block.
+    for (int h = 0; h < kParts; ++h) Transpose64(blocks + 64 * h);
+    W bits[64];
+    for (int p = 0; p < 64; ++p) {
+        std::uint64_t parts[kParts];
+        for (int h = 0; h < kParts; ++h) parts[h] = blocks[64 * h + p];
+        bits[p] = Word<W>::Make(parts);
+    }
+    W x[32];
+    W y[32];
+    for (int i = 0; i < 32; ++i) {
+        x[i] = bits[ip[i]];
+        y[i] = bits[ip[i + 32]];
+    }
+    for (int round = 15; round > 0; round -= 2) {
+        Round(x, y, keys[round]);
+        Round(y, x, keys[round - 1]);
+    }
+    // Pre-output R16 L16 = y x, then the final permutation.
+    for (int i = 0; i < 64; ++i) {
+        const int q = ipInverse[i];
+        bits[i] = q < 32 ? y[q] : x[q - 32];
+    }
+    for (int p = 0; p < 64; ++p) {
+        for (int h = 0; h < kParts; ++h) blocks[64 * h + p] = Word<W>::Lane(bits[p], h);
+    }
+    for (int h = 0; h < kParts; ++h) Transpose64(blocks + 64 * h);
+}
+
+}  // namespace
+}  // namespace portquell::bitslice
