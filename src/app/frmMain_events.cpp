@@ -2,9 +2,9 @@
 
 #include "app/main_window.h"
 #include "app/modAppMainUsr.h"
+#include "app/port_switch.h"
 #include "app/s_modAppMain.h"
 #include "app/s_modMiscStd.h"
-#include "registry/clsRegHandler.h"
 
 namespace portquell {
 
@@ -25,23 +25,8 @@ void chkPort_Click(MainWindow& form, std::int16_t index, RegistryApi& registry) 
     if (bScanning) return;
     const bool ticked = form.BoxState(index) == kTicked;
     const std::int32_t instance = StrToLong(form.BoxTag(index));
-    const std::string path = PortParameterKey(instance);
-    const std::string valueText = ticked ? "-1" : "0";
-
-    std::int32_t status = 0;
-    {
-        clsRegHandler handler(registry);
-        if (handler.OpenRegistry(regroot::kLocalMachine, path, true)) {
-            status = handler.SetValue("SkipEnumerations", valueText,
-                                      static_cast<std::int32_t>(regtype::kDword));
-            (void)handler.CloseRegistry();
-        } else {
-            // The handler records "status: RegCreateKeyEx failed, ...".
-            status = StrToLong(handler.sLastRegErr.substr(0, handler.sLastRegErr.find(':')));
-            if (status == 0) status = -1;
-        }
-    }
-    if (status != 0) {
+    const RegStatus status = WriteSkipEnumerations(registry, PortParameterKey(instance), ticked);
+    if (status != regstatus::kSuccess) {
         // The screen must not claim a state the registry does not hold.
         form.RestoreBoxState(index, ticked ? kCleared : kTicked);
         form.MessageBox(SaveFailedText(status), MessageIcon::Warning);

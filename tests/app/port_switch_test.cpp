@@ -4,6 +4,7 @@
 
 #include "app/modAppMainUsr.h"
 #include "fake_window.h"
+#include "faulty_registry.h"
 #include "port_registry.h"
 
 namespace portquell {
@@ -17,47 +18,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kOff{0xFF, 0xFF, 0xFF, 0xFF};
 const Bytes kOn{0, 0, 0, 0};
-
-// Refuses what a user without administrator rights cannot do: creating or
-// opening keys for writing (status 5), or, when asked, setting values.
-class RefusingRegistry final : public RegistryApi {
-public:
-    RefusingRegistry(RegistryApi& inner, RegStatus createStatus, RegStatus setStatus)
-        : inner_(inner), createStatus_(createStatus), setStatus_(setStatus) {}
-    RegStatus OpenKeyEx(RegHandle r, const std::string& s, std::uint32_t o, std::uint32_t a,
-                        RegHandle* h) override {
-        return inner_.OpenKeyEx(r, s, o, a, h);
-    }
-    RegStatus CreateKeyEx(RegHandle r, const std::string& s, std::uint32_t o, std::uint32_t a,
-                          bool i, RegHandle* h, std::uint32_t* d) override {
-        if (createStatus_ != 0) {
-            *h = 0;
-            return createStatus_;
-        }
-        return inner_.CreateKeyEx(r, s, o, a, i, h, d);
-    }
-    RegStatus QueryValueEx(RegHandle k, const std::string& n, std::uint32_t* t, std::uint8_t* d,
-                           std::uint32_t* s) override {
-        return inner_.QueryValueEx(k, n, t, d, s);
-    }
-    RegStatus SetValueEx(RegHandle k, const std::string& n, std::uint32_t t,
-                         const std::uint8_t* d, std::uint32_t s) override {
-        return setStatus_ != 0 ? setStatus_ : inner_.SetValueEx(k, n, t, d, s);
-    }
-    RegStatus EnumKey(RegHandle k, std::uint32_t i, char* n, std::uint32_t s) override {
-        return inner_.EnumKey(k, i, n, s);
-    }
-    RegStatus EnumValue(RegHandle k, std::uint32_t i, char* n, std::uint32_t* ns,
-                        std::uint32_t* t, std::uint8_t* d, std::uint32_t* ds) override {
-        return inner_.EnumValue(k, i, n, ns, t, d, ds);
-    }
-    RegStatus CloseKey(RegHandle k) override { return inner_.CloseKey(k); }
-
-private:
-    RegistryApi& inner_;
-    RegStatus createStatus_;
-    RegStatus setStatus_;
-};
 
 class PortSwitch : public ::testing::Test {
 protected:
@@ -145,7 +105,10 @@ struct RefusalCase {
 class RefusedWrite : public PortSwitch, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(RefusedWrite, BoxGoesBackAndTheUserIsTold) {
-    RefusingRegistry refusing(reg_, GetParam().createStatus, GetParam().setStatus);
+    // What a user without administrator rights meets: keys cannot be
+    // created or opened for writing, or values cannot be set.
+    testing::FaultyRegistry refusing(
+        reg_, testing::Faults{0, GetParam().createStatus, 0, GetParam().setStatus});
     FakeWindow window(refusing);
     Main(window, refusing);
     window.messages.clear();

@@ -2,6 +2,7 @@
 // give on demand, checked on the in-memory registry (every build has it).
 #include <gtest/gtest.h>
 
+#include "faulty_registry.h"
 #include "registry/clsRegHandler.h"
 #include "registry/memory_registry.h"
 
@@ -53,41 +54,6 @@ TEST_F(HandlerHandles, DetachedHandleIsClosedWhenReplaced) {
     EXPECT_EQ(0u, reg_.OpenHandleCount());
 }
 
-// Passes every call through, but answers value queries with a set status.
-class StatusRegistry final : public RegistryApi {
-public:
-    StatusRegistry(RegistryApi& inner, RegStatus queryStatus)
-        : inner_(inner), queryStatus_(queryStatus) {}
-    RegStatus OpenKeyEx(RegHandle r, const std::string& s, std::uint32_t o, std::uint32_t a,
-                        RegHandle* h) override {
-        return inner_.OpenKeyEx(r, s, o, a, h);
-    }
-    RegStatus CreateKeyEx(RegHandle r, const std::string& s, std::uint32_t o, std::uint32_t a,
-                          bool i, RegHandle* h, std::uint32_t* d) override {
-        return inner_.CreateKeyEx(r, s, o, a, i, h, d);
-    }
-    RegStatus QueryValueEx(RegHandle, const std::string&, std::uint32_t*, std::uint8_t*,
-                           std::uint32_t*) override {
-        return queryStatus_;
-    }
-    RegStatus SetValueEx(RegHandle k, const std::string& n, std::uint32_t t,
-                         const std::uint8_t* d, std::uint32_t s) override {
-        return inner_.SetValueEx(k, n, t, d, s);
-    }
-    RegStatus EnumKey(RegHandle k, std::uint32_t i, char* n, std::uint32_t s) override {
-        return inner_.EnumKey(k, i, n, s);
-    }
-    RegStatus EnumValue(RegHandle k, std::uint32_t i, char* n, std::uint32_t* ns,
-                        std::uint32_t* t, std::uint8_t* d, std::uint32_t* ds) override {
-        return inner_.EnumValue(k, i, n, ns, t, d, ds);
-    }
-    RegStatus CloseKey(RegHandle k) override { return inner_.CloseKey(k); }
-
-private:
-    RegistryApi& inner_;
-    RegStatus queryStatus_;
-};
-
 TEST_F(HandlerHandles, QueryStatusesBecomeTheResultText) {
     const struct {
         RegStatus status;
@@ -97,7 +63,7 @@ TEST_F(HandlerHandles, QueryStatusesBecomeTheResultText) {
                  {1018, "RegQueryValueEx Returned : (1018)"},
                  {234, "RegQueryValueEx Returned : (234)"}};
     for (const auto& c : cases) {
-        StatusRegistry reg(reg_, c.status);
+        testing::FaultyRegistry reg(reg_, testing::Faults{0, 0, c.status, 0});
         clsRegHandler handler(reg);
         ASSERT_TRUE(handler.OpenRegistry(regroot::kLocalMachine, kPath));
         EXPECT_EQ(c.text, handler.GetValue("v")) << c.status;

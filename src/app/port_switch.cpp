@@ -1,0 +1,30 @@
+#include "app/port_switch.h"
+
+#include "app/s_modMiscStd.h"
+
+namespace portquell {
+
+RegStatus OpenPortForWriting(clsRegHandler& handler, const std::string& parameterKey) {
+    if (handler.OpenRegistry(regroot::kLocalMachine, parameterKey, true)) return regstatus::kSuccess;
+    // The handler records "status: RegCreateKeyEx failed, ...".
+    const RegStatus status =
+        StrToLong(handler.sLastRegErr.substr(0, handler.sLastRegErr.find(':')));
+    return status != regstatus::kSuccess ? status : -1;
+}
+
+RegStatus SetSkipEnumerations(clsRegHandler& handler, bool detectionOff) {
+    return handler.SetValue(kSkipEnumerations, detectionOff ? "-1" : "0",
+                            static_cast<std::int32_t>(regtype::kDword));
+}
+
+RegStatus WriteSkipEnumerations(RegistryApi& registry, const std::string& parameterKey,
+                                bool detectionOff) {
+    clsRegHandler handler(registry);
+    RegStatus status = OpenPortForWriting(handler, parameterKey);
+    if (status != regstatus::kSuccess) return status;
+    status = SetSkipEnumerations(handler, detectionOff);
+    (void)handler.CloseRegistry();
+    return status;
+}
+
+}  // namespace portquell

@@ -1,0 +1,26 @@
+// Switching serial mouse detection for one port: SkipEnumerations in the
+// port's Device Parameters key, REG_DWORD -1 (off) or 0 (on). The window's
+// click handler and portquell-cli both write through here.
+#pragma once
+
+#include <string>
+
+#include "registry/clsRegHandler.h"
+#include "registry/registry_api.h"
+
+namespace portquell {
+
+inline constexpr const char* kSkipEnumerations = "SkipEnumerations";
+
+// Opens (creating it and any missing parent) HKLM\parameterKey with full
+// access. Returns 0, or the registry's status (-1 if it gave none).
+[[nodiscard]] RegStatus OpenPortForWriting(clsRegHandler& handler, const std::string& parameterKey);
+
+// Writes SkipEnumerations through an open handler; returns the status.
+[[nodiscard]] RegStatus SetSkipEnumerations(clsRegHandler& handler, bool detectionOff);
+
+// Both, with a handler of its own; returns 0 or the first refusal's status.
+[[nodiscard]] RegStatus WriteSkipEnumerations(RegistryApi& registry,
+                                              const std::string& parameterKey, bool detectionOff);
+
+}  // namespace portquell
