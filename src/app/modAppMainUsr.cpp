@@ -74,6 +74,14 @@ std::string PortParameterKey(std::int32_t instance) {
            "\\Device Parameters";
 }
 
+std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string& parameterKey) {
+    if (!handler.OpenRegistry(regroot::kLocalMachine, parameterKey, false)) return std::nullopt;
+    PortState state;
+    state.portName = handler.GetValue("PortName");
+    state.detectionText = handler.GetValue("SkipEnumerations");
+    return state;
+}
+
 void Main(MainWindow& form, RegistryApi& registry) {
     iPortCount = 0;
     iDisabledCount = 0;
@@ -86,10 +94,9 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry) {
     {
         clsRegHandler handler(registry);
         for (std::int32_t n = kFirstPortInstance; n <= kLastPortInstance; ++n) {
-            if (!handler.OpenRegistry(regroot::kLocalMachine, PortParameterKey(n), false)) continue;
-            const std::string portName = handler.GetValue("PortName");
-            const std::string detection = handler.GetValue("SkipEnumerations");
-            AddPortCheckBox(form, static_cast<std::int16_t>(n), portName, detection);
+            const std::optional<PortState> port = ReadPortState(handler, PortParameterKey(n));
+            if (!port) continue;
+            AddPortCheckBox(form, static_cast<std::int16_t>(n), port->portName, port->detectionText);
             (void)handler.CloseRegistry();
         }
         FitLayout(form);

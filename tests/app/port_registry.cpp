@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace portquell::testing {
 
 namespace {
 
-std::string ParamsKey(const std::string& instance) {
-    return kPortsKey + "\\" + instance + "\\Device Parameters";
-}
+std::string InstanceKey(const std::string& instance) { return kPortsKey + "\\" + instance; }
 
 void Dump(MemoryRegistry& reg, RegHandle key, const std::string& path, std::string& out) {
     char name[256];
@@ -40,8 +40,13 @@ void Dump(MemoryRegistry& reg, RegHandle key, const std::string& path, std::stri
 
 void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name,
                   std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    SetValueAt(reg, InstanceKey(instance), name, type, data);
+}
+
+void SetValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& name,
+                std::uint32_t type, const std::vector<std::uint8_t>& data) {
     RegHandle key = 0;
-    ASSERT_EQ(0, reg.CreateKeyEx(regroot::kLocalMachine, ParamsKey(instance), 0,
+    ASSERT_EQ(0, reg.CreateKeyEx(regroot::kLocalMachine, instanceKey + "\\Device Parameters", 0,
                                  regaccess::kAllAccess, false, &key, nullptr));
     ASSERT_EQ(0, reg.SetValueEx(key, name, type, data.empty() ? nullptr : data.data(),
                                 static_cast<std::uint32_t>(data.size())));
@@ -49,16 +54,24 @@ void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::s
 }
 
 void AddPort(MemoryRegistry& reg, const std::string& instance, const std::string& portName) {
+    AddPortAt(reg, InstanceKey(instance), portName);
+}
+
+void AddPortAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& portName) {
     std::vector<std::uint8_t> text(portName.begin(), portName.end());
     text.push_back(0);
-    SetPortValue(reg, instance, "PortName", regtype::kSz, text);
+    SetValueAt(reg, instanceKey, "PortName", regtype::kSz, text);
 }
 
 StoredValue PortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name) {
+    return ValueAt(reg, InstanceKey(instance), name);
+}
+
+StoredValue ValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& name) {
     StoredValue value;
     RegHandle key = 0;
-    if (reg.OpenKeyEx(regroot::kLocalMachine, ParamsKey(instance), 0, regaccess::kQueryValue,
-                      &key) != 0) {
+    if (reg.OpenKeyEx(regroot::kLocalMachine, instanceKey + "\\Device Parameters", 0,
+                      regaccess::kQueryValue, &key) != 0) {
         return value;
     }
     std::uint32_t size = 0;
@@ -68,6 +81,16 @@ StoredValue PortValue(MemoryRegistry& reg, const std::string& instance, const st
     }
     (void)reg.CloseKey(key);
     return value;
+}
+
+std::vector<std::string> SortedLines(const std::string& dump) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = dump.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(dump.substr(start, end - start));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 std::string DumpMachine(MemoryRegistry& reg) {

@@ -14,6 +14,12 @@ inline const std::string kPortsKey = "SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP
 
 // Creates instance key n with its Device Parameters and PortName.
 void AddPort(MemoryRegistry& reg, const std::string& instance, const std::string& portName);
+// The same for any device: instanceKey below HKLM, e.g.
+// "SYSTEM\CurrentControlSet\Enum\FTDIBUS\VID_0403+PID_6001+A1\0000".
+void AddPortAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& portName);
+// Sets a value in instanceKey's Device Parameters (instanceKey below HKLM).
+void SetValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& name,
+                std::uint32_t type, const std::vector<std::uint8_t>& data);
 // Sets a value in instance n's Device Parameters.
 void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name,
                   std::uint32_t type, const std::vector<std::uint8_t>& data);
@@ -25,7 +31,10 @@ struct StoredValue {
     bool present = false;
 };
 StoredValue PortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name);
+StoredValue ValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& name);
 // Every key and value under HKEY_LOCAL_MACHINE, one per line.
 std::string DumpMachine(MemoryRegistry& reg);
+// The lines of a dump, sorted: a change shows as lines added or removed.
+std::vector<std::string> SortedLines(const std::string& dump);
 
 }  // namespace portquell::testing

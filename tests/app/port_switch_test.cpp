@@ -47,18 +47,8 @@ TEST_F(PortSwitch, TickAndClearWriteTheDwordToThatPortOnly) {
     const std::string expected =
         before + "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\\Device Parameters "
                  "[SkipEnumerations] type 4: 255 255 255 255\n";
-    // The new value is the only change (the dump lists a key's values
-    // before its sub-keys, so compare as sorted lines).
-    auto lines = [](const std::string& text) {
-        std::vector<std::string> out;
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-            out.push_back(text.substr(start, end - start));
-        }
-        std::sort(out.begin(), out.end());
-        return out;
-    };
-    EXPECT_EQ(lines(expected), lines(DumpMachine(reg_)));
+    // The new value is the only change.
+    EXPECT_EQ(testing::SortedLines(expected), testing::SortedLines(DumpMachine(reg_)));
 
     window.UserClick(1);
     value = PortValue(reg_, "3", "SkipEnumerations");

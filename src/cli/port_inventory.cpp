@@ -1,0 +1,76 @@
+#include "cli/port_inventory.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "app/modAppMainUsr.h"
+#include "registry/clsRegHandler.h"
+
+namespace portquell {
+
+namespace {
+
+bool SameText(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// Sub-key names of HKLM\path; none when it cannot be listed.
+std::vector<std::string> SubKeys(clsRegHandler& handler, const std::string& path) {
+    if (!handler.OpenRegistry(regroot::kLocalMachine, path, false)) return {};
+    RegNameList names = handler.GetAllsSubDirectories();
+    (void)handler.CloseRegistry();
+    return names.IsList() ? names.Names() : std::vector<std::string>{};
+}
+
+bool HasValue(clsRegHandler& open, const std::string& name) {
+    const RegNameList values = open.GetAllValues();
+    return std::any_of(values.Names().begin(), values.Names().end(),
+                       [&](const std::string& v) { return SameText(v, name); });
+}
+
+}  // namespace
+
+std::string SerialPort::InstanceKey() const {
+    return std::string(kEnumKey) + "\\" + enumerator + "\\" + device + "\\" + instance;
+}
+
+std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry) {
+    std::vector<SerialPort> ports;
+    clsRegHandler handler(registry);
+    for (std::int32_t n = kFirstPortInstance; n <= kLastPortInstance; ++n) {
+        const std::optional<PortState> state = ReadPortState(handler, PortParameterKey(n));
+        if (!state) continue;
+        (void)handler.CloseRegistry();
+        ports.push_back(SerialPort{"ACPI", "PNP0501", std::to_string(n), state->portName,
+                                   state->DetectionOff()});
+    }
+    return ports;
+}
+
+std::vector<SerialPort> FindAllPorts(RegistryApi& registry) {
+    std::vector<SerialPort> ports;
+    clsRegHandler lister(registry);
+    clsRegHandler reader(registry);
+    for (const std::string& enumerator : SubKeys(lister, kEnumKey)) {
+        const std::string enumeratorKey = std::string(kEnumKey) + "\\" + enumerator;
+        for (const std::string& device : SubKeys(lister, enumeratorKey)) {
+            for (const std::string& instance : SubKeys(lister, enumeratorKey + "\\" + device)) {
+                SerialPort port{enumerator, device, instance, "", false};
+                const std::optional<PortState> state = ReadPortState(reader, port.ParameterKey());
+                if (!state) continue;
+                const bool named = HasValue(reader, "PortName");
+                (void)reader.CloseRegistry();
+                if (!named) continue;
+                port.portName = state->portName;
+                port.detectionOff = state->DetectionOff();
+                ports.push_back(port);
+            }
+        }
+    }
+    return ports;
+}
+
+}  // namespace portquell

@@ -1,0 +1,268 @@
+#include "cli/portquell_cli.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "app/port_switch.h"
+#include "cli/port_inventory.h"
+#include "registry/clsRegHandler.h"
+
+#ifndef PORTQUELL_VERSION
+#define PORTQUELL_VERSION "unknown"
+#endif
+
+namespace portquell {
+
+namespace {
+
+constexpr const char* kProgram = "portquell-cli";
+
+constexpr const char* kHelp =
+    "Usage: portquell-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Switches Windows' serial mouse detection off or on for serial ports, by\n"
+    "writing SkipEnumerations (REG_DWORD -1 = off, 0 = on) in each port's\n"
+    "Device Parameters key, exactly as the Portquell window does.\n"
+    "\n"
+    "Commands:\n"
+    "  list [--all] [--json]        list the ports and whether detection is off\n"
+    "  disable [--dry-run] PORT...  switch detection off for these ports\n"
+    "  enable [--dry-run] PORT...   switch detection on again\n"
+    "  export [--all]               print a .reg file that sets the current states\n"
+    "\n"
+    "PORT is a port name such as COM3 (any case), or --all for every port.\n"
+    "Without --all, list and export show the ACPI ports (ACPI\\PNP0501) that the\n"
+    "window shows; with --all, every port under HKLM\\SYSTEM\\CurrentControlSet\\Enum\n"
+    "that has a PortName (USB-serial adapters, PCI cards, ...). disable and enable\n"
+    "look ports up among all of them.\n"
+    "\n"
+    "Options:\n"
+    "  --all       every serial port on the machine\n"
+    "  --json      machine-readable output for list\n"
+    "  --dry-run   say what would change, write nothing\n"
+    "  --help      this text\n"
+    "  --version   the version\n"
+    "\n"
+    "Exit status: 0 done, 1 a named port was not found (nothing written),\n"
+    "2 access denied (run as administrator), 3 the registry refused otherwise,\n"
+    "64 usage error.\n";
+
+constexpr const char* kReminder =
+    "Windows applies the change when it next enumerates the port: restart the\n"
+    "computer, or unplug and replug a USB adapter.\n";
+
+struct Options {
+    std::string command;
+    bool all = false;
+    bool json = false;
+    bool dryRun = false;
+    std::vector<std::string> ports;
+};
+
+bool SameText(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+int Usage(std::ostream& err, const std::string& problem) {
+    err << kProgram << ": " << problem << "\nTry '" << kProgram << " --help'.\n";
+    return cliexit::kUsage;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            // Control characters, and bytes of the ANSI code page outside
+            // ASCII (read as Latin-1), so that the output is plain ASCII.
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string Detection(const SerialPort& port) { return port.detectionOff ? "off" : "on"; }
+
+void ListTable(const std::vector<SerialPort>& ports, std::ostream& out) {
+    std::size_t width = std::string("PORT").size();
+    for (const SerialPort& p : ports) width = std::max(width, p.portName.size());
+    auto pad = [](const std::string& s, std::size_t w) { return s + std::string(w - s.size() + 2, ' '); };
+    out << pad("PORT", width) << pad("MOUSE DETECTION", 15) << "KEY\n";
+    for (const SerialPort& p : ports) {
+        out << pad(p.portName, width) << pad(Detection(p), 15) << "HKLM\\" << p.InstanceKey() << "\n";
+    }
+}
+
+void ListJson(const std::vector<SerialPort>& ports, std::ostream& out) {
+    out << "{\n  \"ports\": [";
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const SerialPort& p = ports[i];
+        out << (i == 0 ? "\n" : ",\n") << "    {\"port\": " << JsonString(p.portName)
+            << ", \"mouseDetection\": " << JsonString(Detection(p))
+            << ", \"enumerator\": " << JsonString(p.enumerator)
+            << ", \"device\": " << JsonString(p.device) << ", \"instance\": " << JsonString(p.instance)
+            << ", \"key\": " << JsonString("HKLM\\" + p.InstanceKey()) << "}";
+    }
+    out << (ports.empty() ? "]\n}\n" : "\n  ]\n}\n");
+}
+
+void Export(const std::vector<SerialPort>& ports, std::ostream& out) {
+    out << "REGEDIT4\n\n"
+        << "; Serial mouse detection per port, exported by portquell-cli " << PORTQUELL_VERSION
+        << ".\n; dword:ffffffff switches detection off, dword:00000000 on again.\n";
+    for (const SerialPort& p : ports) {
+        out << "\n; " << p.portName << "\n[HKEY_LOCAL_MACHINE\\" << p.ParameterKey() << "]\n"
+            << "\"SkipEnumerations\"=dword:" << (p.detectionOff ? "ffffffff" : "00000000") << "\n";
+    }
+}
+
+int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
+    const bool off = options.command == "disable";
+    const std::vector<SerialPort> inventory = FindAllPorts(registry);
+    std::vector<SerialPort> targets;
+    bool missing = false;
+    if (options.all) {
+        targets = inventory;
+    } else {
+        for (const std::string& name : options.ports) {
+            bool found = false;
+            for (const SerialPort& port : inventory) {
+                if (!SameText(port.portName, name)) continue;
+                found = true;
+                const bool already = std::any_of(targets.begin(), targets.end(), [&](const SerialPort& t) {
+                    return t.InstanceKey() == port.InstanceKey();
+                });
+                if (!already) targets.push_back(port);
+            }
+            if (!found) {
+                err << kProgram << ": no serial port named " << name
+                    << " (see '" << kProgram << " list --all')\n";
+                missing = true;
+            }
+        }
+    }
+    if (missing) {
+        err << kProgram << ": nothing was changed.\n";
+        return cliexit::kPortNotFound;
+    }
+    const char* verb = off ? "disable" : "enable";
+    if (options.dryRun) {
+        for (const SerialPort& p : targets) {
+            out << "would " << verb << " mouse detection on " << p.portName << " (now "
+                << Detection(p) << "): HKLM\\" << p.ParameterKey() << " SkipEnumerations = REG_DWORD "
+                << (off ? "-1" : "0") << "\n";
+        }
+        if (targets.empty()) out << "no serial ports found\n";
+        return cliexit::kDone;
+    }
+
+    // Every key is opened for writing before anything is written, so that a
+    // refusal leaves all ports as they were.
+    std::vector<std::unique_ptr<clsRegHandler>> handlers;
+    for (const SerialPort& p : targets) {
+        handlers.push_back(std::make_unique<clsRegHandler>(registry));
+        const RegStatus status = OpenPortForWriting(*handlers.back(), p.ParameterKey());
+        if (status == regstatus::kAccessDenied) {
+            err << kProgram << ": access denied to HKLM\\" << p.ParameterKey()
+                << ".\nWriting needs administrator rights: run it from an elevated command "
+                   "prompt (Run as administrator). Nothing was changed.\n";
+            return cliexit::kAccessDenied;
+        }
+        if (status != regstatus::kSuccess) {
+            err << kProgram << ": the registry refused to open HKLM\\" << p.ParameterKey()
+                << " (status " << status << "). Nothing was changed.\n";
+            return cliexit::kRegistryError;
+        }
+    }
+    int result = cliexit::kDone;
+    bool changed = false;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const SerialPort& p = targets[i];
+        const RegStatus status = SetSkipEnumerations(*handlers[i], off);
+        if (status != regstatus::kSuccess) {
+            err << kProgram << ": could not write SkipEnumerations for " << p.portName << " (status "
+                << status << ")" << (status == regstatus::kAccessDenied ? ": run as administrator" : "")
+                << "\n";
+            result = status == regstatus::kAccessDenied ? cliexit::kAccessDenied : cliexit::kRegistryError;
+            continue;
+        }
+        changed = true;
+        out << verb << "d mouse detection on " << p.portName << " (was " << Detection(p)
+            << "): HKLM\\" << p.ParameterKey() << "\n";
+    }
+    if (targets.empty()) out << "no serial ports found\n";
+    if (changed) out << kReminder;
+    return result;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ostream& out,
+           std::ostream& err) {
+    Options options;
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h" || arg == "/?") {
+            out << kHelp;
+            return cliexit::kDone;
+        }
+        if (arg == "--version") {
+            out << kProgram << " " << PORTQUELL_VERSION << "\n";
+            return cliexit::kDone;
+        }
+    }
+    for (const std::string& arg : args) {
+        if (arg == "--all") {
+            options.all = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--dry-run") {
+            options.dryRun = true;
+        } else if (arg.rfind("-", 0) == 0) {
+            return Usage(err, "unknown option '" + arg + "'");
+        } else if (options.command.empty()) {
+            options.command = arg;
+        } else {
+            options.ports.push_back(arg);
+        }
+    }
+    const std::string& command = options.command;
+    if (command.empty()) return Usage(err, "no command given");
+    if (command != "list" && command != "disable" && command != "enable" && command != "export") {
+        return Usage(err, "unknown command '" + command + "'");
+    }
+    const bool switches = command == "disable" || command == "enable";
+    if (options.json && command != "list") return Usage(err, "--json is for list only");
+    if (options.dryRun && !switches) return Usage(err, "--dry-run is for disable and enable only");
+    if (!switches && !options.ports.empty()) {
+        return Usage(err, "unexpected argument '" + options.ports.front() + "'");
+    }
+    if (switches && options.ports.empty() && !options.all) {
+        return Usage(err, command + " needs port names or --all");
+    }
+    if (switches && options.all && !options.ports.empty()) {
+        return Usage(err, "give port names or --all, not both");
+    }
+
+    if (switches) return Switch(options, registry, out, err);
+    const std::vector<SerialPort> ports = options.all ? FindAllPorts(registry) : FindAcpiPorts(registry);
+    if (command == "export") {
+        Export(ports, out);
+    } else if (options.json) {
+        ListJson(ports, out);
+    } else {
+        ListTable(ports, out);
+    }
+    return cliexit::kDone;
+}
+
+}  // namespace portquell

@@ -1,0 +1,26 @@
+// portquell-cli: the port switch for administrators and scripts, on every
+// serial port of the machine. The command logic is here, apart from the
+// console, so it runs in the tests on any registry.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "registry/registry_api.h"
+
+namespace portquell {
+
+namespace cliexit {
+inline constexpr int kDone = 0;
+inline constexpr int kPortNotFound = 1;
+inline constexpr int kAccessDenied = 2;
+inline constexpr int kRegistryError = 3;  // refused for another reason than access
+inline constexpr int kUsage = 64;
+}  // namespace cliexit
+
+// Runs one command (args without the program name); returns the exit code.
+int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ostream& out,
+           std::ostream& err);
+
+}  // namespace portquell

@@ -1,0 +1,238 @@
+// portquell-cli's commands on an in-memory registry with ports under
+// several enumerators.
+#include "cli/portquell_cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "faulty_registry.h"
+#include "port_registry.h"
+
+namespace portquell {
+namespace {
+
+using testing::AddPortAt;
+using testing::DumpMachine;
+using testing::ValueAt;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kEnum = "SYSTEM\\CurrentControlSet\\Enum";
+const std::string kAcpi1 = kEnum + "\\ACPI\\PNP0501\\1";
+const std::string kAcpi3 = kEnum + "\\ACPI\\PNP0501\\3";
+const std::string kFtdi = kEnum + "\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
+const std::string kUsb = kEnum + "\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2";
+const Bytes kOff{0xFF, 0xFF, 0xFF, 0xFF};
+const Bytes kOn{0, 0, 0, 0};
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AddPortAt(reg_, kAcpi1, "COM1");
+        AddPortAt(reg_, kAcpi3, "COM3");
+        testing::SetValueAt(reg_, kAcpi3, "SkipEnumerations", regtype::kDword, kOff);
+        AddPortAt(reg_, kFtdi, "COM5");
+        AddPortAt(reg_, kUsb, "COM12");
+        // Devices that are no serial ports: a mouse with Device Parameters
+        // but no PortName, a hub without Device Parameters.
+        testing::SetValueAt(reg_, kEnum + "\\HID\\VID_046D&PID_C52B\\7&1", "FlipFlopWheel",
+                            regtype::kDword, kOff);
+        RegHandle hub = 0;
+        ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, kEnum + "\\USB\\ROOT_HUB30\\4&1", 0,
+                                      regaccess::kAllAccess, false, &hub, nullptr));
+        ASSERT_EQ(0, reg_.CloseKey(hub));
+    }
+
+    Result Run(std::vector<std::string> args) { return RunOn(reg_, std::move(args)); }
+    static Result RunOn(RegistryApi& registry, std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = RunCli(args, registry, out, err);
+        return Result{code, out.str(), err.str()};
+    }
+
+    MemoryRegistry reg_;
+};
+
+TEST_F(Cli, ListShowsTheWindowsPortsInAlignedColumns) {
+    const Result r = Run({"list"});
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ(
+        "PORT  MOUSE DETECTION  KEY\n"
+        "COM1  on               HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
+        "COM3  off              HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
+        r.out);
+    EXPECT_EQ("", r.err);
+}
+
+TEST_F(Cli, ListAllFindsPortsUnderEveryEnumerator) {
+    const Result r = Run({"list", "--all"});
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ(
+        "PORT   MOUSE DETECTION  KEY\n"
+        "COM1   on               HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
+        "COM3   off              HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
+        "COM5   on               HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
+        "COM12  on               HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
+        r.out);
+}
+
+TEST_F(Cli, JsonIsStableAndEscaped) {
+    const Result r = Run({"list", "--all", "--json"});
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ(
+        "{\n  \"ports\": [\n"
+        "    {\"port\": \"COM1\", \"mouseDetection\": \"on\", \"enumerator\": \"ACPI\", \"device\": "
+        "\"PNP0501\", \"instance\": \"1\", \"key\": "
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\1\"},\n"
+        "    {\"port\": \"COM3\", \"mouseDetection\": \"off\", \"enumerator\": \"ACPI\", \"device\": "
+        "\"PNP0501\", \"instance\": \"3\", \"key\": "
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\"},\n"
+        "    {\"port\": \"COM5\", \"mouseDetection\": \"on\", \"enumerator\": \"FTDIBUS\", \"device\": "
+        "\"VID_0403+PID_6001+A1B2C3D4A\", \"instance\": \"0000\", \"key\": "
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\FTDIBUS\\\\VID_0403+PID_6001+A1B2C3D4A\\\\0000\"},\n"
+        "    {\"port\": \"COM12\", \"mouseDetection\": \"on\", \"enumerator\": \"USB\", \"device\": "
+        "\"VID_067B&PID_2303\", \"instance\": \"5&2A1B3C&0&2\", \"key\": "
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USB\\\\VID_067B&PID_2303\\\\5&2A1B3C&0&2\"}\n"
+        "  ]\n}\n",
+        r.out);
+    MemoryRegistry empty;
+    EXPECT_EQ("{\n  \"ports\": []\n}\n", RunOn(empty, {"list", "--json"}).out);
+    AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\9", "Q\"uote\\\x01\xE9");
+    EXPECT_NE(std::string::npos,
+              Run({"list", "--json"}).out.find("\"port\": \"Q\\\"uote\\\\\\u0001\\u00e9\""));
+}
+
+TEST_F(Cli, DisableWritesTheDwordToThatPortOnlyWhateverTheCase) {
+    const std::string before = DumpMachine(reg_);
+    const Result r = Run({"disable", "com5"});
+    EXPECT_EQ(0, r.code) << r.err;
+    const auto value = ValueAt(reg_, kFtdi, "SkipEnumerations");
+    EXPECT_EQ(regtype::kDword, value.type);
+    EXPECT_EQ(kOff, value.data);
+    // The new value is the only change.
+    EXPECT_EQ(testing::SortedLines(before + "HKLM\\" + kFtdi +
+                                   "\\Device Parameters [SkipEnumerations] type 4: 255 255 255 255\n"),
+              testing::SortedLines(DumpMachine(reg_)));
+    EXPECT_NE(std::string::npos, r.out.find("disabled mouse detection on COM5 (was on)"));
+    EXPECT_NE(std::string::npos, r.out.find("restart the"));
+    EXPECT_NE(std::string::npos, r.out.find("unplug and replug"));
+    EXPECT_EQ(0u, reg_.OpenHandleCount());
+}
+
+TEST_F(Cli, EnableWritesZeroAndKeepsTheValue) {
+    EXPECT_EQ(0, Run({"enable", "COM3", "COM12"}).code);
+    EXPECT_EQ(kOn, ValueAt(reg_, kAcpi3, "SkipEnumerations").data);
+    EXPECT_EQ(regtype::kDword, ValueAt(reg_, kUsb, "SkipEnumerations").type);
+    EXPECT_EQ(kOn, ValueAt(reg_, kUsb, "SkipEnumerations").data);
+    EXPECT_FALSE(ValueAt(reg_, kAcpi1, "SkipEnumerations").present);
+}
+
+TEST_F(Cli, AllSwitchesEveryPort) {
+    EXPECT_EQ(0, Run({"disable", "--all"}).code);
+    for (const auto& key : {kAcpi1, kAcpi3, kFtdi, kUsb}) {
+        EXPECT_EQ(kOff, ValueAt(reg_, key, "SkipEnumerations").data) << key;
+    }
+    EXPECT_NE(std::string::npos, Run({"list", "--all"}).out.find("COM12  off"));
+}
+
+TEST_F(Cli, AnUnknownPortWritesNothingAtAll) {
+    const std::string before = DumpMachine(reg_);
+    const Result r = Run({"disable", "COM1", "COM9", "COM5"});
+    EXPECT_EQ(1, r.code);
+    EXPECT_EQ(before, DumpMachine(reg_));
+    EXPECT_NE(std::string::npos, r.err.find("no serial port named COM9"));
+    EXPECT_NE(std::string::npos, r.err.find("nothing was changed"));
+    EXPECT_EQ("", r.out);
+}
+
+TEST_F(Cli, DryRunSaysWhatWouldChangeAndWritesNothing) {
+    const std::string before = DumpMachine(reg_);
+    const Result r = Run({"enable", "--dry-run", "COM3"});
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ(before, DumpMachine(reg_));
+    EXPECT_EQ("would enable mouse detection on COM3 (now off): HKLM\\" + kAcpi3 +
+                  "\\Device Parameters SkipEnumerations = REG_DWORD 0\n",
+              r.out);
+}
+
+TEST_F(Cli, RefusedWritesChangeNothingAndExplainWhy) {
+    const std::string before = DumpMachine(reg_);
+    testing::FaultyRegistry denied(reg_, testing::Faults{0, 5, 0, 0});
+    Result r = RunOn(denied, {"disable", "COM1", "COM5"});
+    EXPECT_EQ(2, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("administrator"));
+    EXPECT_EQ(before, DumpMachine(reg_));
+
+    testing::FaultyRegistry other(reg_, testing::Faults{0, 1018, 0, 0});
+    r = RunOn(other, {"enable", "COM1"});
+    EXPECT_EQ(3, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("status 1018"));
+    EXPECT_EQ(before, DumpMachine(reg_));
+
+    testing::FaultyRegistry setDenied(reg_, testing::Faults{0, 0, 0, 5});
+    r = RunOn(setDenied, {"disable", "COM1"});
+    EXPECT_EQ(2, r.code);
+    EXPECT_EQ(before, DumpMachine(reg_));
+    EXPECT_EQ(0u, reg_.OpenHandleCount());
+}
+
+TEST_F(Cli, ExportPrintsARegFileOfTheCurrentStates) {
+    Result r = Run({"export"});
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ(0u, r.out.find("REGEDIT4\n\n"));
+    EXPECT_NE(std::string::npos,
+              r.out.find("\n; COM3\n[HKEY_LOCAL_MACHINE\\" + kAcpi3 +
+                         "\\Device Parameters]\n\"SkipEnumerations\"=dword:ffffffff\n"));
+    EXPECT_NE(std::string::npos,
+              r.out.find("\n; COM1\n[HKEY_LOCAL_MACHINE\\" + kAcpi1 +
+                         "\\Device Parameters]\n\"SkipEnumerations\"=dword:00000000\n"));
+    EXPECT_EQ(std::string::npos, r.out.find("FTDIBUS"));
+    r = Run({"export", "--all"});
+    EXPECT_NE(std::string::npos, r.out.find("[HKEY_LOCAL_MACHINE\\" + kFtdi + "\\Device Parameters]"));
+}
+
+struct UsageCase {
+    std::vector<std::string> args;
+    const char* message;
+};
+
+TEST_F(Cli, UsageErrorsExitWith64) {
+    const std::vector<UsageCase> cases = {
+        {{}, "no command"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"list", "--colour"}, "unknown option '--colour'"},
+        {{"disable"}, "needs port names or --all"},
+        {{"enable", "--all", "COM1"}, "not both"},
+        {{"export", "--json"}, "--json is for list only"},
+        {{"list", "--dry-run"}, "--dry-run is for disable and enable only"},
+        {{"list", "COM1"}, "unexpected argument 'COM1'"},
+    };
+    const std::string before = DumpMachine(reg_);
+    for (const auto& c : cases) {
+        const Result r = Run(c.args);
+        EXPECT_EQ(64, r.code) << c.message;
+        EXPECT_NE(std::string::npos, r.err.find(c.message)) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("--help")) << r.err;
+    }
+    EXPECT_EQ(before, DumpMachine(reg_));
+}
+
+TEST_F(Cli, HelpAndVersion) {
+    Result r = Run({"--help"});
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ(0u, r.out.find("Usage: portquell-cli COMMAND"));
+    r = Run({"list", "--version"});
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ(0u, r.out.find("portquell-cli "));
+    EXPECT_EQ('\n', r.out.back());
+}
+
+}  // namespace
+}  // namespace portquell
