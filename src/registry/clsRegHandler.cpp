@@ -176,42 +176,34 @@ std::int32_t clsRegHandler::SetValue(const std::string& VarName, const std::stri
 }
 
 RegNameList clsRegHandler::GetAllsSubDirectories() {
-    sLastRegErr.clear();
-    if (!bKeyOpen) return RegNameList::Empty();
-    return Trapped(
-        [&] {
-            std::vector<std::string> names;
-            std::vector<char> buffer(kSubKeyNameBuffer);
-            for (std::int32_t index = 0;; ++index) {
-                std::fill(buffer.begin(), buffer.end(), ' ');
-                const RegStatus status = registry_->EnumKey(
-                    hKey.Get(), static_cast<std::uint32_t>(index), buffer.data(), kSubKeyNameBuffer);
-                // Any status ends the list, the normal end (259) included.
-                if (status != regstatus::kSuccess) break;
-                names.push_back(CutAtNul(buffer));
-                if (index == kLastEnumIndex) throw OverflowError();
-            }
-            return RegNameList::Of(std::move(names));
-        },
-        RegNameList::Null());
+    return ListNames(kSubKeyNameBuffer, [&](std::uint32_t index, std::vector<char>& buffer) {
+        return registry_->EnumKey(hKey.Get(), index, buffer.data(),
+                                  static_cast<std::uint32_t>(buffer.size()));
+    });
 }
 
 RegNameList clsRegHandler::GetAllValues() {
+    // Names only, with room for the longest name the registry allows, so
+    // that no value ends the list early because of its data.
+    return ListNames(kMaxValueNameChars + 1, [&](std::uint32_t index, std::vector<char>& buffer) {
+        auto capacity = static_cast<std::uint32_t>(buffer.size());
+        return registry_->EnumValue(hKey.Get(), index, buffer.data(), &capacity, nullptr, nullptr,
+                                    nullptr);
+    });
+}
+
+template <class NameAt>
+RegNameList clsRegHandler::ListNames(std::uint32_t bufferSize, NameAt nameAt) {
     sLastRegErr.clear();
     if (!bKeyOpen) return RegNameList::Empty();
     return Trapped(
         [&] {
             std::vector<std::string> names;
-            // Names only, with room for the longest name the registry allows,
-            // so that no value ends the list early because of its data.
-            std::vector<char> buffer(kMaxValueNameChars + 1);
+            std::vector<char> buffer(bufferSize);
             for (std::int32_t index = 0;; ++index) {
                 std::fill(buffer.begin(), buffer.end(), ' ');
-                auto capacity = static_cast<std::uint32_t>(buffer.size());
-                const RegStatus status =
-                    registry_->EnumValue(hKey.Get(), static_cast<std::uint32_t>(index),
-                                         buffer.data(), &capacity, nullptr, nullptr, nullptr);
-                if (status != regstatus::kSuccess) break;
+                // Any status ends the list, the normal end (259) included.
+                if (nameAt(static_cast<std::uint32_t>(index), buffer) != regstatus::kSuccess) break;
                 names.push_back(CutAtNul(buffer));
                 if (index == kLastEnumIndex) throw OverflowError();
             }

@@ -65,6 +65,11 @@ private:
         return failure;
     }
 
+    // The names that nameAt(index, buffer) returns for index 0, 1, ... until
+    // it answers a status other than 0; a name is its buffer cut at the NUL.
+    template <class NameAt>
+    RegNameList ListNames(std::uint32_t bufferSize, NameAt nameAt);
+
     RegistryApi* registry_;
     std::int32_t lRootKey = 0;
     std::string sSubKeyPath;

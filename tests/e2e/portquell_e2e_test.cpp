@@ -80,6 +80,23 @@ public:
     HWND Message() const { return WaitForWindow(Pid(), kDialogClass, "Portquell", 20000); }
     bool MessageGone() const { return WaitForNoWindow(Pid(), kDialogClass, 5000); }
 
+    // Waits for the start-up report, checks its text, closes it with key
+    // and returns the main window (null, with a failure, if anything is off).
+    HWND DismissReport(const std::string& expected, WORD key = VK_RETURN) const {
+        HWND report = Message();
+        if (report == nullptr) {
+            ADD_FAILURE() << "no report";
+            return nullptr;
+        }
+        EXPECT_EQ(expected, MessageBoxText(report));
+        PressKey(report, key);
+        if (!MessageGone()) {
+            ADD_FAILURE() << "the report stayed open";
+            return nullptr;
+        }
+        return Main();
+    }
+
 private:
     bool started_ = false;
     PROCESS_INFORMATION process_{};
@@ -226,12 +243,7 @@ TEST_F(PortquellE2E, CloseBoxEndsTheProgram) {
     SeedPort(3, "COM3", nullptr);
     Program program;
     ASSERT_TRUE(program.Started());
-    HWND report = program.Message();
-    ASSERT_NE(nullptr, report);
-    EXPECT_EQ("Found 1 serial ports, and 0 was already disabled", MessageBoxText(report));
-    PressKey(report, VK_RETURN);
-    ASSERT_TRUE(program.MessageGone());
-    HWND main = program.Main();
+    HWND main = program.DismissReport("Found 1 serial ports, and 0 was already disabled");
     ASSERT_NE(nullptr, main);
     // One port: the design geometry stays.
     ExpectRect(Pixels(main, 120, 60, 3375, 2115), Find(main, IDC_FRAPORTS).rect, "frame");
@@ -246,12 +258,7 @@ TEST_F(PortquellE2E, LongListGrowsTheWindowAndScrollsInsideTheFrame) {
     for (int n = 1; n <= kCount; ++n) SeedPort(n, ("COM" + std::to_string(n)).c_str(), nullptr);
     Program program;
     ASSERT_TRUE(program.Started());
-    HWND report = program.Message();
-    ASSERT_NE(nullptr, report);
-    EXPECT_EQ("Found 70 serial ports, and 0 was already disabled", MessageBoxText(report));
-    PressKey(report, VK_RETURN);
-    ASSERT_TRUE(program.MessageGone());
-    HWND main = program.Main();
+    HWND main = program.DismissReport("Found 70 serial ports, and 0 was already disabled");
     ASSERT_NE(nullptr, main);
 
     RECT outer{};
@@ -293,12 +300,7 @@ TEST_F(PortquellE2E, LongListGrowsTheWindowAndScrollsInsideTheFrame) {
 TEST_F(PortquellE2E, NoPortsSaysSoAndStillCloses) {
     Program program;
     ASSERT_TRUE(program.Started());
-    HWND report = program.Message();
-    ASSERT_NE(nullptr, report);
-    EXPECT_EQ("No serial ports found...", MessageBoxText(report));
-    PressKey(report, VK_ESCAPE);
-    ASSERT_TRUE(program.MessageGone());
-    HWND main = program.Main();
+    HWND main = program.DismissReport("No serial ports found...", VK_ESCAPE);
     ASSERT_NE(nullptr, main);
     EXPECT_FALSE(Find(main, IDC_CHKPORT).visible);
     Click(GetDlgItem(main, IDC_CMDCLOSE));
