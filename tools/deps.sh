@@ -12,8 +12,10 @@ pq_require_packages() {
     if [ "$(id -u)" -eq 0 ]; then
         echo "Installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive
+        # With the recommended packages: Wine's X11 driver and fonts come
+        # that way, and the window tests need them.
         apt-get update -q >/dev/null &&
-            apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null || {
+            apt-get install -y -q "${missing[@]}" >/dev/null || {
             echo "apt-get install failed for: ${missing[*]}" >&2
             return 1
         }
@@ -26,5 +28,5 @@ pq_require_packages() {
 
 # What building and testing both programs needs.
 PQ_BUILD_PACKAGES=(cmake make g++ googletest libgtest-dev libssl-dev openssl
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xauth
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth
     imagemagick)

@@ -378,9 +378,15 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_DESTROY:
-            hwnd_ = nullptr;
+            // The only window: with it gone the program ends.
             PostQuitMessage(0);
             return 0;
+        case WM_NCDESTROY: {
+            HWND hwnd = hwnd_;
+            hwnd_ = nullptr;
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            return DefWindowProcA(hwnd, message, wParam, lParam);
+        }
         default:
             break;
     }
