@@ -2,13 +2,25 @@
 // events until it is closed.
 #include <windows.h>
 
+#include <exception>
+#include <string>
+
+#include "app/message_box.h"
 #include "app/modAppMainUsr.h"
 #include "app/windows/frmMain.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     portquell::RegistryApi& registry = portquell::PlatformRegistry();
     portquell::frmMain form(instance, registry);
-    portquell::Main(form, registry);
+    try {
+        portquell::Main(form, registry);
+    } catch (const std::exception& e) {
+        // Loading the window or building the list failed: the program ends,
+        // saying why rather than vanishing.
+        portquell::ShowMessageBox(nullptr, std::string("Portquell could not start: ") + e.what(),
+                                  portquell::MessageIcon::Warning);
+        return 1;
+    }
 
     MSG message{};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -37,7 +37,7 @@ constexpr std::int32_t kScrollTopMargin = 300;
 constexpr std::int32_t kScrollBottomMargin = 100;
 constexpr std::int32_t kScrollStep = 245;  // one box and its gap
 
-const char* ButtonClass() { return "BUTTON"; }
+constexpr char kButton[] = "BUTTON";
 
 }  // namespace
 
@@ -81,19 +81,19 @@ void frmMain::Load() {
     outerHeight_ = Twips(outer.bottom - outer.top);
 
     // Created in tab order: frame, first box, Close, About.
-    frame_.hwnd = CreateControl(ButtonClass(), "Disable serial mouse detection on",
+    frame_.hwnd = CreateControl(kButton, "Disable serial mouse detection on",
                                 BS_GROUPBOX | WS_VISIBLE, IDC_FRAPORTS);
     frame_.twips = kFrameDesign;
     Element box;
-    box.hwnd = CreateControl(ButtonClass(), "COMx", BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP,
+    box.hwnd = CreateControl(kButton, "COMx", BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP,
                              IDC_CHKPORT);
     box.twips = kBoxDesign;
     box.visible = false;
     boxes_.push_back(box);
-    close_.hwnd = CreateControl(ButtonClass(), "Close", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
+    close_.hwnd = CreateControl(kButton, "Close", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
                                 IDC_CMDCLOSE);
     close_.twips = kCloseDesign;
-    about_.hwnd = CreateControl(ButtonClass(), "About...",
+    about_.hwnd = CreateControl(kButton, "About...",
                                 BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, IDC_CMDABOUT);
     about_.twips = kAboutDesign;
     ApplyFont();
@@ -269,7 +269,7 @@ std::int16_t frmMain::BoxCount() const { return static_cast<std::int16_t>(boxes_
 
 void frmMain::CreateBox(std::int16_t index) {
     Element box = boxes_.front();
-    box.hwnd = CreateControl(ButtonClass(), "", BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP,
+    box.hwnd = CreateControl(kButton, "", BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP,
                              IDC_CHKPORT + index);
     box.visible = false;
     box.tag.clear();
