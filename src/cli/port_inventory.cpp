@@ -11,12 +11,6 @@ namespace portquell {
 
 namespace {
 
-bool SameText(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 // Sub-key names of HKLM\path; none when it cannot be listed.
 std::vector<std::string> SubKeys(clsRegHandler& handler, const std::string& path) {
     if (!handler.OpenRegistry(regroot::kLocalMachine, path, false)) return {};
@@ -28,10 +22,16 @@ std::vector<std::string> SubKeys(clsRegHandler& handler, const std::string& path
 bool HasValue(clsRegHandler& open, const std::string& name) {
     const RegNameList values = open.GetAllValues();
     return std::any_of(values.Names().begin(), values.Names().end(),
-                       [&](const std::string& v) { return SameText(v, name); });
+                       [&](const std::string& v) { return SameTextIgnoringCase(v, name); });
 }
 
 }  // namespace
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
 
 std::string SerialPort::InstanceKey() const {
     return std::string(kEnumKey) + "\\" + enumerator + "\\" + device + "\\" + instance;

@@ -24,6 +24,9 @@ struct SerialPort {
     [[nodiscard]] std::string ParameterKey() const { return InstanceKey() + "\\Device Parameters"; }
 };
 
+// Registry and port names compare without regard to case.
+[[nodiscard]] bool SameTextIgnoringCase(const std::string& a, const std::string& b);
+
 // Instances 1 to 200 under ACPI\PNP0501, in that order, as the window lists them.
 [[nodiscard]] std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry);
 // Every instance under Enum with a PortName, in the registry's order.

@@ -1,7 +1,6 @@
 #include "cli/portquell_cli.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <memory>
 
@@ -60,12 +59,6 @@ struct Options {
     bool dryRun = false;
     std::vector<std::string> ports;
 };
-
-bool SameText(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 int Usage(std::ostream& err, const std::string& problem) {
     err << kProgram << ": " << problem << "\nTry '" << kProgram << " --help'.\n";
@@ -137,7 +130,7 @@ int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std
         for (const std::string& name : options.ports) {
             bool found = false;
             for (const SerialPort& port : inventory) {
-                if (!SameText(port.portName, name)) continue;
+                if (!SameTextIgnoringCase(port.portName, name)) continue;
                 found = true;
                 const bool already = std::any_of(targets.begin(), targets.end(), [&](const SerialPort& t) {
                     return t.InstanceKey() == port.InstanceKey();

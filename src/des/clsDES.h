@@ -17,8 +17,6 @@
 
 namespace portquell {
 
-class AppError;
-
 class clsDES {
 public:
     // Receives the percentage done, by reference: a value stored there

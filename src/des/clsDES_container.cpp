@@ -35,20 +35,14 @@ std::int32_t GetInt32(const std::uint8_t* at) {
 
 // Blocks as 64-bit numbers, byte 0 in the top byte: one 8-byte access and
 // a byte swap on little-endian processors.
-std::uint64_t ByteSwap(std::uint64_t x) {
-    x = ((x & 0x00FF00FF00FF00FFull) << 8) | ((x >> 8) & 0x00FF00FF00FF00FFull);
-    x = ((x & 0x0000FFFF0000FFFFull) << 16) | ((x >> 16) & 0x0000FFFF0000FFFFull);
-    return (x << 32) | (x >> 32);
-}
-
 std::uint64_t LoadBlock(const std::uint8_t* at) {
     std::uint64_t value = 0;
     std::memcpy(&value, at, kBlock);
-    return std::endian::native == std::endian::little ? ByteSwap(value) : value;
+    return std::endian::native == std::endian::little ? DesFastCore::ByteReverse(value) : value;
 }
 
 void StoreBlock(std::uint8_t* at, std::uint64_t value) {
-    if (std::endian::native == std::endian::little) value = ByteSwap(value);
+    if (std::endian::native == std::endian::little) value = DesFastCore::ByteReverse(value);
     std::memcpy(at, &value, kBlock);
 }
 

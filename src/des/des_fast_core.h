@@ -29,6 +29,13 @@ public:
     // Counts SetRoundKeys calls: work done under other keys can be told apart.
     [[nodiscard]] std::uint64_t KeyGeneration() const { return keyGeneration_; }
 
+    // The bytes of a 64-bit number in reverse order.
+    [[nodiscard]] static std::uint64_t ByteReverse(std::uint64_t x) {
+        x = ((x & 0x00FF00FF00FF00FFull) << 8) | ((x >> 8) & 0x00FF00FF00FF00FFull);
+        x = ((x & 0x0000FFFF0000FFFFull) << 16) | ((x >> 16) & 0x0000FFFF0000FFFFull);
+        return (x << 32) | (x >> 32);
+    }
+
     // Blocks as 64-bit numbers, byte 0 of the block in the top byte.
     [[nodiscard]] std::uint64_t InitialPermutation(std::uint64_t block) const {
         return swapsMatchTables_ ? SwapIP(block) : Permute(ip_, block);
@@ -78,11 +85,6 @@ private:
     static std::uint64_t DeltaSwap(std::uint64_t x, std::uint64_t mask, int shift) {
         const std::uint64_t t = ((x >> shift) ^ x) & mask;
         return x ^ t ^ (t << shift);
-    }
-    static std::uint64_t ByteReverse(std::uint64_t x) {
-        x = ((x & 0x00FF00FF00FF00FFull) << 8) | ((x >> 8) & 0x00FF00FF00FF00FFull);
-        x = ((x & 0x0000FFFF0000FFFFull) << 16) | ((x >> 16) & 0x0000FFFF0000FFFFull);
-        return (x << 32) | (x >> 32);
     }
     static std::uint64_t SwapIP(std::uint64_t x) {
         x = ByteReverse(x);
