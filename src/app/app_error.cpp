@@ -11,6 +11,14 @@ AppError SubscriptOutOfRangeError() {
     return AppError(errnum::kSubscriptOutOfRange, "Subscript out of range");
 }
 
+AppError ArrayLockedError() {
+    return AppError(errnum::kArrayLocked, "This array is fixed or temporarily locked");
+}
+AppError InternalError(const std::string& detail) {
+    return AppError(errnum::kInternalError,
+                    detail.empty() ? "Internal error" : "Internal error (" + detail + ")");
+}
+
 AppError DeviceIoError() { return AppError(errnum::kDeviceIoError, "Device I/O error"); }
 AppError DiskFullError() { return AppError(errnum::kDiskFull, "Disk full"); }
 AppError PathFileAccessError() {

@@ -14,6 +14,8 @@ inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kArrayLocked = 10;
+inline constexpr std::int32_t kInternalError = 51;
 inline constexpr std::int32_t kDeviceIoError = 57;
 inline constexpr std::int32_t kDiskFull = 61;
 inline constexpr std::int32_t kPathFileAccessError = 75;
@@ -41,6 +43,10 @@ private:
 [[nodiscard]] AppError OverflowError();
 [[nodiscard]] AppError OutOfMemoryError();
 [[nodiscard]] AppError SubscriptOutOfRangeError();
+[[nodiscard]] AppError ArrayLockedError();
+// A failure of no known kind (a foreign exception); the detail, when
+// there is one, follows the description in parentheses.
+[[nodiscard]] AppError InternalError(const std::string& detail = "");
 [[nodiscard]] AppError DeviceIoError();
 [[nodiscard]] AppError DiskFullError();
 [[nodiscard]] AppError PathFileAccessError();

@@ -87,17 +87,50 @@ private:
     void TransformBlock(std::span<std::uint8_t> block, WorkingStorage& w, bool decipher);
     void Round(WorkingStorage& w, int round);
 
-    // CBC over whole blocks of data (restoring re-enciphers deciphered
-    // data), on the packed form of the cipher.
-    void EncipherChain(std::span<std::uint8_t> data, bool reportProgress);
+    using RoundKeySet = std::array<std::array<std::uint8_t, 48>, kRounds>;
+    // The round keys a stretch of a chain was processed under, from the
+    // byte offset on: a Progress handler may assign another key at any
+    // report, and undoing a chain must use the key each block really had.
+    struct KeySpan {
+        std::size_t from;
+        RoundKeySet keys;
+    };
+    // One pass of CBC over the caller's array.
+    struct ChainRun {
+        std::span<std::uint8_t> data;
+        // The caller's array, checked after every report: a handler that
+        // resized or replaced it must stop the pass before the old storage
+        // is touched again. Null when there is no array to watch.
+        const std::vector<std::uint8_t>* owner = nullptr;
+        ProgressEvent progress;  // a copy: a handler may reassign Progress
+        std::size_t done = 0;    // bytes processed and written back
+        std::vector<KeySpan> keys;
+        std::uint64_t keyGeneration = 0;
+    };
+    [[nodiscard]] ChainRun StartChain(std::span<std::uint8_t> data,
+                                      const std::vector<std::uint8_t>* owner, bool reportProgress);
+    // After a report: stop if the array is no longer ours; note a new key.
+    void AfterReport(ChainRun& run);
+    [[nodiscard]] static bool ArrayReplaced(const ChainRun& run);
+    // CBC over whole blocks, on the packed form of the cipher; the closing
+    // report of encryption is part of the pass.
+    void EncipherChain(ChainRun& run);
     // Returns the last percentage reported (or stored by the handler).
-    std::int32_t DecipherChain(std::span<std::uint8_t> data);
+    std::int32_t DecipherChain(ChainRun& run);
+    // Undo the first run.done bytes of a pass under the keys it used, and
+    // leave the key in force as it was.
+    void UndoEncipher(const ChainRun& run);
+    void UndoDecipher(const ChainRun& run);
+    // The two salt words, drawn before anything is changed.
+    [[nodiscard]] std::array<std::uint32_t, 2> DrawSalt();
     void TransformFile(const std::string& source, const std::string& dest, const std::string& key,
                        bool decrypt);
     std::string TransformString(const std::string& text, const std::string& key, bool decrypt,
                                 bool showError);
 
     WarningBox showWarning_;
+    // Where salt words come from; empty: the system's entropy source.
+    std::function<std::uint32_t()> saltSource_;
 
     std::array<std::array<std::uint8_t, 48>, kRounds> RoundKeys{};
     std::string KeyText;

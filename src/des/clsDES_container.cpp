@@ -90,19 +90,43 @@ private:
 
 }  // namespace
 
+clsDES::ChainRun clsDES::StartChain(std::span<std::uint8_t> data,
+                                    const std::vector<std::uint8_t>* owner, bool reportProgress) {
+    ChainRun run{data, owner, reportProgress ? Progress : ProgressEvent(), 0, {}, 0};
+    run.keys.push_back(KeySpan{0, RoundKeys});
+    run.keyGeneration = fast_.KeyGeneration();
+    return run;
+}
+
+bool clsDES::ArrayReplaced(const ChainRun& run) {
+    return run.owner != nullptr &&
+           (run.owner->data() != run.data.data() || run.owner->size() != run.data.size());
+}
+
+void clsDES::AfterReport(ChainRun& run) {
+    if (ArrayReplaced(run)) throw ArrayLockedError();
+    if (fast_.KeyGeneration() == run.keyGeneration) return;
+    run.keyGeneration = fast_.KeyGeneration();
+    if (run.keys.back().from == run.done) {
+        run.keys.back().keys = RoundKeys;
+    } else {
+        run.keys.push_back(KeySpan{run.done, RoundKeys});
+    }
+}
+
 // Blocks are processed in runs up to the next block that reports progress,
 // so the reports cost nothing per block; the round keys are read afresh
 // after every report, since a handler may assign another key.
-void clsDES::EncipherChain(std::span<std::uint8_t> data, bool reportProgress) {
-    ProgressReports progress(Progress, data.size());
-    const std::size_t total = data.size();
-    std::uint8_t* bytes = data.data();
+void clsDES::EncipherChain(ChainRun& run) {
+    ProgressReports progress(run.progress, run.data.size());
+    const std::size_t total = run.data.size();
+    std::uint8_t* bytes = run.data.data();
     // CBC in the permuted domain: IP(P xor C) = IP(P) xor IP(C), and IP(C)
     // of the previous block is its pre-output, so only the rounds lie on
     // the chain.
     std::uint64_t previous = 0;  // IP of the zero chaining value
     for (std::size_t t = 0; t < total;) {
-        const std::size_t report = reportProgress ? progress.NextReportOffset() : total;
+        const std::size_t report = progress.NextReportOffset();
         const std::size_t end = std::max(t + kBlock, std::min(total, report + kBlock));
         // Software pipelined: the next block's IP and the last block's FP
         // stand next to the rounds in program order, so the processor runs
@@ -114,15 +138,19 @@ void clsDES::EncipherChain(std::span<std::uint8_t> data, bool reportProgress) {
             previous = fast_.EncipherRounds(x);
             StoreBlock(bytes + t, fast_.FinalPermutation(previous));
         }
-        if (reportProgress && report < total) progress.AfterBlock(report);
+        run.done = t;
+        if (report < total) {
+            progress.AfterBlock(report);
+            AfterReport(run);
+        }
     }
-    if (reportProgress) progress.Close();
+    progress.Close();
 }
 
-std::int32_t clsDES::DecipherChain(std::span<std::uint8_t> data) {
-    ProgressReports progress(Progress, data.size());
-    const std::size_t total = data.size();
-    std::uint8_t* bytes = data.data();
+std::int32_t clsDES::DecipherChain(ChainRun& run) {
+    ProgressReports progress(run.progress, run.data.size());
+    const std::size_t total = run.data.size();
+    std::uint8_t* bytes = run.data.data();
     std::uint64_t chain = 0;  // the previous ciphertext block
     std::size_t t = 0;        // bytes written back so far
 
@@ -146,49 +174,100 @@ std::int32_t clsDES::DecipherChain(std::span<std::uint8_t> data) {
         }
         return chainIn;
     };
-    try {
-        while (t < total) {
-            const std::size_t report = progress.NextReportOffset();
-            const std::size_t end = std::max(t + kBlock, std::min(total, report + kBlock));
-            while (t < end) {
-                std::size_t n = 0;
-                if (heldCount > 0 && heldFrom == t && heldKeys == fast_.KeyGeneration()) {
-                    n = std::min(heldCount, (end - t) / kBlock);
-                    chain = write(t, held, n, chain);
-                    std::copy(held + n, held + heldCount, held);
-                    heldCount -= n;
-                    heldFrom = t + n * kBlock;
-                } else if (t + batch * kBlock <= total) {
-                    for (std::size_t i = 0; i < batch; ++i) held[i] = LoadBlock(bytes + t + kBlock * i);
-                    fast_.DecipherBatch(held);
-                    heldFrom = t;
-                    heldCount = batch;
-                    heldKeys = fast_.KeyGeneration();
-                } else if (t + 4 * kBlock <= end) {
-                    std::uint64_t work[4];
-                    for (std::size_t i = 0; i < 4; ++i) {
-                        work[i] = fast_.InitialPermutation(LoadBlock(bytes + t + kBlock * i));
-                    }
-                    fast_.DecipherRounds4(work);
-                    for (auto& w : work) w = fast_.FinalPermutation(w);
-                    n = 4;
-                    chain = write(t, work, n, chain);
-                } else {
-                    const std::uint64_t one = fast_.FinalPermutation(
-                        fast_.DecipherRounds(fast_.InitialPermutation(LoadBlock(bytes + t))));
-                    n = 1;
-                    chain = write(t, &one, n, chain);
+    while (t < total) {
+        const std::size_t report = progress.NextReportOffset();
+        const std::size_t end = std::max(t + kBlock, std::min(total, report + kBlock));
+        while (t < end) {
+            std::size_t n = 0;
+            if (heldCount > 0 && heldFrom == t && heldKeys == fast_.KeyGeneration()) {
+                n = std::min(heldCount, (end - t) / kBlock);
+                chain = write(t, held, n, chain);
+                std::copy(held + n, held + heldCount, held);
+                heldCount -= n;
+                heldFrom = t + n * kBlock;
+            } else if (t + batch * kBlock <= total) {
+                for (std::size_t i = 0; i < batch; ++i) held[i] = LoadBlock(bytes + t + kBlock * i);
+                fast_.DecipherBatch(held);
+                heldFrom = t;
+                heldCount = batch;
+                heldKeys = fast_.KeyGeneration();
+            } else if (t + 4 * kBlock <= end) {
+                std::uint64_t work[4];
+                for (std::size_t i = 0; i < 4; ++i) {
+                    work[i] = fast_.InitialPermutation(LoadBlock(bytes + t + kBlock * i));
                 }
-                t += n * kBlock;
+                fast_.DecipherRounds4(work);
+                for (auto& w : work) w = fast_.FinalPermutation(w);
+                n = 4;
+                chain = write(t, work, n, chain);
+            } else {
+                const std::uint64_t one = fast_.FinalPermutation(
+                    fast_.DecipherRounds(fast_.InitialPermutation(LoadBlock(bytes + t))));
+                n = 1;
+                chain = write(t, &one, n, chain);
             }
-            if (report < total) progress.AfterBlock(report);
+            t += n * kBlock;
         }
-    } catch (...) {
-        // A progress handler raised: give the caller back its ciphertext.
-        EncipherChain(data.first(t), false);
-        throw;
+        run.done = t;
+        if (report < total) {
+            progress.AfterBlock(report);
+            AfterReport(run);
+        }
     }
     return progress.LastPercent();
+}
+
+// Each stretch is undone under the round keys it was processed with; the
+// chaining value carries over from one stretch to the next.
+void clsDES::UndoEncipher(const ChainRun& run) {
+    std::uint8_t* bytes = run.data.data();
+    std::uint64_t chain = 0;
+    for (std::size_t i = 0; i < run.keys.size(); ++i) {
+        const std::size_t to = i + 1 < run.keys.size() ? std::min(run.keys[i + 1].from, run.done)
+                                                       : run.done;
+        fast_.SetRoundKeys(run.keys[i].keys);
+        for (std::size_t t = run.keys[i].from; t < to; t += kBlock) {
+            const std::uint64_t cipher = LoadBlock(bytes + t);
+            StoreBlock(bytes + t, fast_.FinalPermutation(fast_.DecipherRounds(
+                                      fast_.InitialPermutation(cipher))) ^ chain);
+            chain = cipher;
+        }
+    }
+    fast_.SetRoundKeys(RoundKeys);
+}
+
+void clsDES::UndoDecipher(const ChainRun& run) {
+    std::uint8_t* bytes = run.data.data();
+    std::uint64_t previous = 0;  // pre-output of the previous block: IP of its ciphertext
+    for (std::size_t i = 0; i < run.keys.size(); ++i) {
+        const std::size_t to = i + 1 < run.keys.size() ? std::min(run.keys[i + 1].from, run.done)
+                                                       : run.done;
+        fast_.SetRoundKeys(run.keys[i].keys);
+        for (std::size_t t = run.keys[i].from; t < to; t += kBlock) {
+            previous = fast_.EncipherRounds(fast_.InitialPermutation(LoadBlock(bytes + t)) ^ previous);
+            StoreBlock(bytes + t, fast_.FinalPermutation(previous));
+        }
+    }
+    fast_.SetRoundKeys(RoundKeys);
+}
+
+std::array<std::uint32_t, 2> clsDES::DrawSalt() {
+    try {
+        if (saltSource_) return {saltSource_() & 0x7FFFFFFFu, saltSource_() & 0x7FFFFFFFu};
+        // The system's entropy source: equal data under one key does not
+        // give equal containers, however close together they are made.
+        std::random_device entropy;
+        const std::uint32_t first = entropy() & 0x7FFFFFFFu;
+        return {first, entropy() & 0x7FFFFFFFu};
+    } catch (const AppError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    } catch (const std::exception& e) {
+        throw InternalError(std::string("random source: ") + e.what());
+    } catch (...) {
+        throw InternalError("random source");
+    }
 }
 
 void clsDES::EncryptByte(std::vector<std::uint8_t>& ByteArray, const std::string& Key) {
@@ -196,6 +275,7 @@ void clsDES::EncryptByte(std::vector<std::uint8_t>& ByteArray, const std::string
     const auto length = static_cast<std::int64_t>(ByteArray.size());
     const std::int64_t total = (length + kHeader + 7) / 8 * 8;
     if (total > std::numeric_limits<std::int32_t>::max()) throw OverflowError();
+    const std::array<std::uint32_t, 2> salt = DrawSalt();
     try {
         ByteArray.resize(static_cast<std::size_t>(total));  // the padding comes in as zeros
     } catch (const std::bad_alloc&) {
@@ -204,12 +284,19 @@ void clsDES::EncryptByte(std::vector<std::uint8_t>& ByteArray, const std::string
     std::uint8_t* data = ByteArray.data();
     std::memmove(data + kHeader, data, static_cast<std::size_t>(length));
     PutInt32(data + 8, static_cast<std::uint32_t>(length));
-    // Salt from the system's entropy source: equal data under one key does
-    // not give equal containers, however close together they are made.
-    std::random_device entropy;
-    PutInt32(data, entropy() & 0x7FFFFFFFu);
-    PutInt32(data + 4, entropy() & 0x7FFFFFFFu);
-    EncipherChain(ByteArray, true);
+    PutInt32(data, salt[0]);
+    PutInt32(data + 4, salt[1]);
+    ChainRun run = StartChain(ByteArray, &ByteArray, true);
+    try {
+        EncipherChain(run);
+    } catch (...) {
+        if (ArrayReplaced(run)) throw ArrayLockedError();
+        // A handler failed: the caller gets its plaintext back, as it was.
+        UndoEncipher(run);
+        std::memmove(data, data + kHeader, static_cast<std::size_t>(length));
+        ByteArray.resize(static_cast<std::size_t>(length));
+        throw;
+    }
 }
 
 void clsDES::DecryptByte(std::vector<std::uint8_t>& ByteArray, const std::string& Key) {
@@ -222,19 +309,42 @@ void clsDES::DecryptByte(std::vector<std::uint8_t>& ByteArray, const std::string
     if (total > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         throw OverflowError();
     }
-    const std::int32_t lastPercent = DecipherChain(ByteArray);
-    const std::int32_t length = GetInt32(ByteArray.data() + 8);
-    const std::int64_t spare = static_cast<std::int64_t>(total) - length;
-    if (spare > std::numeric_limits<std::int32_t>::max() || spare < kHeader ||
-        spare > kHeader + 7) {
-        // A wrong key or no container: the caller gets its bytes back.
-        EncipherChain(ByteArray, false);
+    ChainRun run = StartChain(ByteArray, &ByteArray, true);
+    try {
+        const std::int32_t lastPercent = DecipherChain(run);
+        std::uint8_t* data = ByteArray.data();
+        const std::int32_t length = GetInt32(data + 8);
+        const std::int64_t spare = static_cast<std::int64_t>(total) - length;
         if (spare > std::numeric_limits<std::int32_t>::max()) throw OverflowError();
-        throw SizeDescriptorError();
+        // A negative descriptor is as wrong as any other: it must never
+        // reach the move below as a length.
+        if (length < 0 || spare < kHeader || spare > kHeader + 7) throw SizeDescriptorError();
+        const auto kept = static_cast<std::size_t>(length);
+        // What the move overwrites or the shrink drops, so that a failing
+        // closing report can still give the caller its container back.
+        std::array<std::uint8_t, kHeader + 7> edges{};
+        const std::size_t padding = total - kHeader - kept;
+        std::memcpy(edges.data(), data, kHeader);
+        std::memcpy(edges.data() + kHeader, data + kHeader + kept, padding);
+        std::memmove(data, data + kHeader, kept);
+        ByteArray.resize(kept);
+        try {
+            ProgressReports::Close(run.progress, lastPercent);
+        } catch (...) {
+            if (ByteArray.data() != data || ByteArray.size() != kept) throw ArrayLockedError();
+            ByteArray.resize(total);  // within the capacity it had: same storage
+            std::memmove(data + kHeader, data, kept);
+            std::memcpy(data, edges.data(), kHeader);
+            std::memcpy(data + kHeader + kept, edges.data() + kHeader, padding);
+            throw;
+        }
+    } catch (...) {
+        if (ArrayReplaced(run)) throw ArrayLockedError();
+        // A wrong key, no container or a failed handler: the caller gets
+        // its ciphertext back, bit for bit.
+        UndoDecipher(run);
+        throw;
     }
-    std::memmove(ByteArray.data(), ByteArray.data() + kHeader, static_cast<std::size_t>(length));
-    ByteArray.resize(static_cast<std::size_t>(length));
-    ProgressReports::Close(Progress, lastPercent);
 }
 
 }  // namespace portquell

@@ -1,4 +1,5 @@
 // Files and texts: the container of whole files and of byte strings.
+#include <exception>
 #include <new>
 
 #include "app/app_error.h"
@@ -49,6 +50,11 @@ std::string clsDES::TransformString(const std::string& text, const std::string& 
         failure = e;
     } catch (const std::bad_alloc&) {
         // failure already says: out of memory
+    } catch (const std::exception& e) {
+        // A Progress handler's own exception, or any other foreign one.
+        failure = InternalError(e.what());
+    } catch (...) {
+        failure = InternalError();
     }
     if (showError && showWarning_) {
         showWarning_(std::string(decrypt ? "Failed to decrypt string, err="

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #include "app/app_error.h"
 #include "des_test_access.h"
@@ -207,6 +208,170 @@ INSTANTIATE_TEST_SUITE_P(
                 errnum::kOverflow},
         Refusal{"empty", [](clsDES&) { return Bytes{}; }, errnum::kSubscriptOutOfRange},
         Refusal{"one_block", [](clsDES&) { return Sample(8); }, errnum::kSubscriptOutOfRange}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Every descriptor a container could carry, around each edge of the size
+// test and of the 32-bit range: decrypted exactly, or refused with the
+// bytes as they were. Negative descriptors near N - 12 .. N - 19 once
+// passed the test and reached the move as a huge count.
+TEST(DesContainer, EveryDescriptorIsDecryptedOrRefusedUnchanged) {
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    for (const std::size_t size : {16u, 24u, 32u, 64u}) {
+        const auto n = static_cast<std::int64_t>(size);
+        std::vector<std::int64_t> descriptors;
+        for (const std::int64_t edge : {kMin, n - kMax - 1, std::int64_t{0}, n - 19, n - 12, kMax}) {
+            for (std::int64_t d = edge - 21; d <= edge + 21; ++d) {
+                if (d >= kMin && d <= kMax) descriptors.push_back(d);
+            }
+        }
+        for (const std::int64_t descriptor : descriptors) {
+            clsDES des;
+            des.Key("edges");
+            Bytes input = Layout(1, 2, static_cast<std::int32_t>(descriptor), Sample(size - 12), 0);
+            clsDESTestAccess::EncipherCbc(des, input);
+            Bytes bytes = input;
+            const std::int32_t error = ErrorOf([&] { des.DecryptByte(bytes); });
+            const std::int64_t spare = n - descriptor;
+            if (descriptor >= 0 && spare >= 12 && spare <= 19) {
+                EXPECT_EQ(0, error) << size << " " << descriptor;
+                const Bytes data = Sample(size - 12);
+                EXPECT_EQ(Bytes(data.begin(), data.begin() + descriptor), bytes) << size << " " << descriptor;
+            } else {
+                EXPECT_EQ(spare > kMax ? errnum::kOverflow : errnum::kApplicationDefined, error)
+                    << size << " " << descriptor;
+                EXPECT_EQ(input, bytes) << size << " " << descriptor;
+            }
+        }
+    }
+}
+
+// What a Progress handler may do to the running operation. After any
+// failure the caller's array is exactly what it was on entry, whatever
+// key the handler left in force; an array the handler resized or replaced
+// is never touched again (error 10).
+struct HandlerCase {
+    const char* label;
+    bool decrypt;
+    bool container;  // decrypt: a valid container under "owner", else noise
+    std::function<void(clsDES&, Bytes&, std::int32_t&)> handler;
+    std::int32_t error;       // 0: succeeds; -1: a foreign exception
+    bool arrayKept = true;    // the array is checked against its entry state
+};
+
+class HandlerMischief : public ::testing::TestWithParam<HandlerCase> {};
+
+TEST_P(HandlerMischief, FailureLeavesTheArrayAsItWas) {
+    const HandlerCase& c = GetParam();
+    clsDES des;
+    des.Key("owner");
+    Bytes input = Sample(5000);  // many reports, bitsliced batches across them
+    if (c.decrypt && c.container) des.EncryptByte(input);
+    Bytes bytes = input;
+    des.Progress = [&](std::int32_t& p) { c.handler(des, bytes, p); };
+    std::int32_t error = 0;
+    try {
+        if (c.decrypt) {
+            des.DecryptByte(bytes);
+        } else {
+            des.EncryptByte(bytes);
+        }
+    } catch (const AppError& e) {
+        error = e.Number();
+    } catch (...) {
+        error = -1;
+    }
+    EXPECT_EQ(c.error, error);
+    if (c.error != 0 && c.arrayKept) {
+        EXPECT_EQ(input, bytes);
+    }
+    if (c.error == errnum::kArrayLocked) return;
+    // The key the handler left is the one in force, in both cipher forms.
+    des.Progress = nullptr;
+    Bytes probe = Sample(3000);
+    des.EncryptByte(probe);
+    clsDES other;
+    other.DecryptByte(probe, clsDESTestAccess::KeyText(des));
+    EXPECT_EQ(Sample(3000), probe);
+}
+
+void Throw(std::int32_t& p, std::int32_t at) {
+    if (p >= at) throw std::runtime_error("handler failed");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, HandlerMischief,
+    ::testing::Values(
+        HandlerCase{"encrypt_throws_midway", false, false,
+                    [](clsDES&, Bytes&, std::int32_t& p) { Throw(p, 40); }, -1},
+        HandlerCase{"encrypt_throws_in_the_closing_report", false, false,
+                    [](clsDES&, Bytes&, std::int32_t& p) { Throw(p, 100); }, -1},
+        HandlerCase{"encrypt_changes_keys_then_throws", false, false,
+                    [](clsDES& d, Bytes&, std::int32_t& p) {
+                        if (p == 0) d.Key("second");
+                        if (p == 30) d.Key("third");
+                        if (p >= 60) throw AppError(errnum::kOverflow, "Overflow");
+                    },
+                    errnum::kOverflow},
+        HandlerCase{"encrypt_changes_the_key_and_succeeds", false, false,
+                    [](clsDES& d, Bytes&, std::int32_t& p) {
+                        if (p == 10) d.Key("second");
+                    },
+                    0},
+        HandlerCase{"decrypt_key_change_fails_the_size_test", true, true,
+                    [](clsDES& d, Bytes&, std::int32_t& p) {
+                        if (p == 0) d.Key("another");
+                    },
+                    errnum::kApplicationDefined},
+        HandlerCase{"decrypt_noise_with_key_changes", true, false,
+                    [](clsDES& d, Bytes&, std::int32_t& p) {
+                        if (p == 20) d.Key("second");
+                        if (p == 70) d.Key("third");
+                    },
+                    errnum::kApplicationDefined},
+        HandlerCase{"decrypt_key_changes_then_throws", true, true,
+                    [](clsDES& d, Bytes&, std::int32_t& p) {
+                        if (p == 25) d.Key("second");
+                        if (p == 26) d.Key("third");
+                        if (p >= 80) throw 42;
+                    },
+                    -1},
+        HandlerCase{"decrypt_throws_in_the_closing_report", true, true,
+                    [](clsDES& d, Bytes&, std::int32_t& p) {
+                        if (p == 50) d.Key("second");
+                        Throw(p, 100);
+                    },
+                    -1},
+        HandlerCase{"encrypt_resizes_the_array", false, false,
+                    [](clsDES&, Bytes& b, std::int32_t& p) {
+                        if (p == 30) b.resize(b.size() * 4);
+                    },
+                    errnum::kArrayLocked, false},
+        HandlerCase{"encrypt_replaces_the_array", false, false,
+                    [](clsDES&, Bytes& b, std::int32_t& p) {
+                        if (p == 30) Bytes(b.begin(), b.end()).swap(b);
+                    },
+                    errnum::kArrayLocked, false},
+        HandlerCase{"decrypt_shrinks_the_array", true, true,
+                    [](clsDES&, Bytes& b, std::int32_t& p) {
+                        if (p == 30) b.resize(8);
+                    },
+                    errnum::kArrayLocked, false},
+        HandlerCase{"decrypt_replaces_the_array_and_throws", true, true,
+                    [](clsDES&, Bytes& b, std::int32_t& p) {
+                        if (p == 60) {
+                            Bytes(b.begin(), b.end()).swap(b);
+                            throw 1;
+                        }
+                    },
+                    errnum::kArrayLocked, false},
+        HandlerCase{"decrypt_replaces_the_array_in_the_closing_report", true, true,
+                    [](clsDES&, Bytes& b, std::int32_t& p) {
+                        if (p == 100) Bytes(10, 1).swap(b);
+                    },
+                    0, false},
+        HandlerCase{"handler_clears_itself", true, true,
+                    [](clsDES& d, Bytes&, std::int32_t&) { d.Progress = nullptr; }, 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(DesProgress, SixteenBytesReportZeroFiftyHundred) {

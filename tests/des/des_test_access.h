@@ -21,7 +21,12 @@ public:
     static void Decipher(clsDES& d, std::span<std::uint8_t> block) { d.DecipherBlock(block); }
     // CBC with a zero start over whole blocks, no container, no progress.
     static void EncipherCbc(clsDES& d, std::span<std::uint8_t> data) {
-        d.EncipherChain(data, false);
+        clsDES::ChainRun run = d.StartChain(data, nullptr, false);
+        d.EncipherChain(run);
+    }
+    // Salt words from the test instead of the entropy source.
+    static void SetSaltSource(clsDES& d, std::function<std::uint32_t()> source) {
+        d.saltSource_ = std::move(source);
     }
     static auto& RoundKeys(clsDES& d) { return d.RoundKeys; }
     static const DesFastCore& Fast(const clsDES& d) { return d.fast_; }

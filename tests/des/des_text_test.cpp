@@ -5,9 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
+#include <stdexcept>
 
 #include "app/app_error.h"
 #include "des/clsDES.h"
+#include "des_test_access.h"
 
 namespace portquell {
 namespace {
@@ -149,6 +152,35 @@ TEST(DesFiles, UnwritableDestinationRaisesAndLeavesNoTemporaryFile) {
     EXPECT_EQ((std::vector<std::string>{"src"}), scratch.Files());
 }
 
+// The temporary file beside the destination must be no harder on the
+// system's name limits than the destination itself.
+TEST(DesFiles, DestinationsAtTheSystemsNameLimitsAreWritten) {
+    Scratch scratch;
+    Write(scratch.Path("src"), Sample(10));
+    std::vector<std::string> destinations;
+#ifdef _WIN32
+    // A folder longer than MAX_PATH - 14 holding a short name, the whole
+    // path still within MAX_PATH.
+    std::string folder = scratch.Path("");
+    while (folder.size() < 250) folder += std::string(std::min<std::size_t>(60, 250 - folder.size()), 'f') + "\\";
+    fs::create_directories(folder);
+    destinations.push_back(folder + "d.b");
+#else
+    destinations.push_back(scratch.Path(std::string(250, 'n')));  // NAME_MAX is 255
+#endif
+    for (const std::string& destination : destinations) {
+        clsDES des;
+        des.EncryptFile(scratch.Path("src"), destination, "k");
+        des.DecryptFile(destination, destination, "k");
+        EXPECT_EQ(Sample(10), Read(destination)) << destination.size();
+        for (const auto& entry : fs::directory_iterator(fs::path(destination).parent_path())) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_TRUE(entry.is_directory() || name == "src" || name == fs::path(destination).filename())
+                << "left behind: " << name;
+        }
+    }
+}
+
 TEST(DesStrings, LengthsFollowTheContainer) {
     Recorder recorder;
     clsDES des(recorder.Box());
@@ -203,14 +235,68 @@ TEST(DesStrings, FailuresShowTheMessageAndReturnEmpty) {
     EXPECT_EQ(2u, recorder.shown.size()) << "bDispErrMsg false shows nothing";
 }
 
-TEST(DesStrings, EncryptFailureAlwaysShowsItsMessage) {
+// Whatever fails inside a string operation, the caller gets "" and the
+// box, never an exception: the program's errors, a handler's foreign
+// exceptions and a failing random source alike.
+struct StringFailure {
+    const char* label;
+    bool decrypt;
+    std::function<void(clsDES&)> arrange;
+    const char* message;  // after "Failed to ... string, err="
+};
+
+class DesStringFailures : public ::testing::TestWithParam<StringFailure> {};
+
+TEST_P(DesStringFailures, EndInTheBoxAndAnEmptyResult) {
+    const StringFailure& c = GetParam();
     Recorder recorder;
     clsDES des(recorder.Box());
-    des.Progress = [](std::int32_t&) { throw AppError(7, "Out of memory"); };
-    EXPECT_EQ("", des.EncryptString("abc", "k"));
+    const std::string sealed = des.EncryptString("some secret text", "k");
+    c.arrange(des);
+    EXPECT_EQ("", c.decrypt ? des.DecryptString(sealed, "k") : des.EncryptString("abc", "k"));
     ASSERT_EQ(1u, recorder.shown.size());
-    EXPECT_EQ("Failed to encrypt string, err=7: Out of memory\r\n\r\nWill return empty string!",
+    EXPECT_EQ(std::string(c.decrypt ? "Failed to decrypt string, err=" : "Failed to encrypt string, err=") +
+                  c.message + "\r\n\r\nWill return empty string!",
               recorder.shown[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, DesStringFailures,
+    ::testing::Values(
+        StringFailure{"program_error", false,
+                      [](clsDES& d) { d.Progress = [](std::int32_t&) { throw AppError(7, "Out of memory"); }; },
+                      "7: Out of memory"},
+        StringFailure{"standard_exception", false,
+                      [](clsDES& d) {
+                          d.Progress = [](std::int32_t&) { throw std::runtime_error("handler broke"); };
+                      },
+                      "51: Internal error (handler broke)"},
+        StringFailure{"exception_of_any_type", true,
+                      [](clsDES& d) { d.Progress = [](std::int32_t&) { throw 3.5; }; },
+                      "51: Internal error"},
+        StringFailure{"out_of_memory_in_a_handler", true,
+                      [](clsDES& d) { d.Progress = [](std::int32_t&) { throw std::bad_alloc(); }; },
+                      "7: Out of memory"},
+        StringFailure{"random_source_fails", false,
+                      [](clsDES& d) {
+                          clsDESTestAccess::SetSaltSource(d, []() -> std::uint32_t {
+                              throw std::runtime_error("no entropy");
+                          });
+                      },
+                      "51: Internal error (random source: no entropy)"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(DesContainerSalt, FailingRandomSourceChangesNothing) {
+    clsDES des;
+    clsDESTestAccess::SetSaltSource(des, []() -> std::uint32_t { throw std::runtime_error("none"); });
+    Bytes bytes = Sample(21);
+    try {
+        des.EncryptByte(bytes, "k");
+        ADD_FAILURE() << "encrypted without salt";
+    } catch (const AppError& e) {
+        EXPECT_EQ(errnum::kInternalError, e.Number());
+    }
+    EXPECT_EQ(Sample(21), bytes);
 }
 
 }  // namespace

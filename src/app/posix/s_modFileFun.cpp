@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <limits>
 
@@ -20,6 +21,14 @@ public:
     explicit Fd(int fd) : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            Close();
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
     ~Fd() { Close(); }
     [[nodiscard]] int Get() const { return fd_; }
     int Close() {
@@ -35,6 +44,24 @@ private:
 AppError WriteError(int error) {
     return (error == ENOSPC || error == EFBIG || error == EDQUOT) ? DiskFullError()
                                                                    : PathFileAccessError();
+}
+
+// ".pq" and eight letters or digits: hidden, short, and different from
+// one attempt, process and moment to the next.
+std::string TemporaryName(unsigned attempt) {
+    std::uint64_t seed = static_cast<std::uint64_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    seed ^= static_cast<std::uint64_t>(::getpid()) << 32;
+    seed += 0x9E3779B97F4A7C15ull * (attempt + 1);
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = ".pq";
+    for (int i = 0; i < 8; ++i) {
+        seed ^= seed >> 29;
+        seed *= 0xBF58476D1CE4E5B9ull;
+        seed ^= seed >> 32;
+        name.push_back(kLetters[seed % 36]);
+    }
+    return name;
 }
 
 }  // namespace
@@ -71,23 +98,34 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
 void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     if (path.empty()) throw PathFileAccessError();
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = folder + (slash == std::string::npos ? "/." : ".") + name + ".XXXXXX";
-    Fd file(::mkstemp(temporary.data()));
-    if (file.Get() < 0) throw WriteError(errno);
+    if (name.empty()) throw PathFileAccessError();
+    // Everything happens relative to the destination's folder, under a
+    // temporary name of a fixed short length: whatever destination the
+    // system accepts, it accepts the temporary file beside it too.
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() < 0) throw WriteError(errno);
+    std::string temporary;
+    Fd file(-1);
+    for (int attempt = 0; file.Get() < 0; ++attempt) {
+        temporary = TemporaryName(static_cast<unsigned>(attempt));
+        file = Fd(::openat(dir.Get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (file.Get() < 0 && (errno != EEXIST || attempt >= 100)) throw WriteError(errno);
+    }
 
     // From here on a failure removes the temporary file.
     auto fail = [&](int error) {
         file.Close();
-        ::unlink(temporary.c_str());
+        ::unlinkat(dir.Get(), temporary.c_str(), 0);
         throw WriteError(error);
     };
     // The new file keeps the permissions of the one it replaces, or gets
     // the usual ones for a new file.
     struct stat old {};
     mode_t mode = 0;
-    if (::stat(path.c_str(), &old) == 0) {
+    if (::fstatat(dir.Get(), name.c_str(), &old, 0) == 0) {
         mode = old.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
@@ -104,7 +142,7 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     }
     if (::fsync(file.Get()) != 0) fail(errno);
     if (file.Close() != 0) fail(errno);
-    if (::rename(temporary.c_str(), path.c_str()) != 0) fail(errno);
+    if (::renameat(dir.Get(), temporary.c_str(), dir.Get(), name.c_str()) != 0) fail(errno);
 }
 
 }  // namespace portquell

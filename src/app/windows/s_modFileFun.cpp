@@ -1,6 +1,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
 #include <limits>
 
 #include "app/app_error.h"
@@ -19,6 +22,10 @@ public:
     ~FileHandle() { Close(); }
     [[nodiscard]] HANDLE Get() const { return h_; }
     [[nodiscard]] bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE h) {
+        Close();
+        h_ = h;
+    }
     bool Close() {
         const bool ok = !Valid() || CloseHandle(h_) != FALSE;
         h_ = INVALID_HANDLE_VALUE;
@@ -45,6 +52,42 @@ public:
 private:
     UINT previous_;
 };
+
+// The path in the ANSI code page as an absolute wide path in the
+// extended form (prefixed with two backslashes, "?" and a backslash), so that neither the destination nor the temporary file beside
+// it is held to MAX_PATH. Empty when the path cannot be converted.
+std::wstring ExtendedPath(const std::string& path) {
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                               nullptr, 0);
+    if (wideLength <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), wideLength);
+    if (wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0) return wide;
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed) return {};
+    full.resize(written);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// "~pq", eight hexadecimal digits and ".tmp": short, and different from
+// one attempt, process and moment to the next.
+std::wstring TemporaryName(unsigned attempt) {
+    std::uint64_t seed = GetTickCount64() ^ (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32);
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    seed ^= static_cast<std::uint64_t>(counter.QuadPart);
+    seed += 0x9E3779B97F4A7C15ull * (attempt + 1);
+    seed ^= seed >> 29;
+    seed *= 0xBF58476D1CE4E5B9ull;
+    seed ^= seed >> 32;
+    wchar_t name[16];
+    swprintf(name, 16, L"~pq%08x.tmp", static_cast<unsigned>(seed));
+    return name;
+}
 
 }  // namespace
 
@@ -87,20 +130,31 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
 void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     if (path.empty()) throw PathFileAccessError();
     NoCriticalErrorBoxes quiet;
-    const std::size_t slash = path.find_last_of("\\/:");
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    char temporary[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(folder.c_str(), "pq", 0, temporary) == 0) throw WriteError(GetLastError());
+    const std::wstring destination = ExtendedPath(path);
+    const std::size_t slash = destination.find_last_of(L'\\');
+    if (destination.empty() || slash == std::wstring::npos || slash + 1 == destination.size()) {
+        throw PathFileAccessError();
+    }
+    const std::wstring folder = destination.substr(0, slash + 1);
+    std::wstring temporary;
+    FileHandle file(INVALID_HANDLE_VALUE);
+    for (unsigned attempt = 0; !file.Valid(); ++attempt) {
+        temporary = folder + TemporaryName(attempt);
+        file.Reset(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.Valid()) break;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) {
+            throw WriteError(error);
+        }
+    }
 
     // From here on a failure removes the temporary file.
-    FileHandle file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
     auto fail = [&](DWORD error) {
         file.Close();
-        DeleteFileA(temporary);
+        DeleteFileW(temporary.c_str());
         throw WriteError(error);
     };
-    if (!file.Valid()) fail(GetLastError());
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD wrote = 0;
@@ -112,7 +166,8 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     }
     if (!FlushFileBuffers(file.Get())) fail(GetLastError());
     if (!file.Close()) fail(GetLastError());
-    if (!MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(temporary.c_str(), destination.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         fail(GetLastError());
     }
 }
