@@ -16,3 +16,13 @@ pq_wine_init() {
         wineserver -w
     fi
 }
+
+# pq_fresh_prefix DIR: a new, empty prefix at DIR, made the current one
+# (the server of the previous prefix is ended first).
+pq_fresh_prefix() {
+    wineserver -k 2>/dev/null || true
+    export PORTQUELL_WINEPREFIX=$1
+    export WINEPREFIX=$1
+    rm -rf "$WINEPREFIX"
+    pq_wine_init
+}

@@ -6,8 +6,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 # caller must call pq_session_end (e.g. from an EXIT trap).
 pq_session_start() {
     export PORTQUELL_WINEPREFIX=$1
-    [ "${2:-}" = fresh ] && rm -rf "$PORTQUELL_WINEPREFIX"
     source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+    [ "${2:-}" = fresh ] && rm -rf "$WINEPREFIX"
     PQ_OWN_DISPLAY=0
     if [ -z "${DISPLAY:-}" ]; then
         pq_start_xvfb || return 1

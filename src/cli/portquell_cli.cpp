@@ -44,9 +44,13 @@ constexpr const char* kHelp =
     "  --help      this text\n"
     "  --version   the version\n"
     "\n"
+    "Names read from the registry are shown with bytes outside printable ASCII\n"
+    "as \\xHH and a backslash as \\\\.\n"
+    "\n"
     "Exit status: 0 done, 1 a named port was not found (nothing written),\n"
     "2 access denied (run as administrator), 3 the registry refused otherwise,\n"
-    "64 usage error.\n";
+    "4 export incomplete (a port whose key a .reg file cannot carry was left\n"
+    "out and named on stderr), 64 usage error.\n";
 
 constexpr const char* kReminder =
     "Windows applies the change when it next enumerates the port: restart the\n"
@@ -84,15 +88,53 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
+// Registry text as the console and comments may show it: printable ASCII
+// as it is, a backslash doubled, every other byte as \xHH. Nothing read
+// from the registry can then move the cursor, clear the screen or end a
+// comment line.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// An instance key as shown to people: each name escaped on its own, the
+// separators kept.
+std::string PrintableKey(const SerialPort& p) {
+    return std::string("HKLM\\") + kEnumKey + "\\" + Printable(p.enumerator) + "\\" +
+           Printable(p.device) + "\\" + Printable(p.instance);
+}
+
+// A .reg key line ends at its last ']' and carries bytes in the code page
+// of whoever imports it: only names of printable ASCII without brackets
+// come back as the same key on every machine.
+bool RegFileCanCarry(const std::string& name) {
+    if (name.empty()) return false;
+    return std::all_of(name.begin(), name.end(), [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return c >= 0x20 && c < 0x7F && c != '[' && c != ']';
+    });
+}
+
 std::string Detection(const SerialPort& port) { return port.detectionOff ? "off" : "on"; }
 
 void ListTable(const std::vector<SerialPort>& ports, std::ostream& out) {
     std::size_t width = std::string("PORT").size();
-    for (const SerialPort& p : ports) width = std::max(width, p.portName.size());
+    for (const SerialPort& p : ports) width = std::max(width, Printable(p.portName).size());
     auto pad = [](const std::string& s, std::size_t w) { return s + std::string(w - s.size() + 2, ' '); };
     out << pad("PORT", width) << pad("MOUSE DETECTION", 15) << "KEY\n";
     for (const SerialPort& p : ports) {
-        out << pad(p.portName, width) << pad(Detection(p), 15) << "HKLM\\" << p.InstanceKey() << "\n";
+        out << pad(Printable(p.portName), width) << pad(Detection(p), 15) << PrintableKey(p) << "\n";
     }
 }
 
@@ -109,14 +151,23 @@ void ListJson(const std::vector<SerialPort>& ports, std::ostream& out) {
     out << (ports.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
-void Export(const std::vector<SerialPort>& ports, std::ostream& out) {
+int Export(const std::vector<SerialPort>& ports, std::ostream& out, std::ostream& err) {
     out << "REGEDIT4\n\n"
         << "; Serial mouse detection per port, exported by portquell-cli " << PORTQUELL_VERSION
         << ".\n; dword:ffffffff switches detection off, dword:00000000 on again.\n";
+    int result = cliexit::kDone;
     for (const SerialPort& p : ports) {
-        out << "\n; " << p.portName << "\n[HKEY_LOCAL_MACHINE\\" << p.ParameterKey() << "]\n"
+        if (!RegFileCanCarry(p.enumerator) || !RegFileCanCarry(p.device) ||
+            !RegFileCanCarry(p.instance)) {
+            err << kProgram << ": " << Printable(p.portName) << " not exported: its key "
+                << PrintableKey(p) << " has characters that a .reg file cannot carry.\n";
+            result = cliexit::kExportIncomplete;
+            continue;
+        }
+        out << "\n; " << Printable(p.portName) << "\n[HKEY_LOCAL_MACHINE\\" << p.ParameterKey() << "]\n"
             << "\"SkipEnumerations\"=dword:" << (p.detectionOff ? "ffffffff" : "00000000") << "\n";
     }
+    return result;
 }
 
 int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
@@ -138,7 +189,7 @@ int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std
                 if (!already) targets.push_back(port);
             }
             if (!found) {
-                err << kProgram << ": no serial port named " << name
+                err << kProgram << ": no serial port named " << Printable(name)
                     << " (see '" << kProgram << " list --all')\n";
                 missing = true;
             }
@@ -151,8 +202,8 @@ int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std
     const char* verb = off ? "disable" : "enable";
     if (options.dryRun) {
         for (const SerialPort& p : targets) {
-            out << "would " << verb << " mouse detection on " << p.portName << " (now "
-                << Detection(p) << "): HKLM\\" << p.ParameterKey() << " SkipEnumerations = REG_DWORD "
+            out << "would " << verb << " mouse detection on " << Printable(p.portName) << " (now "
+                << Detection(p) << "): " << PrintableKey(p) << "\\Device Parameters SkipEnumerations = REG_DWORD "
                 << (off ? "-1" : "0") << "\n";
         }
         if (targets.empty()) out << "no serial ports found\n";
@@ -166,13 +217,13 @@ int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std
         handlers.push_back(std::make_unique<clsRegHandler>(registry));
         const RegStatus status = OpenPortForWriting(*handlers.back(), p.ParameterKey());
         if (status == regstatus::kAccessDenied) {
-            err << kProgram << ": access denied to HKLM\\" << p.ParameterKey()
+            err << kProgram << ": access denied to " << PrintableKey(p) << "\\Device Parameters"
                 << ".\nWriting needs administrator rights: run it from an elevated command "
                    "prompt (Run as administrator). Nothing was changed.\n";
             return cliexit::kAccessDenied;
         }
         if (status != regstatus::kSuccess) {
-            err << kProgram << ": the registry refused to open HKLM\\" << p.ParameterKey()
+            err << kProgram << ": the registry refused to open " << PrintableKey(p) << "\\Device Parameters"
                 << " (status " << status << "). Nothing was changed.\n";
             return cliexit::kRegistryError;
         }
@@ -183,15 +234,15 @@ int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std
         const SerialPort& p = targets[i];
         const RegStatus status = SetSkipEnumerations(*handlers[i], off);
         if (status != regstatus::kSuccess) {
-            err << kProgram << ": could not write SkipEnumerations for " << p.portName << " (status "
+            err << kProgram << ": could not write SkipEnumerations for " << Printable(p.portName) << " (status "
                 << status << ")" << (status == regstatus::kAccessDenied ? ": run as administrator" : "")
                 << "\n";
             result = status == regstatus::kAccessDenied ? cliexit::kAccessDenied : cliexit::kRegistryError;
             continue;
         }
         changed = true;
-        out << verb << "d mouse detection on " << p.portName << " (was " << Detection(p)
-            << "): HKLM\\" << p.ParameterKey() << "\n";
+        out << verb << "d mouse detection on " << Printable(p.portName) << " (was " << Detection(p)
+            << "): " << PrintableKey(p) << "\\Device Parameters\n";
     }
     if (targets.empty()) out << "no serial ports found\n";
     if (changed) out << kReminder;
@@ -221,7 +272,7 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ost
         } else if (arg == "--dry-run") {
             options.dryRun = true;
         } else if (arg.rfind("-", 0) == 0) {
-            return Usage(err, "unknown option '" + arg + "'");
+            return Usage(err, "unknown option '" + Printable(arg) + "'");
         } else if (options.command.empty()) {
             options.command = arg;
         } else {
@@ -231,16 +282,16 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ost
     const std::string& command = options.command;
     if (command.empty()) return Usage(err, "no command given");
     if (command != "list" && command != "disable" && command != "enable" && command != "export") {
-        return Usage(err, "unknown command '" + command + "'");
+        return Usage(err, "unknown command '" + Printable(command) + "'");
     }
     const bool switches = command == "disable" || command == "enable";
     if (options.json && command != "list") return Usage(err, "--json is for list only");
     if (options.dryRun && !switches) return Usage(err, "--dry-run is for disable and enable only");
     if (!switches && !options.ports.empty()) {
-        return Usage(err, "unexpected argument '" + options.ports.front() + "'");
+        return Usage(err, "unexpected argument '" + Printable(options.ports.front()) + "'");
     }
     if (switches && options.ports.empty() && !options.all) {
-        return Usage(err, command + " needs port names or --all");
+        return Usage(err, Printable(command) + " needs port names or --all");
     }
     if (switches && options.all && !options.ports.empty()) {
         return Usage(err, "give port names or --all, not both");
@@ -249,7 +300,7 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ost
     if (switches) return Switch(options, registry, out, err);
     const std::vector<SerialPort> ports = options.all ? FindAllPorts(registry) : FindAcpiPorts(registry);
     if (command == "export") {
-        Export(ports, out);
+        return Export(ports, out, err);
     } else if (options.json) {
         ListJson(ports, out);
     } else {

@@ -16,6 +16,7 @@ inline constexpr int kDone = 0;
 inline constexpr int kPortNotFound = 1;
 inline constexpr int kAccessDenied = 2;
 inline constexpr int kRegistryError = 3;  // refused for another reason than access
+inline constexpr int kExportIncomplete = 4;  // a port's key could not be put in the .reg file
 inline constexpr int kUsage = 64;
 }  // namespace cliexit
 

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <sstream>
 
 #include "faulty_registry.h"
 #include "port_registry.h"
+#include "reg_file.h"
 
 namespace portquell {
 namespace {
@@ -196,6 +199,57 @@ TEST_F(Cli, ExportPrintsARegFileOfTheCurrentStates) {
     EXPECT_EQ(std::string::npos, r.out.find("FTDIBUS"));
     r = Run({"export", "--all"});
     EXPECT_NE(std::string::npos, r.out.find("[HKEY_LOCAL_MACHINE\\" + kFtdi + "\\Device Parameters]"));
+}
+
+// Text read from the registry is data: whatever bytes a port's name or
+// key holds, the console output stays printable ASCII and the export holds
+// exactly the keys and states listed, nothing injected.
+TEST_F(Cli, HostileRegistryTextCannotChangeWhatIsWritten) {
+    const std::string injected =
+        "COM9\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Injected]\r\n\"Owned\"=\"yes\"";
+    AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\7", injected);
+    AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\8", "COM\x1b[2J\x1b]0;owned\x07\x9b" "8");
+    // A device name that would close the key line and open another key.
+    const std::string bracketKey = kEnum + "\\EVIL\\DEV]\r\n[HKEY_LOCAL_MACHINE\\1";
+    AddPortAt(reg_, bracketKey, "COM20");
+    AddPortAt(reg_, kEnum + "\\EVIL\\DEV\xe4\\2", "COM21");
+
+    auto printable = [](const std::string& text) {
+        return std::all_of(text.begin(), text.end(), [](char ch) {
+            const auto c = static_cast<unsigned char>(ch);
+            return c == '\n' || (c >= 0x20 && c < 0x7F);
+        });
+    };
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"list", "--all"},
+                                               {"list", "--all", "--json"},
+                                               {"export", "--all"},
+                                               {"disable", "--dry-run", "--all"},
+                                               {"disable", "--all"},
+                                               {"list", "\x1b[2J"}}) {
+        const Result r = Run(args);
+        EXPECT_TRUE(printable(r.out)) << args[0] << ": " << r.out;
+        EXPECT_TRUE(printable(r.err)) << args[0] << ": " << r.err;
+    }
+    const Result list = Run({"list", "--all"});
+    EXPECT_NE(std::string::npos,
+              list.out.find("COM9\\x0D\\x0A[HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Injected]\\x0D\\x0A\"Owned\"=\"yes\""))
+        << list.out;
+    EXPECT_NE(std::string::npos, list.out.find("COM\\x1B[2J\\x1B]0;owned\\x07\\x9B8")) << list.out;
+
+    const Result exported = Run({"export", "--all"});
+    EXPECT_EQ(cliexit::kExportIncomplete, exported.code);
+    const auto states = testing::ParseExport(exported.out);
+    ASSERT_TRUE(states.has_value()) << exported.out;
+    std::set<std::string> keys;
+    for (const auto& [key, state] : *states) keys.insert(key);
+    EXPECT_EQ((std::set<std::string>{kAcpi1 + "\\Device Parameters", kAcpi3 + "\\Device Parameters",
+                                     kEnum + "\\ACPI\\PNP0501\\7\\Device Parameters",
+                                     kEnum + "\\ACPI\\PNP0501\\8\\Device Parameters",
+                                     kFtdi + "\\Device Parameters", kUsb + "\\Device Parameters"}),
+              keys);
+    EXPECT_NE(std::string::npos, exported.err.find("COM20 not exported")) << exported.err;
+    EXPECT_NE(std::string::npos, exported.err.find("COM21 not exported")) << exported.err;
 }
 
 struct UsageCase {

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# cli_e2e.sh CLI_EXE OUTDIR: the real portquell-cli.exe under Wine, on fresh
+# prefixes seeded from the .reg files beside this script: its output, its
+# exit codes, the registry after a change (read back with Wine's reg query),
+# an export imported into another fresh prefix, and an export of hostile
+# names that, imported, must create nothing but the exported ports' keys.
+set -u
+cli=$1
+mkdir -p "$2"
+out=$(cd "$2" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../tools/wine-env.sh"
+failures=0
+check() {  # check DESCRIPTION COMMAND...: one expectation
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok   - $what"
+    else
+        echo "FAIL - $what"
+        failures=$((failures + 1))
+    fi
+}
+trap 'wineserver -k 2>/dev/null || true' EXIT
+pq_use_prefix() {  # an existing prefix of this test's, made current again
+    wineserver -k 2>/dev/null || true
+    export PORTQUELL_WINEPREFIX=$1 WINEPREFIX=$1
+}
+
+run() {  # run ARGS...: portquell-cli's output (CR removed) in $stdout, status in $status
+    wine "$cli" "$@" >"$out/stdout.txt" 2>"$out/stderr.txt"
+    status=$?
+    stdout=$(tr -d '\r' <"$out/stdout.txt")
+}
+skip_of() {  # the SkipEnumerations of an instance key as reg query prints it, or ""
+    wine reg query "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\$1\\Device Parameters" \
+        /v SkipEnumerations 2>/dev/null | tr -d '\r' | awk '/SkipEnumerations/ { print $3 }'
+}
+import() { wine reg import "$(winepath -w "$1")" >/dev/null 2>&1; }
+enum_tree() { wine reg query 'HKLM\SYSTEM\CurrentControlSet\Enum' /s 2>/dev/null | tr -d '\r'; }
+printable() { ! sed 's/\r$//' "$1" | LC_ALL=C grep -q '[^[:print:]]'; }  # CR LF ends lines
+
+FTDI='FTDIBUS\VID_0403+PID_6001+A1B2C3D4A\0000'
+USB='USB\VID_067B&PID_2303\5&2A1B3C&0&2'
+
+pq_fresh_prefix "$out/prefix-a"
+check "seed the registry" import "$here/cli-seed.reg"
+
+run list
+check "list shows the two ACPI ports" test "$(echo "$stdout" | grep -c '^COM')" = 2
+check "list: COM2 off" grep -q '^COM2 *off' <<<"$stdout"
+run list --all --json
+check "list --all --json exits 0" test "$status" = 0
+for port in COM1 COM2 COM5 COM7; do
+    check "list --all --json has $port" grep -q "\"port\": \"$port\"" <<<"$stdout"
+done
+check "json: COM5 under FTDIBUS" grep -q '"port": "COM5", "mouseDetection": "on", "enumerator": "FTDIBUS"' <<<"$stdout"
+
+run disable com5 COM7
+check "disable com5 COM7 exits 0" test "$status" = 0
+check "COM5 written as REG_DWORD -1" test "$(skip_of "$FTDI")" = 0xffffffff
+check "COM7 written as REG_DWORD -1" test "$(skip_of "$USB")" = 0xffffffff
+check "the reminder is printed" grep -q 'unplug and replug' <<<"$stdout"
+run enable COM2
+check "COM2 written as REG_DWORD 0" test "$(skip_of 'ACPI\PNP0501\2')" = 0x0
+check "COM1 untouched" test -z "$(skip_of 'ACPI\PNP0501\1')"
+run disable COM1 COM99
+check "an unknown port exits 1" test "$status" = 1
+check "...and writes nothing" test -z "$(skip_of 'ACPI\PNP0501\1')"
+check "...and says which" grep -q 'no serial port named COM99' "$out/stderr.txt"
+run enable --dry-run COM5
+check "dry run exits 0" test "$status" = 0
+check "dry run writes nothing" test "$(skip_of "$FTDI")" = 0xffffffff
+run --bogus
+check "a bad option exits 64" test "$status" = 64
+run --version
+check "--version" grep -q '^portquell-cli ' <<<"$stdout"
+
+run export --all
+check "export exits 0" test "$status" = 0
+cp "$out/stdout.txt" "$out/ports.reg"
+
+# The export, imported on another machine, sets the same states.
+pq_fresh_prefix "$out/prefix-b"
+check "import the export into a fresh prefix" import "$out/ports.reg"
+check "imported: COM1 on" test "$(skip_of 'ACPI\PNP0501\1')" = 0x0
+check "imported: COM2 on" test "$(skip_of 'ACPI\PNP0501\2')" = 0x0
+check "imported: COM5 off" test "$(skip_of "$FTDI")" = 0xffffffff
+check "imported: COM7 off" test "$(skip_of "$USB")" = 0xffffffff
+
+# Hostile names: the console stays printable, and the export creates
+# nothing but the keys of the ports it could carry.
+pq_fresh_prefix "$out/prefix-hostile"
+check "seed the hostile registry" import "$here/cli-hostile.reg"
+run list --all
+check "hostile list: printable output" printable "$out/stdout.txt"
+check "hostile list: the injected name shown escaped" \
+    grep -qF 'COM9\x0D\x0A[HKEY_LOCAL_MACHINE\\SOFTWARE\\Injected]' <<<"$stdout"
+run export --all
+check "hostile export exits 4 (incomplete)" test "$status" = 4
+check "hostile export names the port left out" grep -q 'COM20 not exported' "$out/stderr.txt"
+check "hostile export: printable output" printable "$out/stdout.txt"
+cp "$out/stdout.txt" "$out/hostile.reg"
+
+# Imported where the first export was (ACPI 1 already there, 7 and 8 not).
+pq_use_prefix "$out/prefix-b"
+enum_tree >"$out/enum-before.txt"
+check "import the hostile export" import "$out/hostile.reg"
+enum_tree >"$out/enum-after.txt"
+added=$(diff "$out/enum-before.txt" "$out/enum-after.txt" | sed -n 's/^> //p' | grep -v '^$' |
+    grep -v -E '^HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\ACPI(\\PNP0501(\\[178](\\Device Parameters)?)?)?$' |
+    grep -v -E '^ +SkipEnumerations +REG_DWORD +0x(0|ffffffff)$')
+check "the import added nothing but the exported ports' keys" test -z "$added"
+[ -n "$added" ] && echo "$added"
+check "no injected key" bash -c "! wine reg query 'HKLM\\SOFTWARE\\Injected' >/dev/null 2>&1"
+check "no key from a bracket" bash -c "! wine reg query 'HKLM\\1' >/dev/null 2>&1"
+check "removed lines: none" test -z "$(diff "$out/enum-before.txt" "$out/enum-after.txt" | grep '^<')"
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
