@@ -5,16 +5,25 @@
 #include "app/port_switch.h"
 #include "app/s_modAppMain.h"
 #include "app/s_modMiscStd.h"
+#include "app/system_error_text.h"
 
 namespace portquell {
 
 namespace {
 
+// Only access denied is a matter of rights; any other refusal is told in
+// the system's own words, with its number.
 std::string SaveFailedText(std::int32_t status) {
-    return "The change could not be saved: the registry refused it (status " +
-           std::to_string(status) +
-           ").\r\n\r\nWriting serial port settings needs administrator rights. "
-           "Start Portquell with \"Run as administrator\" and try again.";
+    const std::string first = "The change could not be saved: the registry refused it (status " +
+                              std::to_string(status) + ").\r\n\r\n";
+    if (status == regstatus::kAccessDenied) {
+        return first +
+               "Writing serial port settings needs administrator rights. "
+               "Start Portquell with \"Run as administrator\" and try again.";
+    }
+    const std::string description = SystemErrorText(status);
+    return first + (description.empty() ? "The system gives no description of this status."
+                                        : description);
 }
 
 }  // namespace

@@ -46,6 +46,9 @@ public:
     // Position and size of the window, title bar and borders included.
     [[nodiscard]] virtual Rect OuterRect() const = 0;
     virtual void MoveOuter(std::int32_t left, std::int32_t top) = 0;
+    // Title bar and borders: the outer height less the client height, in
+    // twips, rounded up.
+    [[nodiscard]] virtual std::int32_t FrameHeight() const = 0;
     virtual void SetOuterHeight(std::int32_t height) = 0;
 
     [[nodiscard]] virtual Rect ControlRect(Control control) const = 0;

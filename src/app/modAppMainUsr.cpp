@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "app/window_design.h"
 #include "registry/clsRegHandler.h"
 
 namespace portquell {
@@ -13,14 +14,16 @@ bool bScanning = false;
 
 namespace {
 
-// Window design, in twips.
-constexpr std::int32_t kBoxSpacing = 50;        // between two boxes
-constexpr std::int32_t kFrameBottomMargin = 200;  // below the last box
-constexpr std::int32_t kButtonGap = 50;         // between frame and buttons
-constexpr std::int32_t kBelowButtons = 500;     // button bottom to window bottom
-// From this many ports on the list no longer fits the design's frame and
-// the frame grows instead (see FitLayout).
-constexpr std::int32_t kFirstGrowingCount = 8;
+using namespace design;
+
+// The window's height below the buttons' bottom edge: the fit's fixed
+// allowance, unless the window's real title bar and borders are taller
+// than that allowance leaves room for (Windows 10 and 11 draw 585 twips at
+// 100 %); then the design's margin below the buttons plus the real frame,
+// so that no control is ever cut off.
+std::int32_t BelowButtons(const MainWindow& form) {
+    return std::max(kBelowButtons, kButtonMargin + form.FrameHeight());
+}
 
 // Frame height B, buttons below it, window height to match.
 void ApplyFrameHeight(MainWindow& form, std::int32_t frameHeight) {
@@ -29,7 +32,7 @@ void ApplyFrameHeight(MainWindow& form, std::int32_t frameHeight) {
     const std::int32_t buttonTop = frame.top + frame.height + kButtonGap;
     form.SetControlTop(Control::cmdClose, buttonTop);
     const Rect close = form.ControlRect(Control::cmdClose);
-    form.SetOuterHeight(close.top + close.height + kBelowButtons);
+    form.SetOuterHeight(close.top + close.height + BelowButtons(form));
     form.SetControlTop(Control::cmdAbout, close.top);
 }
 
@@ -40,7 +43,7 @@ void GrowToList(MainWindow& form, std::int32_t listHeight) {
     const Rect close = form.ControlRect(Control::cmdClose);
     const Rect work = form.WorkArea();
     // Everything of the window's height that is not the frame.
-    const std::int32_t fixed = frame.top + kButtonGap + close.height + kBelowButtons;
+    const std::int32_t fixed = frame.top + kButtonGap + close.height + BelowButtons(form);
     const std::int32_t frameHeight = std::min(listHeight, work.height - fixed);
     ApplyFrameHeight(form, frameHeight);
     form.SetFrameScrollExtent(frameHeight < listHeight ? listHeight : 0);

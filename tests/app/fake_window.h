@@ -9,6 +9,7 @@
 
 #include "app/frmMain_events.h"
 #include "app/main_window.h"
+#include "app/window_design.h"
 
 namespace portquell::testing {
 
@@ -37,8 +38,15 @@ public:
 
     explicit FakeWindow(RegistryApi& registry) : registry_(registry) {
         FakeBox templateBox;
-        templateBox.rect = Rect{180, 300, 3075, 195};
+        templateBox.rect = design::kBox;
         boxes_.push_back(templateBox);
+    }
+
+    // Another frame around the same client area (title bar and borders of
+    // another height).
+    void SetChromeHeight(std::int32_t height) {
+        chromeHeight = height;
+        outer.height = design::kClientHeight + height;
     }
 
     void Load() override {
@@ -62,6 +70,7 @@ public:
         outer.top = top;
     }
     void SetOuterHeight(std::int32_t height) override { outer.height = height; }
+    std::int32_t FrameHeight() const override { return chromeHeight; }
 
     Rect ControlRect(Control control) const override { return controls[Index(control)]; }
     void SetControlTop(Control control, std::int32_t top) override {
@@ -116,8 +125,9 @@ public:
 
     const std::vector<FakeBox>& Boxes() const { return boxes_; }
 
-    Rect outer{0, 0, 3630 + kChromeWidth, 2640 + kChromeHeight};
-    Rect controls[3] = {{120, 60, 3375, 2115}, {2340, 2280, 1155, 315}, {120, 2280, 1155, 315}};
+    std::int32_t chromeHeight = kChromeHeight;
+    Rect outer{0, 0, design::kClientWidth + kChromeWidth, design::kClientHeight + kChromeHeight};
+    Rect controls[3] = {design::kFrame, design::kClose, design::kAbout};
     std::int32_t scrollExtent = 0;
     bool visible = false;
     bool unloaded = false;

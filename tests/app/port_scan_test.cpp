@@ -1,8 +1,11 @@
 // The start-up scan against an in-memory registry and a fake window.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/modAppMainUsr.h"
 #include "fake_window.h"
+#include "faulty_registry.h"
 #include "port_registry.h"
 
 namespace portquell {
@@ -126,17 +129,31 @@ struct LayoutCase {
     std::int32_t outerHeight;  // 0: the design's
 };
 
-class LayoutFit : public PortScan, public ::testing::WithParamInterface<LayoutCase> {};
+// Both kinds of frame: one thin enough for the fit's 500 twips below the
+// buttons (Wine's default look), and Windows 10/11's, 585 twips tall,
+// which would cut 85 twips off the buttons.
+constexpr std::int32_t kThinChrome = 420;
+constexpr std::int32_t kWindowsChrome = 585;
+
+class LayoutFit : public PortScan,
+                  public ::testing::WithParamInterface<std::tuple<LayoutCase, std::int32_t>> {};
 
 TEST_P(LayoutFit, FrameButtonsAndWindowFollowTheList) {
-    const LayoutCase& c = GetParam();
+    const auto& [c, chrome] = GetParam();
+    window_.SetChromeHeight(chrome);
     for (int n = 1; n <= c.ports; ++n) AddPort(reg_, std::to_string(n), "COM" + std::to_string(n));
-    const std::int32_t designOuter = 2640 + FakeWindow::kChromeHeight;
+    const std::int32_t designOuter = 2640 + chrome;
     Run();
     EXPECT_EQ(c.frameHeight, window_.ControlRect(Control::fraPorts).height);
     EXPECT_EQ(c.buttonTop, window_.ControlRect(Control::cmdClose).top);
     EXPECT_EQ(c.buttonTop, window_.ControlRect(Control::cmdAbout).top);
-    EXPECT_EQ(c.outerHeight == 0 ? designOuter : c.outerHeight, window_.OuterRect().height);
+    // The fit's formula where the frame leaves room for it; otherwise the
+    // design's 45-twip margin below the buttons plus the real frame.
+    const std::int32_t outer =
+        c.outerHeight == 0 ? designOuter
+                           : (chrome == kThinChrome ? c.outerHeight : c.buttonTop + 315 + 45 + chrome);
+    EXPECT_EQ(outer, window_.OuterRect().height);
+    EXPECT_LE(c.buttonTop + 315 + 45, window_.OuterRect().height - chrome) << "buttons cut off";
     EXPECT_EQ(2340, window_.ControlRect(Control::cmdClose).left);
     EXPECT_EQ(0, window_.scrollExtent);
     if (c.ports > 0) {
@@ -152,14 +169,19 @@ TEST_P(LayoutFit, FrameButtonsAndWindowFollowTheList) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ZeroToNine, LayoutFit,
-                         ::testing::Values(LayoutCase{0, 2115, 2280, 0}, LayoutCase{1, 2115, 2280, 0},
+                         ::testing::Combine(::testing::Values(LayoutCase{0, 2115, 2280, 0}, LayoutCase{1, 2115, 2280, 0},
                                            LayoutCase{2, 2115, 2280, 0}, LayoutCase{3, 2115, 2280, 0},
                                            LayoutCase{4, 1430, 1540, 2355},
                                            LayoutCase{5, 1675, 1785, 2600},
                                            LayoutCase{6, 1920, 2030, 2845},
                                            LayoutCase{7, 2115, 2280, 0},
                                            LayoutCase{8, 2410, 2520, 3335},
-                                           LayoutCase{9, 2655, 2765, 3580}));
+                                           LayoutCase{9, 2655, 2765, 3580}),
+                                            ::testing::Values(kThinChrome, kWindowsChrome)),
+                         [](const auto& info) {
+                             return std::to_string(std::get<0>(info.param).ports) + "_ports_" +
+                                    (std::get<1>(info.param) == kThinChrome ? "thin_frame" : "windows_frame");
+                         });
 
 TEST_F(PortScan, ListTallerThanTheWorkAreaScrollsInsideTheFrame) {
     for (int n = 1; n <= 200; ++n) AddPort(reg_, std::to_string(n), "COM" + std::to_string(n));
@@ -171,9 +193,74 @@ TEST_F(PortScan, ListTallerThanTheWorkAreaScrollsInsideTheFrame) {
     EXPECT_EQ(FakeWindow::kWorkArea.height, outer.height);
     EXPECT_LE(outer.top + outer.height, FakeWindow::kWorkArea.top + FakeWindow::kWorkArea.height);
     const Rect close = window_.ControlRect(Control::cmdClose);
-    EXPECT_EQ(close.top + close.height + 500, outer.height);
+    EXPECT_EQ(close.top + close.height + 45 + FakeWindow::kChromeHeight, outer.height);
     EXPECT_EQ("Found 200 serial ports, and 0 was already disabled", window_.messages.at(0).text);
 }
+
+// Registry refusals in the middle of the scan: a refused open skips the
+// port, a failed read becomes the handler's text for that status, and
+// every key opened is closed exactly once.
+struct ScanFault {
+    const char* label;
+    std::function<void(testing::FaultyRegistry&)> arrange;
+    std::vector<std::string> boxes;
+};
+
+class ScanFaults : public PortScan, public ::testing::WithParamInterface<ScanFault> {};
+
+TEST_P(ScanFaults, RefusalsAreSkippedOrShownAndEveryKeyClosedOnce) {
+    AddPort(reg_, "1", "COM1");
+    AddPort(reg_, "2", "COM2");
+    AddPort(reg_, "3", "COM3");
+    SetPortValue(reg_, "3", "SkipEnumerations", regtype::kDword, {0xFF, 0xFF, 0xFF, 0xFF});
+    testing::FaultyRegistry faulty(reg_);
+    GetParam().arrange(faulty);
+    Main(window_, faulty);
+    EXPECT_EQ(GetParam().boxes, VisibleBoxes());
+    EXPECT_TRUE(faulty.HandlesNotClosedOnce().empty());
+    EXPECT_EQ(0u, faulty.CountOf(testing::RegCall::SetValueEx));
+}
+
+bool Reads(const testing::RegCallRecord& r, const char* name) {
+    return r.call == testing::RegCall::QueryValueEx && r.name == name;
+}
+bool Opens(const testing::RegCallRecord& r, const char* instance) {
+    return r.call == testing::RegCall::OpenKeyEx &&
+           r.name == testing::kPortsKey + "\\" + instance + "\\Device Parameters";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ScanFaults,
+    ::testing::Values(
+        ScanFault{"nothing_fails", [](testing::FaultyRegistry&) {},
+                  {"COM1/1/0", "COM2/2/0", "COM3/3/1"}},
+        ScanFault{"open_refused_skips_the_port",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen([](const auto& r) { return Opens(r, "2"); }, regstatus::kAccessDenied);
+                  },
+                  {"COM1/1/0", "COM3/3/1"}},
+        ScanFault{"port_name_access_denied",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen([](const auto& r) { return Reads(r, "PortName") && !r.withData; },
+                                 regstatus::kAccessDenied);
+                  },
+                  {"Access Denied/1/0", "Access Denied/2/0", "Access Denied/3/1"}},
+        ScanFault{"port_name_other_status",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen([](const auto& r) { return Reads(r, "PortName") && !r.withData; }, 1018);
+                  },
+                  {"RegQueryValueEx Returned : (1018)/1/0", "RegQueryValueEx Returned : (1018)/2/0",
+                   "RegQueryValueEx Returned : (1018)/3/1"}},
+        ScanFault{"skip_read_refused_counts_as_on",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen([](const auto& r) { return Reads(r, "SkipEnumerations"); },
+                                 regstatus::kAccessDenied);
+                  },
+                  {"COM1/1/0", "COM2/2/0", "COM3/3/0"}},
+        ScanFault{"close_refused_once",
+                  [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::CloseKey, 6, 1); },
+                  {"COM1/1/0", "COM2/2/0", "COM3/3/1"}}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(PortScan, ScanWritesNothingAndReportsAfterShowing) {
     AddPort(reg_, "1", "COM1");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <sstream>
 
@@ -250,6 +251,28 @@ TEST_F(Cli, HostileRegistryTextCannotChangeWhatIsWritten) {
               keys);
     EXPECT_NE(std::string::npos, exported.err.find("COM20 not exported")) << exported.err;
     EXPECT_NE(std::string::npos, exported.err.find("COM21 not exported")) << exported.err;
+}
+
+// Every command closes each key it opened exactly once, also when the
+// registry refuses a read, an open or an enumeration on the way.
+TEST_F(Cli, EveryKeyOpenedIsClosedOnceWhateverTheRegistryRefuses) {
+    const std::vector<std::function<void(testing::FaultyRegistry&)>> faults = {
+        [](testing::FaultyRegistry&) {},
+        [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::OpenKeyEx, regstatus::kAccessDenied, 3); },
+        [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::QueryValueEx, 1018, 2); },
+        [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::EnumKey, regstatus::kMoreData, 2); },
+        [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::EnumValue, regstatus::kAccessDenied, 1); },
+        [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::CreateKeyEx, regstatus::kAccessDenied, 2); },
+    };
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+                 {"list"}, {"list", "--all"}, {"export", "--all"}, {"disable", "--all"}, {"enable", "COM1", "COM5"}}) {
+            testing::FaultyRegistry faulty(reg_);
+            faults[i](faulty);
+            (void)RunOn(faulty, args);
+            EXPECT_TRUE(faulty.HandlesNotClosedOnce().empty()) << "fault " << i << ": " << args[0];
+        }
+    }
 }
 
 struct UsageCase {

@@ -71,6 +71,79 @@ TEST_F(HandlerHandles, QueryStatusesBecomeTheResultText) {
     }
 }
 
+// An enumeration that breaks off with any status but "no more items"
+// still ends the list there: the names so far, no error.
+TEST_F(HandlerHandles, ListingsEndOnAnyStatusWithTheNamesSoFar) {
+    RegHandle key = 0;
+    ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, kPath, 0, regaccess::kAllAccess, false,
+                                  &key, nullptr));
+    for (const char* name : {"a", "b", "c", "d"}) {
+        RegHandle sub = 0;
+        ASSERT_EQ(0, reg_.CreateKeyEx(key, name, 0, regaccess::kAllAccess, false, &sub, nullptr));
+        ASSERT_EQ(0, reg_.CloseKey(sub));
+        ASSERT_EQ(0, reg_.SetValueEx(key, name, regtype::kNone, nullptr, 0));
+    }
+    ASSERT_EQ(0, reg_.CloseKey(key));
+    for (const RegStatus status : {regstatus::kMoreData, regstatus::kAccessDenied, RegStatus{1018}}) {
+        for (const std::uint32_t failingIndex : {0u, 2u}) {
+            testing::FaultyRegistry faulty(reg_);
+            faulty.FailWhen([&](const testing::RegCallRecord& r) {
+                return (r.call == testing::RegCall::EnumKey || r.call == testing::RegCall::EnumValue) &&
+                       r.index == failingIndex;
+            }, status);
+            clsRegHandler handler(faulty);
+            ASSERT_TRUE(handler.OpenRegistry(regroot::kLocalMachine, kPath));
+            const std::vector<std::string> all{"a", "b", "c", "d"};
+            const std::vector<std::string> expected(all.begin(), all.begin() + failingIndex);
+            for (const RegNameList& list : {handler.GetAllsSubDirectories(), handler.GetAllValues()}) {
+                ASSERT_TRUE(list.IsList()) << status << " at " << failingIndex;
+                EXPECT_EQ(expected, list.Names()) << status << " at " << failingIndex;
+                EXPECT_EQ("", handler.sLastRegErr);
+            }
+        }
+    }
+}
+
+// GetValue sizes its buffer by the first query but forms its text from
+// the type and size that the second query leaves: the value may change in
+// between.
+TEST_F(HandlerHandles, GetValueUsesTheTypeAndSizeOfTheSecondQuery) {
+    const struct {
+        const char* label;
+        std::uint32_t firstType;
+        std::vector<std::uint8_t> first;
+        std::uint32_t secondType;
+        std::vector<std::uint8_t> second;
+        const char* text;
+    } cases[] = {
+        {"text_becomes_dword", regtype::kSz, {'a', 'b', 'c', 0}, regtype::kDword, {0xFF, 0xFF, 0xFF, 0xFF},
+         "FF FF FF FF"},
+        {"binary_shrinks", regtype::kBinary, {1, 2, 3, 4, 5, 6}, regtype::kBinary, {0xAB, 0xCD},
+         "AB CD"},
+        {"dword_becomes_text", regtype::kDword, {1, 0, 0, 0}, regtype::kSz, {'x', 'y', 0}, "xy"},
+        {"text_becomes_none", regtype::kSz, {'a', 0}, regtype::kNone, {}, "Not defined value_type=REG_NONE"},
+    };
+    for (const auto& c : cases) {
+        RegHandle key = 0;
+        ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, kPath, 0, regaccess::kAllAccess, false,
+                                      &key, nullptr));
+        ASSERT_EQ(0, reg_.SetValueEx(key, "v", c.firstType, c.first.data(),
+                                     static_cast<std::uint32_t>(c.first.size())));
+        testing::FaultyRegistry faulty(reg_);
+        faulty.BeforeEachCall([&](const testing::RegCallRecord& r) {
+            if (r.call == testing::RegCall::QueryValueEx && r.withData) {
+                ASSERT_EQ(0, reg_.SetValueEx(key, "v", c.secondType, c.second.data(),
+                                             static_cast<std::uint32_t>(c.second.size())));
+            }
+        });
+        clsRegHandler handler(faulty);
+        ASSERT_TRUE(handler.OpenRegistry(regroot::kLocalMachine, kPath));
+        EXPECT_EQ(c.text, handler.GetValue("v")) << c.label;
+        EXPECT_EQ(2u, faulty.CountOf(testing::RegCall::QueryValueEx)) << c.label;
+        ASSERT_EQ(0, reg_.CloseKey(key));
+    }
+}
+
 TEST_F(HandlerHandles, ValueListingStopsAtTheSixteenBitLimit) {
     RegHandle key = 0;
     ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, "SYSTEM\\Values", 0,

@@ -7,35 +7,19 @@
 
 #include "app/frmMain_events.h"
 #include "app/message_box.h"
+#include "app/window_design.h"
 #include "app/windows/resource.h"
 
 namespace portquell {
 
 namespace {
 
-constexpr char kWindowClass[] = "PortquellMainWindow";
 // Not WS_CLIPCHILDREN: the frame paints only its border and caption, and
 // the window's background must show through it.
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 
-constexpr int IDC_FRAPORTS = 100;
-constexpr int IDC_CMDCLOSE = 101;
-constexpr int IDC_CMDABOUT = 102;
-constexpr int IDC_FRAMESCROLL = 103;
-constexpr int IDC_CHKPORT = 1000;  // element k has IDC_CHKPORT + k
-
-// The design, in twips.
-constexpr std::int32_t kClientWidth = 3630;
-constexpr std::int32_t kClientHeight = 2640;
-constexpr Rect kFrameDesign{120, 60, 3375, 2115};
-constexpr Rect kBoxDesign{180, 300, 3075, 195};
-constexpr Rect kCloseDesign{2340, 2280, 1155, 315};
-constexpr Rect kAboutDesign{120, 2280, 1155, 315};
-// Scrolling frame: room above the first box and below the last one.
-constexpr std::int32_t kScrollTopMargin = 300;
-constexpr std::int32_t kScrollBottomMargin = 100;
-constexpr std::int32_t kScrollStep = 245;  // one box and its gap
+using namespace design;
 
 constexpr char kButton[] = "BUTTON";
 
@@ -82,20 +66,20 @@ void frmMain::Load() {
 
     // Created in tab order: frame, first box, Close, About.
     frame_.hwnd = CreateControl(kButton, "Disable serial mouse detection on",
-                                BS_GROUPBOX | WS_VISIBLE, IDC_FRAPORTS);
-    frame_.twips = kFrameDesign;
+                                BS_GROUPBOX | WS_VISIBLE, kIdFrame);
+    frame_.twips = kFrame;
     Element box;
     box.hwnd = CreateControl(kButton, "COMx", BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP,
-                             IDC_CHKPORT);
-    box.twips = kBoxDesign;
+                             kIdFirstBox);
+    box.twips = kBox;
     box.visible = false;
     boxes_.push_back(box);
     close_.hwnd = CreateControl(kButton, "Close", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
-                                IDC_CMDCLOSE);
-    close_.twips = kCloseDesign;
+                                kIdClose);
+    close_.twips = kClose;
     about_.hwnd = CreateControl(kButton, "About...",
-                                BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, IDC_CMDABOUT);
-    about_.twips = kAboutDesign;
+                                BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, kIdAbout);
+    about_.twips = kAbout;
     ApplyFont();
     PlaceAll();
     Form_Load(*this);
@@ -108,10 +92,9 @@ HWND frmMain::CreateControl(const char* windowClass, const char* text, DWORD sty
 
 void frmMain::ApplyFont() {
     // The classic dialog font at 8 points, for the window's DPI.
-    HFONT font = CreateFontA(-MulDiv(8, static_cast<int>(dpi_), 72), 0, 0, 0, FW_NORMAL, FALSE,
-                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
-                             "MS Shell Dlg 2");
+    HFONT font = CreateFontA(-MulDiv(kFontPoints, static_cast<int>(dpi_), 72), 0, 0, 0, FW_NORMAL,
+                             FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, kFontFace);
     for (HWND control : {frame_.hwnd, close_.hwnd, about_.hwnd, scrollBar_}) {
         if (control != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
@@ -139,7 +122,7 @@ void frmMain::Place(const Element& element, bool inFrame) const {
     if (inFrame && scrollExtent_ > 0) {
         // In a scrolling frame only the boxes wholly inside it are shown.
         const std::int32_t shownTop = element.twips.top - scrollPosition_;
-        show = show && shownTop >= kScrollTopMargin - kScrollStep / 2 &&
+        show = show && shownTop >= kScrollTopMargin - kBoxStep / 2 &&
                shownTop + element.twips.height <= frame_.twips.height - kScrollBottomMargin;
     }
     ShowWindow(element.hwnd, show ? SW_SHOWNA : SW_HIDE);
@@ -182,6 +165,16 @@ Rect frmMain::OuterRect() const {
 void frmMain::MoveOuter(std::int32_t left, std::int32_t top) {
     SetWindowPos(hwnd_, nullptr, Px(left), Px(top), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::int32_t frmMain::FrameHeight() const {
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(hwnd_, &outer);
+    GetClientRect(hwnd_, &client);
+    const int pixels = (outer.bottom - outer.top) - (client.bottom - client.top);
+    const auto dpi = static_cast<std::int32_t>(dpi_);
+    return (pixels * 1440 + dpi - 1) / dpi;
 }
 
 void frmMain::SetOuterHeight(std::int32_t height) {
@@ -229,7 +222,7 @@ void frmMain::SetFrameScrollExtent(std::int32_t contentHeight) {
     if (scrollExtent_ > 0 && scrollBar_ == nullptr) {
         scrollBar_ = CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_VERT,
                                      0, 0, 0, 0, hwnd_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_FRAMESCROLL)),
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdFrameScroll)),
                                      instance_, nullptr);
         // After the last box in tab order.
         SetWindowPos(scrollBar_, boxes_.back().hwnd, 0, 0, 0, 0,
@@ -243,8 +236,8 @@ void frmMain::UpdateScrollBar() {
     ShowWindow(scrollBar_, scrollExtent_ > 0 ? SW_SHOWNA : SW_HIDE);
     if (scrollExtent_ <= 0) return;
     const int width = GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_);
-    const std::int32_t top = frame_.twips.top + kScrollTopMargin - 60;
-    const int x = Px(frame_.twips.left + frame_.twips.width - 60) - width;
+    const std::int32_t top = frame_.twips.top + kScrollTopMargin - kScrollBarInset;
+    const int x = Px(frame_.twips.left + frame_.twips.width - kScrollBarInset) - width;
     const int y = Px(top);
     SetWindowPos(scrollBar_, nullptr, x, y, width,
                  Px(frame_.twips.top + frame_.twips.height - kScrollBottomMargin) - y,
@@ -259,7 +252,7 @@ void frmMain::UpdateScrollBar() {
 void frmMain::ScrollFrameTo(std::int32_t position) {
     const std::int32_t last = std::max(0, scrollExtent_ - frame_.twips.height);
     position = std::clamp(position, 0, last);
-    scrollPosition_ = position - position % kScrollStep;
+    scrollPosition_ = position - position % kBoxStep;
     if (position == last) scrollPosition_ = last;
     for (const Element& box : boxes_) Place(box, true);
     UpdateScrollBar();
@@ -270,7 +263,7 @@ std::int16_t frmMain::BoxCount() const { return static_cast<std::int16_t>(boxes_
 void frmMain::CreateBox(std::int16_t index) {
     Element box = boxes_.front();
     box.hwnd = CreateControl(kButton, "", BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP,
-                             IDC_CHKPORT + index);
+                             kIdFirstBox + index);
     box.visible = false;
     box.tag.clear();
     // Tab order follows the list: right after the previous box.
@@ -349,8 +342,8 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             GetScrollInfo(scrollBar_, SB_CTL, &info);
             std::int32_t position = scrollPosition_;
             switch (LOWORD(wParam)) {
-                case SB_LINEUP: position -= kScrollStep; break;
-                case SB_LINEDOWN: position += kScrollStep; break;
+                case SB_LINEUP: position -= kBoxStep; break;
+                case SB_LINEDOWN: position += kBoxStep; break;
                 case SB_PAGEUP: position -= static_cast<std::int32_t>(info.nPage); break;
                 case SB_PAGEDOWN: position += static_cast<std::int32_t>(info.nPage); break;
                 case SB_THUMBTRACK:
@@ -365,7 +358,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSEWHEEL:
             if (scrollExtent_ > 0) {
                 const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-                ScrollFrameTo(scrollPosition_ - notches * 3 * kScrollStep);
+                ScrollFrameTo(scrollPosition_ - notches * 3 * kBoxStep);
                 return 0;
             }
             break;
@@ -394,19 +387,19 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmMain::OnCommand(int id, int code) {
-    if (id == IDC_CMDCLOSE && code == BN_CLICKED) {
+    if (id == kIdClose && code == BN_CLICKED) {
         cmdClose_Click(*this);
-    } else if (id == IDC_CMDABOUT && code == BN_CLICKED) {
+    } else if (id == kIdAbout && code == BN_CLICKED) {
         cmdAbout_Click(*this);
-    } else if (id >= IDC_CHKPORT && id < IDC_CHKPORT + BoxCount()) {
-        const auto index = static_cast<std::int16_t>(id - IDC_CHKPORT);
+    } else if (id >= kIdFirstBox && id < kIdFirstBox + BoxCount()) {
+        const auto index = static_cast<std::int16_t>(id - kIdFirstBox);
         if (code == BN_CLICKED) {
             chkPort_Click(*this, index, registry_);
         } else if (code == BN_SETFOCUS && scrollExtent_ > 0) {
             // Keep the focused box in view when tabbing through a long list.
             const std::int32_t top = boxes_[index].twips.top - kScrollTopMargin;
             if (top < scrollPosition_ ||
-                top + kScrollStep > scrollPosition_ + frame_.twips.height - kScrollTopMargin) {
+                top + kBoxStep > scrollPosition_ + frame_.twips.height - kScrollTopMargin) {
                 ScrollFrameTo(top);
             }
         }

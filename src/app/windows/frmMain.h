@@ -31,6 +31,7 @@ public:
     Rect WorkArea() const override;
     Rect OuterRect() const override;
     void MoveOuter(std::int32_t left, std::int32_t top) override;
+    std::int32_t FrameHeight() const override;
     void SetOuterHeight(std::int32_t height) override;
     Rect ControlRect(Control control) const override;
     void SetControlTop(Control control, std::int32_t top) override;

@@ -1,12 +1,19 @@
 #include "port_registry.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <stdexcept>
 
 namespace portquell::testing {
 
 namespace {
+
+// The helpers are used by the unit tests and by the fuzz targets alike, so
+// a failure is an exception, which both report.
+void Succeeds(RegStatus status) {
+    if (status != regstatus::kSuccess) {
+        throw std::runtime_error("registry helper failed with status " + std::to_string(status));
+    }
+}
 
 std::string InstanceKey(const std::string& instance) { return kPortsKey + "\\" + instance; }
 
@@ -46,11 +53,11 @@ void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::s
 void SetValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& name,
                 std::uint32_t type, const std::vector<std::uint8_t>& data) {
     RegHandle key = 0;
-    ASSERT_EQ(0, reg.CreateKeyEx(regroot::kLocalMachine, instanceKey + "\\Device Parameters", 0,
+    Succeeds(reg.CreateKeyEx(regroot::kLocalMachine, instanceKey + "\\Device Parameters", 0,
                                  regaccess::kAllAccess, false, &key, nullptr));
-    ASSERT_EQ(0, reg.SetValueEx(key, name, type, data.empty() ? nullptr : data.data(),
+    Succeeds(reg.SetValueEx(key, name, type, data.empty() ? nullptr : data.data(),
                                 static_cast<std::uint32_t>(data.size())));
-    ASSERT_EQ(0, reg.CloseKey(key));
+    Succeeds(reg.CloseKey(key));
 }
 
 void AddPort(MemoryRegistry& reg, const std::string& instance, const std::string& portName) {

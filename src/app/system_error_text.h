@@ -1,0 +1,13 @@
+// The system's own description of a Win32 status code, as FormatMessage
+// gives it, without the line break at its end; "" where the system has
+// none (and on systems without Win32 messages).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace portquell {
+
+[[nodiscard]] std::string SystemErrorText(std::int32_t status);
+
+}  // namespace portquell
