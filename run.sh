@@ -41,9 +41,10 @@ wine "$exe" &
 program=$!
 report=$(inspect report | tr -d '\r')
 echo "Report: $report"
+# The whole window, once the report that stood over it is closed.
+inspect ok
 shot="$root/build/portquell-screenshot"
 inspect screenshot "$(winepath -w "$shot.bmp")" && convert "$shot.bmp" "$shot.png" && rm -f "$shot.bmp"
-inspect ok
 inspect close
 wait "$program"
-echo "Screenshot of the window with its report: $shot.png"
+echo "Screenshot of the window: $shot.png"

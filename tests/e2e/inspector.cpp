@@ -1,5 +1,7 @@
 #include "inspector.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 
@@ -70,6 +72,103 @@ std::string MessageBoxText(HWND box) {
     for (const ControlInfo& control : ListControls(box)) {
         if (lstrcmpiA(control.windowClass.c_str(), "Static") == 0 && control.text.size() > best.size()) {
             best = control.text;
+        }
+    }
+    return best;
+}
+
+std::vector<std::string> MessageBoxButtons(HWND box) {
+    std::vector<std::string> buttons;
+    for (const ControlInfo& control : ListControls(box)) {
+        if (control.visible && lstrcmpiA(control.windowClass.c_str(), "Button") == 0) {
+            buttons.push_back(control.text);
+        }
+    }
+    return buttons;
+}
+
+namespace {
+
+// 32-bit pixels of a width x height area, filled with background and
+// then painted by draw.
+template <class Draw>
+std::vector<std::uint32_t> Paint(int width, int height, Draw draw) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    draw(memory, screen);
+    GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    std::vector<std::uint32_t> copy(pixels, pixels + width * height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return copy;
+}
+
+int ColourDistance(std::uint32_t a, std::uint32_t b) {
+    int sum = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        sum += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+    }
+    return sum;
+}
+
+}  // namespace
+
+const char* MessageBoxIconKind(HWND box) {
+    HWND iconControl = nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[128] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") == 0 && IsWindowVisible(child) &&
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            SendMessageA(child, STM_GETICON, 0, 0) != 0) {
+            iconControl = child;
+        }
+    }
+    if (iconControl == nullptr) return "none";
+    // The icon as the screen shows it (icons of another process cannot be
+    // drawn here), against each system icon drawn on the same background.
+    Sleep(300);
+    RECT r{};
+    GetWindowRect(iconControl, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return "none";
+    const std::vector<std::uint32_t> shown = Paint(width, height, [&](HDC memory, HDC screen) {
+        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    });
+    const struct {
+        const char* name;
+        LPCSTR id;
+    } kinds[] = {{"hand", IDI_HAND}, {"question", IDI_QUESTION}, {"exclamation", IDI_EXCLAMATION},
+                 {"asterisk", IDI_ASTERISK}};
+    const char* best = "none";
+    long bestDistance = -1;
+    for (const auto& kind : kinds) {
+        const std::vector<std::uint32_t> drawn = Paint(width, height, [&](HDC memory, HDC) {
+            HBRUSH background = CreateSolidBrush(shown[0] & 0xFFFFFF);
+            RECT all{0, 0, width, height};
+            FillRect(memory, &all, background);
+            DeleteObject(background);
+            DrawIconEx(memory, 0, 0, LoadIconA(nullptr, kind.id), width, height, 0, nullptr, DI_NORMAL);
+        });
+        long distance = 0;
+        for (std::size_t i = 0; i < shown.size(); ++i) distance += ColourDistance(shown[i], drawn[i]);
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = kind.name;
         }
     }
     return best;

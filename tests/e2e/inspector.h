@@ -29,6 +29,11 @@ bool WaitForNoWindow(DWORD pid, const char* windowClass, int timeoutMs);
 
 // The text of a message box (its static text control).
 std::string MessageBoxText(HWND box);
+// The captions of a message box's visible buttons, in their order.
+std::vector<std::string> MessageBoxButtons(HWND box);
+// Which system icon a message box shows, told from the screen: "hand",
+// "question", "exclamation", "asterisk", or "none" without an icon.
+const char* MessageBoxIconKind(HWND box);
 
 std::vector<ControlInfo> ListControls(HWND parent);
 HWND ControlById(HWND parent, int id);

@@ -1,24 +1,30 @@
-// The real portquell.exe, started in a fresh Wine prefix under Xvfb and
-// driven through the window system: the report, the boxes and their
-// geometry, the registry after clicks (read back with reg query), the
-// keyboard, About, and both ways of closing.
+// The real portquell.exe, started in a Wine prefix under Xvfb and driven
+// through the window system: the report, the boxes and their geometry, the
+// registry after clicks (read back with reg query), the keyboard, About,
+// the message boxes' buttons and icons, a refused write, and both ways of
+// closing. tests/e2e/window_e2e.sh runs it under each look and DPI
+// (PORTQUELL_LOOK, PORTQUELL_DPI).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "app/window_design.h"
 #include "inspector.h"
 
 namespace portquell::e2e {
 namespace {
 
-constexpr char kMainClass[] = "PortquellMainWindow";
+constexpr const char* kMainClass = design::kWindowClass;
 constexpr char kDialogClass[] = "#32770";
 constexpr char kPorts[] = "SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501";
-constexpr int IDC_FRAPORTS = 100;
-constexpr int IDC_CMDCLOSE = 101;
-constexpr int IDC_CMDABOUT = 102;
-constexpr int IDC_CHKPORT = 1000;
+constexpr int IDC_FRAPORTS = design::kIdFrame;
+constexpr int IDC_CMDCLOSE = design::kIdClose;
+constexpr int IDC_CMDABOUT = design::kIdAbout;
+constexpr int IDC_CHKPORT = design::kIdFirstBox;
 
 std::string Env(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
@@ -142,6 +148,12 @@ bool WaitSkip(int instance, const std::string& expected) {
     return false;
 }
 
+// The report and About: one OK button and no icon.
+void ExpectPlainBox(HWND box, const std::string& what) {
+    EXPECT_EQ(std::vector<std::string>{"OK"}, MessageBoxButtons(box)) << what;
+    EXPECT_STREQ("none", MessageBoxIconKind(box)) << what;
+}
+
 class PortquellE2E : public ::testing::Test {
 protected:
     void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPorts); }
@@ -160,6 +172,7 @@ TEST_F(PortquellE2E, ScanReportGeometryClicksKeyboardAboutAndClose) {
     HWND report = program.Message();
     ASSERT_NE(nullptr, report);
     EXPECT_EQ("Found 4 serial ports, and 1 was already disabled", MessageBoxText(report));
+    ExpectPlainBox(report, "the report");
     HWND main = program.Main();
     ASSERT_NE(nullptr, main);
     EXPECT_TRUE(IsWindowVisible(main)) << "the window is shown before the report";
@@ -232,6 +245,7 @@ TEST_F(PortquellE2E, ScanReportGeometryClicksKeyboardAboutAndClose) {
     const std::string aboutText = MessageBoxText(about);
     EXPECT_EQ(0u, aboutText.find("Tool for disabling serial mouse detection on COM-ports\r\n\r\n"))
         << aboutText;
+    ExpectPlainBox(about, "About");
     PressKey(about, VK_ESCAPE);
     ASSERT_TRUE(program.MessageGone()) << "Escape did not close About";
 
@@ -306,6 +320,180 @@ TEST_F(PortquellE2E, NoPortsSaysSoAndStillCloses) {
     Click(GetDlgItem(main, IDC_CMDCLOSE));
     EXPECT_TRUE(program.Exited(10000));
 }
+
+// A write the registry refuses for another reason than rights: a key
+// cannot be created under a volatile one (status 1021). The box goes back,
+// and the warning, with one OK button and the exclamation icon, gives the
+// status and the system's own description of it.
+TEST_F(PortquellE2E, RefusedWriteWarnsWithTheSystemsReason) {
+    SeedPort(1, "COM1", nullptr);
+    SeedPort(2, "COM2", nullptr);
+    Program program;
+    ASSERT_TRUE(program.Started());
+    HWND main = program.DismissReport("Found 2 serial ports, and 0 was already disabled");
+    ASSERT_NE(nullptr, main);
+    const std::string instance = std::string(kPorts) + "\\2";
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_LOCAL_MACHINE, instance.c_str()));
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, instance.c_str(), 0, nullptr,
+                                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+
+    Click(GetDlgItem(main, IDC_CHKPORT + 1));
+    HWND warning = program.Message();
+    ASSERT_NE(nullptr, warning);
+    char description[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   ERROR_CHILD_MUST_BE_VOLATILE, 0, description, sizeof description, nullptr);
+    std::string expected = description;
+    while (!expected.empty() && (expected.back() == '\n' || expected.back() == '\r' || expected.back() == ' ')) {
+        expected.pop_back();
+    }
+    const std::string text = MessageBoxText(warning);
+    EXPECT_EQ("The change could not be saved: the registry refused it (status 1021).\r\n\r\n" +
+                  (expected.empty() ? std::string("The system gives no description of this status.") : expected),
+              text);
+    EXPECT_EQ(std::string::npos, text.find("administrator")) << "not a matter of rights";
+    EXPECT_EQ(std::vector<std::string>{"OK"}, MessageBoxButtons(warning));
+    EXPECT_STREQ("exclamation", MessageBoxIconKind(warning));
+    PressKey(warning, VK_RETURN);
+    ASSERT_TRUE(program.MessageGone());
+    EXPECT_TRUE(WaitChecked(main, IDC_CHKPORT + 1, BST_UNCHECKED)) << "the box went back";
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.Exited(10000));
+}
+
+// The window as the fit leaves it, under whichever look and DPI the driver
+// set: every control wholly inside the client area, at the design's
+// positions scaled for the DPI, no caption cut off, and below the buttons
+// the fit's 500 twips or, where the real frame needs more, the design's
+// margin plus the frame.
+struct Fit {
+    int frameHeight;  // twips
+    int buttonTop;
+    int outerHeight;  // 0: the design's client area, unchanged
+    bool scrolls;
+};
+
+Fit ExpectedFit(int ports, int frameTwips, int workTwips) {
+    const Fit design{2115, 2280, 0, false};
+    if (ports <= 3) return design;
+    const int list = 300 + 245 * (ports - 1) + 195 + 200;
+    const int below = std::max(500, 45 + frameTwips);
+    if (list < 2115) return Fit{list, 60 + list + 50, 60 + list + 50 + 315 + below, false};
+    if (ports < 8) return design;
+    const int fixed = 60 + 50 + 315 + below;
+    const int frame = std::min(list, workTwips - fixed);
+    return Fit{frame, 60 + frame + 50, 60 + frame + 50 + 315 + below, frame < list};
+}
+
+// Text of a control as the program draws it, in its font at this DPI.
+SIZE CaptionSize(const std::string& text, int dpi) {
+    HDC dc = GetDC(nullptr);
+    HFONT font = CreateFontA(-MulDiv(design::kFontPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             CLEARTYPE_QUALITY, DEFAULT_PITCH, design::kFontFace);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    size.cy = metrics.tmHeight - metrics.tmInternalLeading;  // the glyphs, not the leading
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    return size;
+}
+
+class Layouts : public PortquellE2E, public ::testing::WithParamInterface<int> {};
+
+TEST_P(Layouts, EveryControlInsideTheClientAreaAtTheDesignsPlace) {
+    const int ports = GetParam();
+    for (int n = 1; n <= ports; ++n) SeedPort(n, ("COM" + std::to_string(n)).c_str(), nullptr);
+    Program program;
+    ASSERT_TRUE(program.Started());
+    HWND report = program.Message();
+    ASSERT_NE(nullptr, report);
+    ExpectPlainBox(report, "the report");
+    PressKey(report, VK_RETURN);
+    ASSERT_TRUE(program.MessageGone());
+    HWND main = program.Main();
+    ASSERT_NE(nullptr, main);
+    Sleep(200);
+
+    const std::string look = Env("PORTQUELL_LOOK", "wine");
+    const int dpi = static_cast<int>(GetDpiForWindow(main));
+    EXPECT_EQ(std::atoi(Env("PORTQUELL_DPI", "96").c_str()), dpi) << "the profile's DPI is in force";
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(main, &outer);
+    GetClientRect(main, &client);
+    const int framePixels = (outer.bottom - outer.top) - client.bottom;
+    const int frameTwips = (framePixels * 1440 + dpi - 1) / dpi;
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const Fit fit = ExpectedFit(ports, frameTwips, MulDiv(work.bottom - work.top, 1440, dpi));
+    std::printf("[ measure  ] look %s, %d DPI, %d ports: frame %d px (%d twips), outer %ld px, client %ld px\n",
+                look.c_str(), dpi, ports, framePixels, frameTwips, outer.bottom - outer.top, client.bottom);
+    if (look == "wine") {
+        // Wine's own look leaves room for the fit's formula: heights as ever.
+        EXPECT_LE(frameTwips, 500 - 45);
+    }
+
+    // Where the design puts them, scaled for the DPI.
+    ExpectRect(Pixels(main, 120, 60, 3375, fit.frameHeight), Find(main, IDC_FRAPORTS).rect, "frame");
+    ExpectRect(Pixels(main, 2340, fit.buttonTop, 1155, 315), Find(main, IDC_CMDCLOSE).rect, "Close");
+    ExpectRect(Pixels(main, 120, fit.buttonTop, 1155, 315), Find(main, IDC_CMDABOUT).rect, "About");
+    if (fit.outerHeight == 0) {
+        EXPECT_EQ(Pixels(main, 0, 0, 3630, 2640).bottom, client.bottom) << "design client height";
+    } else {
+        EXPECT_EQ(Pixels(main, 0, 0, 0, fit.outerHeight).bottom, outer.bottom - outer.top) << "fitted height";
+    }
+    EXPECT_EQ(Pixels(main, 0, 0, 3630, 2640).right, client.right) << "design client width";
+    EXPECT_EQ(fit.scrolls, GetDlgItem(main, design::kIdFrameScroll) != nullptr &&
+                               IsWindowVisible(GetDlgItem(main, design::kIdFrameScroll)));
+
+    // Wholly inside the client area, and no caption cut off.
+    int boxesShown = 0;
+    for (const ControlInfo& c : ListControls(main)) {
+        if (!c.visible) continue;
+        EXPECT_GE(c.rect.left, 0) << c.text;
+        EXPECT_GE(c.rect.top, 0) << c.text;
+        EXPECT_LE(c.rect.right, client.right) << c.text << " sticks out on the right";
+        EXPECT_LE(c.rect.bottom, client.bottom) << c.text << " is cut off at the bottom";
+        const SIZE text = CaptionSize(c.text, dpi);
+        const int width = c.rect.right - c.rect.left;
+        const int height = c.rect.bottom - c.rect.top;
+        if (c.id >= IDC_CHKPORT && c.id != design::kIdFrameScroll) {
+            const int k = c.id - IDC_CHKPORT;
+            if (!fit.scrolls) {
+                ExpectRect(Pixels(main, 120 + 180, 60 + 300 + 245 * k, 3075, 195), c.rect, c.text);
+            }
+            ++boxesShown;
+            EXPECT_LE(text.cx + GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi) + MulDiv(4, dpi, 96), width) << c.text;
+            EXPECT_LE(text.cy, height) << c.text;
+        } else if (c.id == IDC_CMDCLOSE || c.id == IDC_CMDABOUT) {
+            EXPECT_LE(text.cx + 2 * GetSystemMetricsForDpi(SM_CXEDGE, dpi), width) << c.text;
+            EXPECT_LE(text.cy, height) << c.text;
+        } else if (c.id == IDC_FRAPORTS) {
+            EXPECT_LE(text.cx + MulDiv(16, dpi, 96), width) << c.text;
+        }
+    }
+    if (fit.scrolls) {
+        EXPECT_GT(boxesShown, 3) << "a scrolling frame shows what fits";
+    } else {
+        EXPECT_EQ(ports, boxesShown);
+    }
+    if (ports == 4) {
+        const std::string shots = Env("PORTQUELL_E2E_OUT", ".");
+        EXPECT_TRUE(SaveScreenshot(main, shots + "\\portquell-" + look + "-" + std::to_string(dpi) + ".bmp"));
+    }
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.Exited(10000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, Layouts, ::testing::Values(0, 1, 4, 6, 10, 70),
+                         [](const auto& info) { return std::to_string(info.param) + "_ports"; });
 
 }  // namespace
 }  // namespace portquell::e2e
