@@ -13,6 +13,10 @@ trap 'rm -f "$log"' EXIT
 stages=()   # "name|ran|passed|failed"
 passed=0
 failed=0
+# Builds and tests use every core of the machine (the unit suites under
+# Wine share one prefix and run one at a time: their preset says so).
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 
 record() {  # record STAGE RAN PASSED FAILED
     stages+=("$1|$2|$3|$4")
@@ -20,41 +24,30 @@ record() {  # record STAGE RAN PASSED FAILED
     failed=$((failed + $4))
 }
 
-# A build or a test run that could not start counts as one failure of its
-# stage.
-build() {  # build PRESET: configure and build; 0 on success
-    echo "== configure and build: $1"
-    cmake --preset "$1" >/dev/null && cmake --build --preset "$1"
+# workflow PRESET STAGE...: configures, builds and runs the preset's test
+# steps; the n-th test summary in its output is the n-th stage's. A stage
+# that never reported (the build failed) counts as one failure.
+workflow() {
+    local preset=$1 i=0 line total bad
+    shift
+    echo "== cmake --workflow --preset $preset"
+    cmake --workflow --preset "$preset" 2>&1 | tee "$log"
+    mapfile -t summaries < <(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log")
+    for stage in "$@"; do
+        line=${summaries[$i]:-}
+        i=$((i + 1))
+        if [ -z "$line" ]; then
+            record "$stage" 0 0 1
+            continue
+        fi
+        bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
+        total=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
+        record "$stage" "$total" $((total - bad)) "$bad"
+    done
 }
 
-run_ctest() {  # run_ctest STAGE PRESET [CTEST ARGS...]
-    local stage=$1 preset=$2 line total bad
-    shift 2
-    echo "== $stage (ctest --preset $preset $*)"
-    ctest --preset "$preset" "$@" 2>&1 | tee "$log"
-    line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1)
-    if [ -z "$line" ]; then
-        record "$stage" 0 0 1
-        return
-    fi
-    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
-    total=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
-    record "$stage" "$total" $((total - bad)) "$bad"
-}
-
-if build native; then
-    run_ctest "native unit tests" native
-else
-    record "native unit tests" 0 0 1
-fi
-
-if build windows; then
-    run_ctest "Windows suites under Wine" windows -LE e2e
-    run_ctest "end-to-end under Wine" windows -L e2e
-else
-    record "Windows suites under Wine" 0 0 1
-    record "end-to-end under Wine" 0 0 1
-fi
+workflow native "native unit tests"
+workflow windows "Windows suites under Wine" "end-to-end under Wine"
 source tools/wine-env.sh
 wineserver -k 2>/dev/null || true
 
@@ -64,7 +57,8 @@ fuzz_seconds=${PORTQUELL_FUZZ_SECONDS:-30}
 if command -v clang++ >/dev/null 2>&1 &&
     echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
     clang++ -x c++ -fsanitize=fuzzer,address -o /dev/null - >/dev/null 2>&1; then
-    if build fuzz; then
+    echo "== cmake --workflow --preset fuzz"
+    if cmake --workflow --preset fuzz; then
         ran=0 ok=0 bad=0
         for target in $(cat build/fuzz/fuzz-targets.txt); do
             corpus="build/fuzz/corpus/$target"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 #include "des/clsDES.h"
 
 int main(int argc, char** argv) {

@@ -2,9 +2,9 @@
 
 #include "app/main_window.h"
 #include "app/modAppMainUsr.h"
-#include "app/port_switch.h"
+#include "ports/port_switch.h"
 #include "app/s_modAppMain.h"
-#include "app/s_modMiscStd.h"
+#include "support/s_modMiscStd.h"
 #include "app/system_error_text.h"
 
 namespace portquell {

@@ -5,12 +5,12 @@
 #include <cstdint>
 
 #include "registry/registry_api.h"
+#include "support/program_title.h"
 
 namespace portquell {
 
 class MainWindow;
 
-inline constexpr const char* kProgramTitle = "Portquell";
 inline constexpr const char* kAboutText =
     "Tool for disabling serial mouse detection on COM-ports\r\n\r\n"
     "Portquell, written and published by the Portquell developers";

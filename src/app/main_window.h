@@ -6,32 +6,21 @@
 #include <cstdint>
 #include <string>
 
+#include "support/geometry.h"
+#include "support/message_box.h"
+#include "support/s_modMiscStd.h"
+
 namespace portquell {
-
-struct Size {
-    std::int32_t width;
-    std::int32_t height;
-};
-
-struct Rect {
-    std::int32_t left;
-    std::int32_t top;
-    std::int32_t width;
-    std::int32_t height;
-};
 
 // The window's fixed controls besides the check boxes.
 enum class Control { fraPorts, cmdClose, cmdAbout };
-
-enum class MessageIcon { None, Warning };
 
 // Check-box states.
 inline constexpr int kCleared = 0;
 inline constexpr int kTicked = 1;
 
-class MainWindow {
+class MainWindow : public CenterableForm {
 public:
-    virtual ~MainWindow() = default;
 
     // Creates the window hidden and raises Form_Load.
     virtual void Load() = 0;
@@ -40,12 +29,8 @@ public:
     // Destroys the window; the program then ends.
     virtual void Unload() = 0;
 
-    [[nodiscard]] virtual Size ScreenSize() const = 0;
     // The part of the screen that windows may use (without the taskbar).
     [[nodiscard]] virtual Rect WorkArea() const = 0;
-    // Position and size of the window, title bar and borders included.
-    [[nodiscard]] virtual Rect OuterRect() const = 0;
-    virtual void MoveOuter(std::int32_t left, std::int32_t top) = 0;
     // Title bar and borders: the outer height less the client height, in
     // twips, rounded up.
     [[nodiscard]] virtual std::int32_t FrameHeight() const = 0;

@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/window_design.h"
+#include "ports/serial_port.h"
 #include "registry/clsRegHandler.h"
 
 namespace portquell {
@@ -72,19 +73,6 @@ std::string Report() {
 
 }  // namespace
 
-std::string PortParameterKey(std::int32_t instance) {
-    return "SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\" + std::to_string(instance) +
-           "\\Device Parameters";
-}
-
-std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string& parameterKey) {
-    if (!handler.OpenRegistry(regroot::kLocalMachine, parameterKey, false)) return std::nullopt;
-    PortState state;
-    state.portName = handler.GetValue("PortName");
-    state.detectionText = handler.GetValue("SkipEnumerations");
-    return state;
-}
-
 void Main(MainWindow& form, RegistryApi& registry) {
     iPortCount = 0;
     iDisabledCount = 0;
@@ -96,12 +84,9 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry) {
     bScanning = true;
     {
         clsRegHandler handler(registry);
-        for (std::int32_t n = kFirstPortInstance; n <= kLastPortInstance; ++n) {
-            const std::optional<PortState> port = ReadPortState(handler, PortParameterKey(n));
-            if (!port) continue;
-            AddPortCheckBox(form, static_cast<std::int16_t>(n), port->portName, port->detectionText);
-            (void)handler.CloseRegistry();
-        }
+        ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& port) {
+            AddPortCheckBox(form, static_cast<std::int16_t>(n), port.portName, port.detectionText);
+        });
         FitLayout(form);
         form.Show();
         bScanning = false;
@@ -122,7 +107,7 @@ void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string&
     form.SetBoxVisible(k, true);
     form.SetBoxCaption(k, portName);
     form.SetBoxTag(k, std::to_string(instance));
-    form.SetBoxState(k, detectionText == kDetectionOffText ? kTicked : kCleared);
+    form.SetBoxState(k, IsDetectionOff(detectionText) ? kTicked : kCleared);
     if (form.BoxState(k) != kCleared) ++iDisabledCount;
     ++iPortCount;
 }

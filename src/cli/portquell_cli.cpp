@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/port_switch.h"
-#include "cli/port_inventory.h"
+#include "ports/port_switch.h"
+#include "ports/serial_port.h"
 #include "registry/clsRegHandler.h"
 
 #ifndef PORTQUELL_VERSION

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <utility>
 
-#include "app/app_error.h"
-#include "app/message_box.h"
+#include "support/app_error.h"
+#include "support/message_box.h"
 #include "des/clsDES.h"
 #include "des/des_standard.h"
 

@@ -9,7 +9,7 @@
 #include <new>
 #include <random>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 #include "des/clsDES.h"
 
 namespace portquell {

@@ -2,8 +2,8 @@
 #include <exception>
 #include <new>
 
-#include "app/app_error.h"
-#include "app/s_modFileFun.h"
+#include "support/app_error.h"
+#include "support/s_modFileFun.h"
 #include "des/clsDES.h"
 
 namespace portquell {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/s_modMiscStd.h"
+#include "support/s_modMiscStd.h"
 
 namespace portquell {
 
@@ -83,6 +83,7 @@ clsRegHandler::clsRegHandler(RegistryApi& registry) : registry_(&registry), hKey
 
 bool clsRegHandler::OpenRegistry(std::int32_t RtHKey, const std::string& SbDr, bool bAllowWrite) {
     sLastRegErr.clear();
+    lastRegStatus_ = regstatus::kSuccess;
     if (RtHKey == 0) {
         // Detached: the handle stays held until closed or replaced.
         bKeyOpen = false;
@@ -106,6 +107,7 @@ bool clsRegHandler::OpenRegistry(std::int32_t RtHKey, const std::string& SbDr, b
                 // a detached one included.
                 hKey.Reset(status == regstatus::kSuccess ? handle : 0);
                 if (status != regstatus::kSuccess) {
+                    lastRegStatus_ = status;
                     sLastRegErr = std::to_string(status) + ": RegCreateKeyEx failed, disposition=" +
                                   std::to_string(disposition);
                     return false;
@@ -115,6 +117,7 @@ bool clsRegHandler::OpenRegistry(std::int32_t RtHKey, const std::string& SbDr, b
                     registry_->OpenKeyEx(RtHKey, SbDr, 0, regaccess::kQueryAndEnumerate, &handle);
                 hKey.Reset(status == regstatus::kSuccess ? handle : 0);
                 if (status != regstatus::kSuccess) {
+                    lastRegStatus_ = status;
                     sLastRegErr = std::to_string(status) + ": RegOpenKeyEx failed...";
                     return false;
                 }
@@ -133,6 +136,7 @@ bool clsRegHandler::OpenRegistry(std::int32_t RtHKey, const std::string& SbDr, b
 
 bool clsRegHandler::CloseRegistry() {
     sLastRegErr.clear();
+    lastRegStatus_ = regstatus::kSuccess;
     if (hKey.Close() != regstatus::kSuccess) return false;
     bKeyOpen = false;
     return true;
@@ -140,6 +144,7 @@ bool clsRegHandler::CloseRegistry() {
 
 std::string clsRegHandler::GetValue(const std::string& VarName, bool ReturnBinStr) {
     sLastRegErr.clear();
+    lastRegStatus_ = regstatus::kSuccess;
     if (!bKeyOpen) return "";
     return Trapped(
         [&]() -> std::string {
@@ -195,6 +200,7 @@ RegNameList clsRegHandler::GetAllValues() {
 template <class NameAt>
 RegNameList clsRegHandler::ListNames(std::uint32_t bufferSize, NameAt nameAt) {
     sLastRegErr.clear();
+    lastRegStatus_ = regstatus::kSuccess;
     if (!bKeyOpen) return RegNameList::Empty();
     return Trapped(
         [&] {

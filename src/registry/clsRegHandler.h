@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 #include "registry/reg_key.h"
 #include "registry/reg_name_list.h"
 #include "registry/registry_api.h"
@@ -27,6 +27,10 @@ public:
 
     // Error text of the last trapping call: "" when it met no error.
     std::string sLastRegErr;
+    // The registry's status behind sLastRegErr when a registry call failed
+    // (a refused open or create); 0 when there was none, or the error was
+    // the handler's own. Callers decide on this, never on the text.
+    [[nodiscard]] RegStatus LastRegStatus() const { return lastRegStatus_; }
 
     // Names of the open key's sub-keys, in the registry's order.
     [[nodiscard]] RegNameList GetAllsSubDirectories();
@@ -75,6 +79,7 @@ private:
     std::string sSubKeyPath;
     RegKey hKey;
     bool bKeyOpen = false;
+    RegStatus lastRegStatus_ = regstatus::kSuccess;
 };
 
 }  // namespace portquell

@@ -1,13 +1,15 @@
-#include "app/s_modMiscStd.h"
+#include "support/s_modMiscStd.h"
 
 #include <gtest/gtest.h>
+
+#include <cctype>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#include "app/app_error.h"
-#include "app/s_modFileFun.h"
+#include "support/app_error.h"
+#include "support/s_modFileFun.h"
 
 namespace portquell {
 namespace {
@@ -34,7 +36,19 @@ INSTANTIATE_TEST_SUITE_P(Texts, StrToLongTest,
                                            StrCase{"a1", 0}, StrCase{"1a", 0},
                                            StrCase{"abc", 0}, StrCase{"   ", 0},
                                            StrCase{"-", 0}, StrCase{"1.5", 0},
-                                           StrCase{"1 2", 0}, StrCase{"&H10", 0}));
+                                           StrCase{"1 2", 0}, StrCase{"&H10", 0}),
+                         [](const auto& info) {
+                             // The text, spelled out in letters and digits.
+                             std::string name = std::to_string(info.index) + (*info.param.text ? "_" : "_empty");
+                             for (const char c : std::string(info.param.text)) {
+                                 if (std::isalnum(static_cast<unsigned char>(c))) {
+                                     name += c;
+                                 } else {
+                                     name += c == '-' ? "minus" : c == '+' ? "plus" : c == ' ' ? "_" : "x";
+                                 }
+                             }
+                             return name;
+                         });
 
 TEST(LongToByteString, GivesTheFourBytesLeastSignificantFirst) {
     EXPECT_EQ(std::string(4, '\xFF'), LongToByteString(-1));

@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 #include "des_test_access.h"
 
 namespace portquell {

@@ -1,7 +1,7 @@
 // Bit arrays, the pre-expanded S-boxes, the key text and the round keys.
 #include <gtest/gtest.h>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 #include "des_test_access.h"
 
 namespace portquell {

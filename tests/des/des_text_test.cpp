@@ -8,7 +8,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 #include "des/clsDES.h"
 #include "des_test_access.h"
 

@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/window_design.h"
 #include "inspector.h"
+#include "support/program_title.h"
 
 using namespace portquell::e2e;
 
@@ -17,8 +19,8 @@ namespace {
 
 constexpr int kTimeoutMs = 30000;
 
-HWND Main() { return WaitForWindow(0, "PortquellMainWindow", "Portquell", kTimeoutMs); }
-HWND Box() { return WaitForWindow(0, "#32770", "Portquell", kTimeoutMs); }
+HWND Main() { return WaitForWindow(0, portquell::design::kWindowClass, portquell::kProgramTitle, kTimeoutMs); }
+HWND Box() { return WaitForWindow(0, "#32770", portquell::kProgramTitle, kTimeoutMs); }
 
 int Fail(const char* what) {
     std::fprintf(stderr, "portquell-inspect: %s\n", what);

@@ -14,6 +14,7 @@
 
 #include "app/window_design.h"
 #include "inspector.h"
+#include "support/program_title.h"
 
 namespace portquell::e2e {
 namespace {
@@ -82,8 +83,8 @@ public:
     bool Exited(int timeoutMs) const {
         return WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0;
     }
-    HWND Main() const { return WaitForWindow(Pid(), kMainClass, "Portquell", 20000); }
-    HWND Message() const { return WaitForWindow(Pid(), kDialogClass, "Portquell", 20000); }
+    HWND Main() const { return WaitForWindow(Pid(), kMainClass, kProgramTitle, 20000); }
+    HWND Message() const { return WaitForWindow(Pid(), kDialogClass, kProgramTitle, 20000); }
     bool MessageGone() const { return WaitForNoWindow(Pid(), kDialogClass, 5000); }
 
     // Waits for the start-up report, checks its text, closes it with key

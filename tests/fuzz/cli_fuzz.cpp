@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/port_inventory.h"
+#include "ports/serial_port.h"
 #include "cli/portquell_cli.h"
 #include "port_registry.h"
 #include "reg_file.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 #include "des/clsDES.h"
 #include "des_test_access.h"
 

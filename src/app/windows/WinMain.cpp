@@ -5,7 +5,7 @@
 #include <exception>
 #include <string>
 
-#include "app/message_box.h"
+#include "support/message_box.h"
 #include "app/modAppMainUsr.h"
 #include "app/windows/frmMain.h"
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "app/frmMain_events.h"
-#include "app/message_box.h"
+#include "support/message_box.h"
 #include "app/window_design.h"
 #include "app/windows/resource.h"
 

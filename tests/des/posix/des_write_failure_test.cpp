@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 #include "des/clsDES.h"
 
 namespace portquell {

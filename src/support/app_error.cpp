@@ -1,4 +1,4 @@
-#include "app/app_error.h"
+#include "support/app_error.h"
 
 namespace portquell {
 

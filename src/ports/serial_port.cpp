@@ -1,10 +1,8 @@
-#include "cli/port_inventory.h"
+#include "ports/serial_port.h"
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
 
-#include "app/modAppMainUsr.h"
 #include "registry/clsRegHandler.h"
 
 namespace portquell {
@@ -27,26 +25,49 @@ bool HasValue(clsRegHandler& open, const std::string& name) {
 
 }  // namespace
 
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
+SerialPort SerialPort::Acpi(std::int32_t instance) {
+    return SerialPort{kAcpiEnumerator, kAcpiSerialDevice, std::to_string(instance), "", false};
 }
 
 std::string SerialPort::InstanceKey() const {
     return std::string(kEnumKey) + "\\" + enumerator + "\\" + device + "\\" + instance;
 }
 
-std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry) {
-    std::vector<SerialPort> ports;
-    clsRegHandler handler(registry);
+std::string PortParameterKey(std::int32_t instance) { return SerialPort::Acpi(instance).ParameterKey(); }
+
+std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string& parameterKey) {
+    if (!handler.OpenRegistry(regroot::kLocalMachine, parameterKey, false)) return std::nullopt;
+    PortState state;
+    state.portName = handler.GetValue(kPortNameValue);
+    state.detectionText = handler.GetValue(kSkipEnumerations);
+    return state;
+}
+
+void ForEachAcpiPort(clsRegHandler& handler,
+                     const std::function<void(std::int32_t instance, const PortState& state)>& found) {
     for (std::int32_t n = kFirstPortInstance; n <= kLastPortInstance; ++n) {
         const std::optional<PortState> state = ReadPortState(handler, PortParameterKey(n));
         if (!state) continue;
+        found(n, *state);
         (void)handler.CloseRegistry();
-        ports.push_back(SerialPort{"ACPI", "PNP0501", std::to_string(n), state->portName,
-                                   state->DetectionOff()});
     }
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry) {
+    std::vector<SerialPort> ports;
+    clsRegHandler handler(registry);
+    ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& state) {
+        SerialPort port = SerialPort::Acpi(n);
+        port.portName = state.portName;
+        port.detectionOff = state.DetectionOff();
+        ports.push_back(port);
+    });
     return ports;
 }
 
@@ -61,7 +82,7 @@ std::vector<SerialPort> FindAllPorts(RegistryApi& registry) {
                 SerialPort port{enumerator, device, instance, "", false};
                 const std::optional<PortState> state = ReadPortState(reader, port.ParameterKey());
                 if (!state) continue;
-                const bool named = HasValue(reader, "PortName");
+                const bool named = HasValue(reader, kPortNameValue);
                 (void)reader.CloseRegistry();
                 if (!named) continue;
                 port.portName = state->portName;

@@ -5,12 +5,11 @@
 
 #include <string>
 
+#include "ports/serial_port.h"
 #include "registry/clsRegHandler.h"
 #include "registry/registry_api.h"
 
 namespace portquell {
-
-inline constexpr const char* kSkipEnumerations = "SkipEnumerations";
 
 // Opens (creating it and any missing parent) HKLM\parameterKey with full
 // access. Returns 0, or the registry's status (-1 if it gave none).

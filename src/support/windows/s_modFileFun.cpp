@@ -6,8 +6,8 @@
 #include <string>
 #include <limits>
 
-#include "app/app_error.h"
-#include "app/s_modFileFun.h"
+#include "support/app_error.h"
+#include "support/s_modFileFun.h"
 
 namespace portquell {
 

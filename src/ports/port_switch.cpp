@@ -1,14 +1,11 @@
-#include "app/port_switch.h"
+#include "ports/port_switch.h"
 
-#include "app/s_modMiscStd.h"
 
 namespace portquell {
 
 RegStatus OpenPortForWriting(clsRegHandler& handler, const std::string& parameterKey) {
     if (handler.OpenRegistry(regroot::kLocalMachine, parameterKey, true)) return regstatus::kSuccess;
-    // The handler records "status: RegCreateKeyEx failed, ...".
-    const RegStatus status =
-        StrToLong(handler.sLastRegErr.substr(0, handler.sLastRegErr.find(':')));
+    const RegStatus status = handler.LastRegStatus();
     return status != regstatus::kSuccess ? status : -1;
 }
 

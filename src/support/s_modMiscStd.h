@@ -1,13 +1,24 @@
-// Small conversions shared by the registry handler and the port switch.
+// Small conversions shared by the registry handler and the port switch,
+// and the centring of a window.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "support/geometry.h"
+
 namespace portquell {
 
-class MainWindow;
+// What CenterForm needs of a window, in twips.
+class CenterableForm {
+public:
+    virtual ~CenterableForm() = default;
+    [[nodiscard]] virtual Size ScreenSize() const = 0;
+    // Position and size of the window, title bar and borders included.
+    [[nodiscard]] virtual Rect OuterRect() const = 0;
+    virtual void MoveOuter(std::int32_t left, std::int32_t top) = 0;
+};
 
 // Decimal text to a signed 32-bit number: optional sign, blanks around the
 // digits allowed. Anything else (letters, fractions, out of range, only
@@ -24,6 +35,6 @@ class MainWindow;
 void CopyLongToBytes(std::int32_t value, std::vector<std::uint8_t>& bytes, std::int32_t index);
 
 // Places the window in the middle of the whole screen at its current size.
-void CenterForm(MainWindow& form);
+void CenterForm(CenterableForm& form);
 
 }  // namespace portquell

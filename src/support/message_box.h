@@ -4,7 +4,12 @@
 
 #include <string>
 
-#include "app/main_window.h"
+
+namespace portquell {
+
+enum class MessageIcon { None, Warning };
+
+}  // namespace portquell
 
 namespace portquell {
 

@@ -1,9 +1,8 @@
-#include "app/s_modMiscStd.h"
+#include "support/s_modMiscStd.h"
 
 #include <limits>
 
-#include "app/app_error.h"
-#include "app/main_window.h"
+#include "support/app_error.h"
 
 namespace portquell {
 
@@ -52,7 +51,7 @@ void CopyLongToBytes(std::int32_t value, std::vector<std::uint8_t>& bytes, std::
     }
 }
 
-void CenterForm(MainWindow& form) {
+void CenterForm(CenterableForm& form) {
     const Size screen = form.ScreenSize();
     const Rect outer = form.OuterRect();
     form.MoveOuter(screen.width / 2 - outer.width / 2, screen.height / 2 - outer.height / 2);

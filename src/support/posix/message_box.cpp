@@ -1,8 +1,8 @@
-#include "app/message_box.h"
+#include "support/message_box.h"
 
 #include <cstdio>
 
-#include "app/frmMain_events.h"
+#include "support/program_title.h"
 
 namespace portquell {
 

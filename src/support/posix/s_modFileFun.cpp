@@ -1,4 +1,4 @@
-#include "app/s_modFileFun.h"
+#include "support/s_modFileFun.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "app/app_error.h"
+#include "support/app_error.h"
 
 namespace portquell {
 
