@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "ports/port_switch.h"
 #include "ports/serial_port.h"
@@ -30,6 +31,9 @@ constexpr const char* kHelp =
     "  disable [--dry-run] PORT...  switch detection off for these ports\n"
     "  enable [--dry-run] PORT...   switch detection on again\n"
     "  export [--all]               print a .reg file that sets the current states\n"
+    "  check [--all] [--json] [PORT...]\n"
+    "                               exit 0 if detection is off on every port asked\n"
+    "                               about, 1 if it is on anywhere (or a port is missing)\n"
     "\n"
     "PORT is a port name such as COM3 (any case), or --all for every port.\n"
     "Without --all, list and export show the ACPI ports (ACPI\\PNP0501) that the\n"
@@ -39,7 +43,7 @@ constexpr const char* kHelp =
     "\n"
     "Options:\n"
     "  --all       every serial port on the machine\n"
-    "  --json      machine-readable output for list\n"
+    "  --json      machine-readable output for list and check\n"
     "  --dry-run   say what would change, write nothing\n"
     "  --help      this text\n"
     "  --version   the version\n"
@@ -47,10 +51,12 @@ constexpr const char* kHelp =
     "Names read from the registry are shown with bytes outside printable ASCII\n"
     "as \\xHH and a backslash as \\\\.\n"
     "\n"
-    "Exit status: 0 done, 1 a named port was not found (nothing written),\n"
-    "2 access denied (run as administrator), 3 the registry refused otherwise,\n"
-    "4 export incomplete (a port whose key a .reg file cannot carry was left\n"
-    "out and named on stderr), 64 usage error.\n";
+    "Exit status: 0 done (check: detection is off everywhere asked about),\n"
+    "1 a named port was not found, nothing written (check: detection is on\n"
+    "somewhere, or a named port was not found), 2 access denied (run as\n"
+    "administrator), 3 the registry refused otherwise, 4 export incomplete (a\n"
+    "port whose key a .reg file cannot carry was left out and named on stderr),\n"
+    "64 usage error.\n";
 
 constexpr const char* kReminder =
     "Windows applies the change when it next enumerates the port: restart the\n"
@@ -138,7 +144,9 @@ void ListTable(const std::vector<SerialPort>& ports, std::ostream& out) {
     }
 }
 
-void ListJson(const std::vector<SerialPort>& ports, std::ostream& out) {
+// compliant: for check, whether detection is off everywhere asked about.
+void ListJson(const std::vector<SerialPort>& ports, std::ostream& out,
+              std::optional<bool> compliant = std::nullopt) {
     out << "{\n  \"ports\": [";
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const SerialPort& p = ports[i];
@@ -148,7 +156,9 @@ void ListJson(const std::vector<SerialPort>& ports, std::ostream& out) {
             << ", \"device\": " << JsonString(p.device) << ", \"instance\": " << JsonString(p.instance)
             << ", \"key\": " << JsonString("HKLM\\" + p.InstanceKey()) << "}";
     }
-    out << (ports.empty() ? "]\n}\n" : "\n  ]\n}\n");
+    out << (ports.empty() ? "]" : "\n  ]");
+    if (compliant) out << ",\n  \"compliant\": " << (*compliant ? "true" : "false");
+    out << "\n}\n";
 }
 
 int Export(const std::vector<SerialPort>& ports, std::ostream& out, std::ostream& err) {
@@ -170,31 +180,76 @@ int Export(const std::vector<SerialPort>& ports, std::ostream& out, std::ostream
     return result;
 }
 
+// The ports with these names (any case), each once, in the order asked
+// for; every name that matches none is named on err and sets missing.
+std::vector<SerialPort> LookUp(const std::vector<SerialPort>& inventory,
+                               const std::vector<std::string>& names, std::ostream& err, bool& missing) {
+    std::vector<SerialPort> found;
+    for (const std::string& name : names) {
+        bool any = false;
+        for (const SerialPort& port : inventory) {
+            if (!SameTextIgnoringCase(port.portName, name)) continue;
+            any = true;
+            const bool already = std::any_of(found.begin(), found.end(), [&](const SerialPort& f) {
+                return f.InstanceKey() == port.InstanceKey();
+            });
+            if (!already) found.push_back(port);
+        }
+        if (!any) {
+            err << kProgram << ": no serial port named " << Printable(name) << " (see '" << kProgram
+                << " list --all')\n";
+            missing = true;
+        }
+    }
+    return found;
+}
+
+// Detection for management tools: 0 when mouse detection is off on every
+// port asked about, 1 when it is on anywhere or a named port is missing,
+// 2 or 3 when a key that could hide a port would not be read.
+int Check(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
+    PortRefusal refused;
+    bool missing = false;
+    std::vector<SerialPort> ports;
+    if (options.ports.empty()) {
+        ports = options.all ? FindAllPorts(registry, &refused) : FindAcpiPorts(registry, &refused);
+    } else {
+        ports = LookUp(FindAllPorts(registry, &refused), options.ports, err, missing);
+        // Every name found: what could not be read elsewhere hides nothing asked for.
+        if (!missing) refused = PortRefusal{};
+    }
+    if (refused.status != regstatus::kSuccess) {
+        err << kProgram << ": could not read HKLM\\" << Printable(refused.key) << " (status "
+            << refused.status << "), so the ports cannot all be checked"
+            << (refused.status == regstatus::kAccessDenied ? ": run as administrator" : "") << ".\n";
+        return refused.status == regstatus::kAccessDenied ? cliexit::kAccessDenied
+                                                          : cliexit::kRegistryError;
+    }
+    bool compliant = !missing;
+    for (const SerialPort& p : ports) {
+        if (p.detectionOff) continue;
+        compliant = false;
+        err << kProgram << ": mouse detection is on for " << Printable(p.portName) << " ("
+            << PrintableKey(p) << ")\n";
+    }
+    if (options.json) {
+        ListJson(ports, out, compliant);
+    } else {
+        if (!ports.empty()) ListTable(ports, out);
+        if (compliant) {
+            out << (ports.empty() ? "no serial ports found: nothing to switch off\n"
+                                  : "mouse detection is off on every port checked\n");
+        }
+    }
+    return compliant ? cliexit::kDone : cliexit::kCheckFailed;
+}
+
 int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
     const bool off = options.command == "disable";
     const std::vector<SerialPort> inventory = FindAllPorts(registry);
-    std::vector<SerialPort> targets;
     bool missing = false;
-    if (options.all) {
-        targets = inventory;
-    } else {
-        for (const std::string& name : options.ports) {
-            bool found = false;
-            for (const SerialPort& port : inventory) {
-                if (!SameTextIgnoringCase(port.portName, name)) continue;
-                found = true;
-                const bool already = std::any_of(targets.begin(), targets.end(), [&](const SerialPort& t) {
-                    return t.InstanceKey() == port.InstanceKey();
-                });
-                if (!already) targets.push_back(port);
-            }
-            if (!found) {
-                err << kProgram << ": no serial port named " << Printable(name)
-                    << " (see '" << kProgram << " list --all')\n";
-                missing = true;
-            }
-        }
-    }
+    const std::vector<SerialPort> targets =
+        options.all ? inventory : LookUp(inventory, options.ports, err, missing);
     if (missing) {
         err << kProgram << ": nothing was changed.\n";
         return cliexit::kPortNotFound;
@@ -281,23 +336,28 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ost
     }
     const std::string& command = options.command;
     if (command.empty()) return Usage(err, "no command given");
-    if (command != "list" && command != "disable" && command != "enable" && command != "export") {
+    if (command != "list" && command != "disable" && command != "enable" && command != "export" &&
+        command != "check") {
         return Usage(err, "unknown command '" + Printable(command) + "'");
     }
     const bool switches = command == "disable" || command == "enable";
-    if (options.json && command != "list") return Usage(err, "--json is for list only");
+    const bool takesPorts = switches || command == "check";
+    if (options.json && command != "list" && command != "check") {
+        return Usage(err, "--json is for list and check only");
+    }
     if (options.dryRun && !switches) return Usage(err, "--dry-run is for disable and enable only");
-    if (!switches && !options.ports.empty()) {
+    if (!takesPorts && !options.ports.empty()) {
         return Usage(err, "unexpected argument '" + Printable(options.ports.front()) + "'");
     }
     if (switches && options.ports.empty() && !options.all) {
         return Usage(err, Printable(command) + " needs port names or --all");
     }
-    if (switches && options.all && !options.ports.empty()) {
+    if (takesPorts && options.all && !options.ports.empty()) {
         return Usage(err, "give port names or --all, not both");
     }
 
     if (switches) return Switch(options, registry, out, err);
+    if (command == "check") return Check(options, registry, out, err);
     const std::vector<SerialPort> ports = options.all ? FindAllPorts(registry) : FindAcpiPorts(registry);
     if (command == "export") {
         return Export(ports, out, err);

@@ -14,6 +14,7 @@ namespace portquell {
 namespace cliexit {
 inline constexpr int kDone = 0;
 inline constexpr int kPortNotFound = 1;
+inline constexpr int kCheckFailed = 1;  // check: detection is on somewhere, or a port is missing
 inline constexpr int kAccessDenied = 2;
 inline constexpr int kRegistryError = 3;  // refused for another reason than access
 inline constexpr int kExportIncomplete = 4;  // a port's key could not be put in the .reg file

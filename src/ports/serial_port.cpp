@@ -9,9 +9,20 @@ namespace portquell {
 
 namespace {
 
+// Notes the first key that exists but would not open.
+void NoteRefusal(const clsRegHandler& handler, const std::string& key, PortRefusal* refused) {
+    const RegStatus status = handler.LastRegStatus();
+    if (refused == nullptr || refused->status != regstatus::kSuccess) return;
+    if (status == regstatus::kSuccess || status == regstatus::kFileNotFound) return;
+    *refused = PortRefusal{status, key};
+}
+
 // Sub-key names of HKLM\path; none when it cannot be listed.
-std::vector<std::string> SubKeys(clsRegHandler& handler, const std::string& path) {
-    if (!handler.OpenRegistry(regroot::kLocalMachine, path, false)) return {};
+std::vector<std::string> SubKeys(clsRegHandler& handler, const std::string& path, PortRefusal* refused) {
+    if (!handler.OpenRegistry(regroot::kLocalMachine, path, false)) {
+        NoteRefusal(handler, path, refused);
+        return {};
+    }
     RegNameList names = handler.GetAllsSubDirectories();
     (void)handler.CloseRegistry();
     return names.IsList() ? names.Names() : std::vector<std::string>{};
@@ -44,10 +55,14 @@ std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string
 }
 
 void ForEachAcpiPort(clsRegHandler& handler,
-                     const std::function<void(std::int32_t instance, const PortState& state)>& found) {
+                     const std::function<void(std::int32_t instance, const PortState& state)>& found,
+                     PortRefusal* refused) {
     for (std::int32_t n = kFirstPortInstance; n <= kLastPortInstance; ++n) {
         const std::optional<PortState> state = ReadPortState(handler, PortParameterKey(n));
-        if (!state) continue;
+        if (!state) {
+            NoteRefusal(handler, PortParameterKey(n), refused);
+            continue;
+        }
         found(n, *state);
         (void)handler.CloseRegistry();
     }
@@ -59,7 +74,7 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     });
 }
 
-std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry) {
+std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry, PortRefusal* refused) {
     std::vector<SerialPort> ports;
     clsRegHandler handler(registry);
     ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& state) {
@@ -67,21 +82,24 @@ std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry) {
         port.portName = state.portName;
         port.detectionOff = state.DetectionOff();
         ports.push_back(port);
-    });
+    }, refused);
     return ports;
 }
 
-std::vector<SerialPort> FindAllPorts(RegistryApi& registry) {
+std::vector<SerialPort> FindAllPorts(RegistryApi& registry, PortRefusal* refused) {
     std::vector<SerialPort> ports;
     clsRegHandler lister(registry);
     clsRegHandler reader(registry);
-    for (const std::string& enumerator : SubKeys(lister, kEnumKey)) {
+    for (const std::string& enumerator : SubKeys(lister, kEnumKey, refused)) {
         const std::string enumeratorKey = std::string(kEnumKey) + "\\" + enumerator;
-        for (const std::string& device : SubKeys(lister, enumeratorKey)) {
-            for (const std::string& instance : SubKeys(lister, enumeratorKey + "\\" + device)) {
+        for (const std::string& device : SubKeys(lister, enumeratorKey, refused)) {
+            for (const std::string& instance : SubKeys(lister, enumeratorKey + "\\" + device, refused)) {
                 SerialPort port{enumerator, device, instance, "", false};
                 const std::optional<PortState> state = ReadPortState(reader, port.ParameterKey());
-                if (!state) continue;
+                if (!state) {
+                    NoteRefusal(reader, port.ParameterKey(), refused);
+                    continue;
+                }
                 const bool named = HasValue(reader, kPortNameValue);
                 (void)reader.CloseRegistry();
                 if (!named) continue;

@@ -64,18 +64,29 @@ struct PortState {
 [[nodiscard]] std::optional<PortState> ReadPortState(clsRegHandler& handler,
                                                      const std::string& parameterKey);
 
+// The first key met while looking for ports that exists but could not be
+// read (any status but "not found"); status 0 when there was none.
+struct PortRefusal {
+    RegStatus status = regstatus::kSuccess;
+    std::string key;  // below HKEY_LOCAL_MACHINE
+};
+
 // The ACPI ports, instances 1 to 200 in that order, through one handler:
 // found runs for each port whose key opens, with the key still open; the
-// key is closed after it.
+// key is closed after it. A key that would not open is skipped (and noted
+// in refused, when given).
 void ForEachAcpiPort(clsRegHandler& handler,
-                     const std::function<void(std::int32_t instance, const PortState& state)>& found);
+                     const std::function<void(std::int32_t instance, const PortState& state)>& found,
+                     PortRefusal* refused = nullptr);
 
 // Registry and port names compare without regard to case.
 [[nodiscard]] bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 
 // The ACPI ports as the window lists them.
-[[nodiscard]] std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry);
+[[nodiscard]] std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry,
+                                                    PortRefusal* refused = nullptr);
 // Every instance under Enum with a PortName, in the registry's order.
-[[nodiscard]] std::vector<SerialPort> FindAllPorts(RegistryApi& registry);
+[[nodiscard]] std::vector<SerialPort> FindAllPorts(RegistryApi& registry,
+                                                   PortRefusal* refused = nullptr);
 
 }  // namespace portquell

@@ -275,6 +275,79 @@ TEST_F(Cli, EveryKeyOpenedIsClosedOnceWhateverTheRegistryRefuses) {
     }
 }
 
+// check, as a management tool's detection step runs it: the exit status
+// says whether the machine is done; what is on, missing or unreadable is
+// named on stderr.
+struct CheckCase {
+    const char* label;
+    std::vector<std::string> args;
+    std::function<void(MemoryRegistry&)> arrange;
+    testing::Faults faults;
+    int code;
+    const char* says;  // on stderr, or stdout when the check passes
+};
+
+class CliCheck : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(CliCheck, ExitStatusTellsWhetherDetectionIsOffEverywhereAsked) {
+    const CheckCase& c = GetParam();
+    MemoryRegistry reg;
+    AddPortAt(reg, kAcpi1, "COM1");
+    AddPortAt(reg, kAcpi3, "COM3");
+    AddPortAt(reg, kFtdi, "COM5");
+    testing::SetValueAt(reg, kAcpi3, "SkipEnumerations", regtype::kDword, kOff);
+    c.arrange(reg);
+    const std::string before = DumpMachine(reg);
+    testing::FaultyRegistry faulty(reg, c.faults);
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(c.code, RunCli(c.args, faulty, out, err)) << err.str();
+    const std::string said = c.code == 0 ? out.str() : err.str();
+    EXPECT_NE(std::string::npos, said.find(c.says)) << said;
+    EXPECT_EQ(before, DumpMachine(reg)) << "check writes nothing";
+    EXPECT_EQ(0u, faulty.CountOf(testing::RegCall::SetValueEx));
+}
+
+void SwitchOff(MemoryRegistry& reg, const std::string& key) {
+    testing::SetValueAt(reg, key, "SkipEnumerations", regtype::kDword, kOff);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, CliCheck,
+    ::testing::Values(
+        CheckCase{"acpi_port_on", {"check"}, [](MemoryRegistry&) {}, {}, 1,
+                  "mouse detection is on for COM1"},
+        CheckCase{"acpi_all_off", {"check"}, [](MemoryRegistry& r) { SwitchOff(r, kAcpi1); }, {}, 0,
+                  "mouse detection is off on every port checked"},
+        CheckCase{"all_includes_usb", {"check", "--all"}, [](MemoryRegistry& r) { SwitchOff(r, kAcpi1); },
+                  {}, 1, "mouse detection is on for COM5"},
+        CheckCase{"all_off", {"check", "--all"},
+                  [](MemoryRegistry& r) {
+                      SwitchOff(r, kAcpi1);
+                      SwitchOff(r, kFtdi);
+                  },
+                  {}, 0, "off on every port checked"},
+        CheckCase{"named_off", {"check", "com3"}, [](MemoryRegistry&) {}, {}, 0, "COM3"},
+        CheckCase{"named_missing", {"check", "COM3", "COM9"}, [](MemoryRegistry&) {}, {}, 1,
+                  "no serial port named COM9"},
+        CheckCase{"json", {"check", "--json"}, [](MemoryRegistry&) {}, {}, 1, "mouse detection is on for COM1"},
+        CheckCase{"access_denied", {"check"}, [](MemoryRegistry&) {}, testing::Faults{5, 0, 0, 0}, 2,
+                  "(status 5)"},
+        CheckCase{"other_refusal", {"check", "--all"}, [](MemoryRegistry&) {}, testing::Faults{1018, 0, 0, 0},
+                  3, "(status 1018)"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(Cli, CheckJsonSaysWhetherTheMachineIsCompliant) {
+    Result r = Run({"check", "--json"});
+    EXPECT_EQ(1, r.code);
+    EXPECT_NE(std::string::npos, r.out.find("\"compliant\": false")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("\"port\": \"COM1\", \"mouseDetection\": \"on\"")) << r.out;
+    MemoryRegistry empty;
+    r = RunOn(empty, {"check", "--json"});
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ("{\n  \"ports\": [],\n  \"compliant\": true\n}\n", r.out);
+}
+
 struct UsageCase {
     std::vector<std::string> args;
     const char* message;
@@ -287,7 +360,9 @@ TEST_F(Cli, UsageErrorsExitWith64) {
         {{"list", "--colour"}, "unknown option '--colour'"},
         {{"disable"}, "needs port names or --all"},
         {{"enable", "--all", "COM1"}, "not both"},
-        {{"export", "--json"}, "--json is for list only"},
+        {{"export", "--json"}, "--json is for list and check only"},
+        {{"check", "--all", "COM1"}, "not both"},
+        {{"check", "--dry-run"}, "--dry-run is for disable and enable only"},
         {{"list", "--dry-run"}, "--dry-run is for disable and enable only"},
         {{"list", "COM1"}, "unexpected argument 'COM1'"},
     };

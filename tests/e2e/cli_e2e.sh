@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# cli_e2e.sh CLI_EXE OUTDIR: the real portquell-cli.exe under Wine, on fresh
+# cli_e2e.sh CLI_EXE INSPECT_EXE OUTDIR: the real portquell-cli.exe under Wine, on fresh
 # prefixes seeded from the .reg files beside this script: its output, its
 # exit codes, the registry after a change (read back with Wine's reg query),
 # an export imported into another fresh prefix, and an export of hostile
 # names that, imported, must create nothing but the exported ports' keys.
 set -u
 cli=$1
-mkdir -p "$2"
-out=$(cd "$2" && pwd)
+inspect=$2
+mkdir -p "$3"
+out=$(cd "$3" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-env.sh"
 failures=0
@@ -79,6 +80,27 @@ check "--version" grep -q '^portquell-cli ' <<<"$stdout"
 run export --all
 check "export exits 0" test "$status" = 0
 cp "$out/stdout.txt" "$out/ports.reg"
+
+# check, as a management tool's detection step: every exit status.
+run check
+check "check: COM1 is on, exits 1" test "$status" = 1
+check "check names the port that is on" grep -q 'mouse detection is on for COM1' "$out/stderr.txt"
+run check COM5 com7
+check "check of two ports that are off exits 0" test "$status" = 0
+run check COM5 COM99
+check "check of a missing port exits 1" test "$status" = 1
+run check --dry-run
+check "check --dry-run is a usage error (64)" test "$status" = 64
+run disable --all
+run check --all --json
+check "after disable --all, check --all exits 0" test "$status" = 0
+check "...and says so in JSON" grep -q '"compliant": true' <<<"$stdout"
+wine "$inspect" loopkey 'SYSTEM\CurrentControlSet\Enum\UNREADABLE' >/dev/null 2>&1
+run check --all
+check "a key that cannot be read makes check --all exit 3" test "$status" = 3
+check "...and say which" grep -q 'UNREADABLE' "$out/stderr.txt"
+run check COM5
+check "...but not a check of named ports that were all found" test "$status" = 0
 
 # The export, imported on another machine, sets the same states.
 pq_fresh_prefix "$out/prefix-b"

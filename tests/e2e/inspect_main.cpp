@@ -5,9 +5,12 @@
 //   click ID          clicks the control with that id
 //   screenshot FILE   saves the main window as a BMP file
 //   close             closes the main window with its close box
+//   loopkey PATH      makes HKLM\PATH a volatile registry link to itself, a
+//                     key that exists but cannot be opened
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <windows.h>
 
 #include "app/window_design.h"
 #include "inspector.h"
@@ -64,6 +67,20 @@ int main(int argc, char** argv) {
         HWND main = Main();
         if (main == nullptr) return Fail("no main window");
         PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (command == "loopkey" && argc == 3) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, argv[2], 0, nullptr,
+                            REG_OPTION_VOLATILE | REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS) {
+            return Fail("the link key could not be created");
+        }
+        std::wstring target = L"\\Registry\\Machine\\";
+        for (const char* c = argv[2]; *c != '\0'; ++c) target += static_cast<wchar_t>(*c);
+        const LONG status = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
+                                           reinterpret_cast<const BYTE*>(target.data()),
+                                           static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS) return Fail("the link could not be set");
     } else {
         return Fail("unknown command");
     }
