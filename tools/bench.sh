@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (optimised, no sanitizers) and measures clsDES
-# against OpenSSL's DES-CBC in one run, then the peak memory of
-# EncryptFile and DecryptFile on a 64 MiB file. The last line gives the
-# ratios: above 1 means Portquell is faster.
+# against OpenSSL's DES-CBC in one run, the Windows build of clsDES under
+# Wine on the same machine, then the peak memory of EncryptFile and
+# DecryptFile on a 64 MiB file. The last line gives the ratios, all against
+# the native OpenSSL of the same run: above 1 means Portquell is faster.
 set -eu
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source tools/deps.sh
-pq_require_packages cmake make g++ libbenchmark-dev libssl-dev time || exit 1
+pq_require_packages cmake make g++ libbenchmark-dev libssl-dev time "${PQ_BUILD_PACKAGES[@]}" || exit 1
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
@@ -20,6 +21,20 @@ trap 'rm -rf "$csv" "$work"' EXIT
 
 # bytes per second of one benchmark, from the CSV file.
 rate() { awk -F, -v name="\"$1\"" '$1 == name { print $6 }' "$csv"; }
+
+echo
+native=$("$bin/des_throughput" 16)
+echo "Native build, 16 MiB: $native"
+echo "Windows build under Wine, 16 MiB:"
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target des_throughput >/dev/null
+source tools/wine-env.sh
+pq_wine_init
+windows=$(wine build/windows/bench/des_throughput.exe 16 | tr -d '\r')
+echo "  $windows"
+wineserver -k 2>/dev/null || true
+field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
+kernel() { sed -n 's/.*kernel="\(.*\)".*/\1/p' <<<"$1"; }
 
 echo
 echo "Peak resident memory, 64 MiB file:"
@@ -40,5 +55,10 @@ enc=$(awk -v a="$(rate ClsDesEncrypt/16777216)" -v b="$(rate OpenSslEncrypt/1677
     'BEGIN { printf "%.2f", a / b }')
 dec=$(awk -v a="$(rate ClsDesDecrypt/16777216)" -v b="$(rate OpenSslDecrypt/16777216)" \
     'BEGIN { printf "%.2f", a / b }')
+wenc=$(awk -v a="$(field encrypt_mbps "$windows")" -v b="$(rate OpenSslEncrypt/16777216)" \
+    'BEGIN { printf "%.2f", a * 1e6 / b }')
+wdec=$(awk -v a="$(field decrypt_mbps "$windows")" -v b="$(rate OpenSslDecrypt/16777216)" \
+    'BEGIN { printf "%.2f", a * 1e6 / b }')
 echo
-echo "ratio encrypt=$enc decrypt=$dec (clsDES vs OpenSSL DES-CBC, 16 MiB)"
+echo "decryption kernel: native \"$(kernel "$native")\", windows \"$(kernel "$windows")\""
+echo "ratio encrypt=$enc decrypt=$dec windows-encrypt=$wenc windows-decrypt=$wdec (clsDES vs OpenSSL DES-CBC, 16 MiB)"

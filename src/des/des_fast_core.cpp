@@ -10,13 +10,29 @@ namespace portquell {
 void DecipherBlocksAvx2(std::uint64_t* blocks, const bitslice::KeyMasks& keys,
                         const std::uint8_t* ip, const std::uint8_t* ipInverse);
 #endif
+#ifdef PORTQUELL_HAVE_AVX512_KERNEL
+// des_bitslice_avx512.cpp, built for AVX-512F; likewise.
+void DecipherBlocksAvx512(std::uint64_t* blocks, const bitslice::KeyMasks& keys,
+                          const std::uint8_t* ip, const std::uint8_t* ipInverse);
+#endif
 
 namespace {
 
+// The processor's features as the compiler's run-time library reads them
+// (it also asks the system whether it saves the wider registers).
 bool ProcessorHasAvx2() {
 #if defined(PORTQUELL_HAVE_AVX2_KERNEL)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") != 0;
+#else
+    return false;
+#endif
+}
+
+bool ProcessorHasAvx512() {
+#if defined(PORTQUELL_HAVE_AVX512_KERNEL)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0;
 #else
     return false;
 #endif
@@ -62,7 +78,10 @@ void DesFastCore::Build(const Tables& tables) {
 #ifdef PORTQUELL_BITSLICE_VECTOR
     batchBlocks_ = 128;
 #endif
-    if (ProcessorHasAvx2()) batchBlocks_ = 256;
+    hasAvx2_ = ProcessorHasAvx2();
+    hasAvx512_ = ProcessorHasAvx512();
+    if (hasAvx2_) batchBlocks_ = 256;
+    if (hasAvx512_) batchBlocks_ = 512;
     // Index v holds the six input bits b1..b6 of a box, b1 the highest.
     for (int j = 0; j < 8; ++j) {
         for (int v = 0; v < 64; ++v) {
@@ -172,7 +191,7 @@ bool DesFastCore::DecipherBatch128(std::uint64_t* blocks) const {
 
 bool DesFastCore::DecipherBatch256(std::uint64_t* blocks) const {
 #ifdef PORTQUELL_HAVE_AVX2_KERNEL
-    if (batchBlocks_ != 256) return false;
+    if (!hasAvx2_) return false;
     DecipherBlocksAvx2(blocks, keyMasks_, ip_positions_.data(), fp_positions_.data());
     return true;
 #else
@@ -181,7 +200,28 @@ bool DesFastCore::DecipherBatch256(std::uint64_t* blocks) const {
 #endif
 }
 
+bool DesFastCore::DecipherBatch512(std::uint64_t* blocks) const {
+#ifdef PORTQUELL_HAVE_AVX512_KERNEL
+    if (!hasAvx512_) return false;
+    DecipherBlocksAvx512(blocks, keyMasks_, ip_positions_.data(), fp_positions_.data());
+    return true;
+#else
+    (void)blocks;
+    return false;
+#endif
+}
+
+const char* DesFastCore::KernelName() const {
+    switch (batchBlocks_) {
+        case 512: return "bitsliced, 512 blocks a pass (AVX-512F)";
+        case 256: return "bitsliced, 256 blocks a pass (AVX2)";
+        case 128: return "bitsliced, 128 blocks a pass (128-bit vectors)";
+        default: return "bitsliced, 64 blocks a pass (64-bit words)";
+    }
+}
+
 void DesFastCore::DecipherBatch(std::uint64_t* blocks) const {
+    if (batchBlocks_ == 512 && DecipherBatch512(blocks)) return;
     if (batchBlocks_ == 256 && DecipherBatch256(blocks)) return;
     if (batchBlocks_ == 128 && DecipherBatch128(blocks)) return;
     DecipherBatch64(blocks);

@@ -57,16 +57,20 @@ public:
     [[nodiscard]] std::uint64_t DecipherRounds(std::uint64_t permuted) const;
 
     // Whole blocks (not permuted) deciphered bitsliced, BatchBlocks() at a
-    // time: 256 with AVX2 where the processor has it, else 128 with the
-    // compiler's 128-bit vectors, else 64 with plain 64-bit words.
-    static constexpr std::size_t kMaxBatchBlocks = 256;
+    // time: 512 with AVX-512F or 256 with AVX2 where the processor has
+    // them, else 128 with the compiler's 128-bit vectors, else 64 with
+    // plain 64-bit words.
+    static constexpr std::size_t kMaxBatchBlocks = 512;
     [[nodiscard]] std::size_t BatchBlocks() const { return batchBlocks_; }
     void DecipherBatch(std::uint64_t* blocks) const;
-    // Each kernel on its own, for the tests: 64, 128 or 256 blocks. The
-    // wider ones answer false when this build or processor lacks them.
+    // Each kernel on its own, for the tests: 64, 128, 256 or 512 blocks.
+    // The wider ones answer false when this build or processor lacks them.
     void DecipherBatch64(std::uint64_t* blocks) const;
     bool DecipherBatch128(std::uint64_t* blocks) const;
     bool DecipherBatch256(std::uint64_t* blocks) const;
+    bool DecipherBatch512(std::uint64_t* blocks) const;
+    // The kernel DecipherBatch runs, in words.
+    [[nodiscard]] const char* KernelName() const;
 
 private:
     using PermutationTable = std::array<std::array<std::uint64_t, 16>, 16>;
@@ -121,6 +125,8 @@ private:
     std::array<std::uint8_t, 64> ip_positions_{};
     std::array<std::uint8_t, 64> fp_positions_{};
     std::size_t batchBlocks_ = 64;
+    bool hasAvx2_ = false;
+    bool hasAvx512_ = false;
     bool swapsMatchTables_ = false;
     std::uint64_t keyGeneration_ = 0;
 };

@@ -100,11 +100,12 @@ TEST_P(KnownAnswers, EncipherInAndDecipherOut) {
         EXPECT_EQ(in, fast.FinalPermutation(fast.DecipherRounds(fast.InitialPermutation(out)))) << "packed";
         // Every bitsliced kernel this build and processor have, on a batch
         // of the vector's ciphertext.
-        for (const std::size_t width : {64u, 128u, 256u}) {
+        for (const std::size_t width : {64u, 128u, 256u, 512u}) {
             std::vector<std::uint64_t> batch(width, out);
-            const bool ran = width == 64 ? (fast.DecipherBatch64(batch.data()), true)
-                           : width == 128 ? fast.DecipherBatch128(batch.data())
-                                          : fast.DecipherBatch256(batch.data());
+            const bool ran = width == 64    ? (fast.DecipherBatch64(batch.data()), true)
+                             : width == 128 ? fast.DecipherBatch128(batch.data())
+                             : width == 256 ? fast.DecipherBatch256(batch.data())
+                                            : fast.DecipherBatch512(batch.data());
             if (!ran) continue;
             EXPECT_EQ(std::vector<std::uint64_t>(width, in), batch) << "bitsliced " << width;
         }
