@@ -17,12 +17,19 @@ pq_wine_init() {
     fi
 }
 
+# pq_use_prefix DIR: the prefix at DIR (created if need be) made the
+# current one (the server of the previous prefix is ended first).
+pq_use_prefix() {
+    wineserver -k 2>/dev/null || true
+    export PORTQUELL_WINEPREFIX=$1
+    export WINEPREFIX=$1
+    pq_wine_init
+}
+
 # pq_fresh_prefix DIR: a new, empty prefix at DIR, made the current one
 # (the server of the previous prefix is ended first).
 pq_fresh_prefix() {
     wineserver -k 2>/dev/null || true
-    export PORTQUELL_WINEPREFIX=$1
-    export WINEPREFIX=$1
-    rm -rf "$WINEPREFIX"
-    pq_wine_init
+    rm -rf "$1"
+    pq_use_prefix "$1"
 }

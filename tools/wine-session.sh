@@ -18,12 +18,13 @@ pq_session_start() {
 # pq_session_prefix PREFIX [fresh]: makes PREFIX the current prefix (the
 # server of the one before is ended), ready to show windows.
 pq_session_prefix() {
-    wineserver -k 2>/dev/null || true
-    export PORTQUELL_WINEPREFIX=$1 WINEPREFIX=$1
-    [ "${2:-}" = fresh ] && rm -rf "$WINEPREFIX"
     # The prefix must first start with the display in place, or Wine's
     # desktop process would run without a graphics driver.
-    pq_wine_init
+    if [ "${2:-}" = fresh ]; then
+        pq_fresh_prefix "$1"
+    else
+        pq_use_prefix "$1"
+    fi
     if [ "${PQ_OWN_DISPLAY:-0}" = 1 ]; then
         # No window manager on Xvfb: Wine draws the title bar and frame.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -75,37 +76,18 @@ int Usage(std::ostream& err, const std::string& problem) {
     return cliexit::kUsage;
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
+// Text as plain printable ASCII: each byte in quoted (a backslash before
+// it), each byte outside printable ASCII in the escape format, every other
+// byte as it is.
+std::string EscapedAscii(const std::string& text, const char* quoted, const char* format) {
+    std::string out;
     for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
+        if (c != '\0' && std::strchr(quoted, c) != nullptr) {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 0x20 || c >= 0x7F) {
-            // Control characters, and bytes of the ANSI code page outside
-            // ASCII (read as Latin-1), so that the output is plain ASCII.
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-// Registry text as the console and comments may show it: printable ASCII
-// as it is, a backslash doubled, every other byte as \xHH. Nothing read
-// from the registry can then move the cursor, clear the screen or end a
-// comment line.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c < 0x20 || c >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            std::snprintf(escaped, sizeof escaped, format, c);
             out += escaped;
         } else {
             out += static_cast<char>(c);
@@ -113,6 +95,18 @@ std::string Printable(const std::string& text) {
     }
     return out;
 }
+
+// Control characters, and bytes of the ANSI code page outside ASCII (read
+// as Latin-1), as \u00hh, so that the output is plain ASCII.
+std::string JsonString(const std::string& text) {
+    return "\"" + EscapedAscii(text, "\"\\", "\\u%04x") + "\"";
+}
+
+// Registry text as the console and comments may show it: printable ASCII
+// as it is, a backslash doubled, every other byte as \xHH. Nothing read
+// from the registry can then move the cursor, clear the screen or end a
+// comment line.
+std::string Printable(const std::string& text) { return EscapedAscii(text, "\\", "\\x%02X"); }
 
 // An instance key as shown to people: each name escaped on its own, the
 // separators kept.

@@ -23,10 +23,6 @@ check() {  # check DESCRIPTION COMMAND...: one expectation
     fi
 }
 trap 'wineserver -k 2>/dev/null || true' EXIT
-pq_use_prefix() {  # an existing prefix of this test's, made current again
-    wineserver -k 2>/dev/null || true
-    export PORTQUELL_WINEPREFIX=$1 WINEPREFIX=$1
-}
 
 run() {  # run ARGS...: portquell-cli's output (CR removed) in $stdout, status in $status
     wine "$cli" "$@" >"$out/stdout.txt" 2>"$out/stderr.txt"
