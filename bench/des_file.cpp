@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "support/app_error.h"
 #include "des/clsDES.h"
+#include "support/app_error.h"
 
 int main(int argc, char** argv) {
     if (argc != 5 || (std::strcmp(argv[1], "encrypt") != 0 && std::strcmp(argv[1], "decrypt") != 0)) {

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <utility>
 
-#include "support/app_error.h"
-#include "support/message_box.h"
 #include "des/clsDES.h"
 #include "des/des_standard.h"
+#include "support/app_error.h"
+#include "support/message_box.h"
 
 namespace portquell {
 

@@ -9,8 +9,8 @@
 #include <new>
 #include <random>
 
-#include "support/app_error.h"
 #include "des/clsDES.h"
+#include "support/app_error.h"
 
 namespace portquell {
 

@@ -2,9 +2,9 @@
 #include <exception>
 #include <new>
 
+#include "des/clsDES.h"
 #include "support/app_error.h"
 #include "support/s_modFileFun.h"
-#include "des/clsDES.h"
 
 namespace portquell {
 

@@ -8,10 +8,10 @@
 #include <new>
 #include <string>
 
-#include "support/app_error.h"
 #include "registry/reg_key.h"
 #include "registry/reg_name_list.h"
 #include "registry/registry_api.h"
+#include "support/app_error.h"
 
 namespace portquell {
 

@@ -6,8 +6,8 @@
 #include <limits>
 #include <stdexcept>
 
-#include "support/app_error.h"
 #include "des_test_access.h"
+#include "support/app_error.h"
 
 namespace portquell {
 namespace {

@@ -1,8 +1,8 @@
 // Bit arrays, the pre-expanded S-boxes, the key text and the round keys.
 #include <gtest/gtest.h>
 
-#include "support/app_error.h"
 #include "des_test_access.h"
+#include "support/app_error.h"
 
 namespace portquell {
 namespace {

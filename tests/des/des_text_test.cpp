@@ -8,9 +8,9 @@
 #include <new>
 #include <stdexcept>
 
-#include "support/app_error.h"
 #include "des/clsDES.h"
 #include "des_test_access.h"
+#include "support/app_error.h"
 
 namespace portquell {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "ports/serial_port.h"
 #include "cli/portquell_cli.h"
 #include "port_registry.h"
+#include "ports/serial_port.h"
 #include "reg_file.h"
 #include "registry/memory_registry.h"
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "support/app_error.h"
 #include "des/clsDES.h"
 #include "des_test_access.h"
+#include "support/app_error.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <exception>
 #include <string>
 
-#include "support/message_box.h"
 #include "app/modAppMainUsr.h"
 #include "app/windows/frmMain.h"
+#include "support/message_box.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     portquell::RegistryApi& registry = portquell::PlatformRegistry();

@@ -6,9 +6,9 @@
 #include <stdexcept>
 
 #include "app/frmMain_events.h"
-#include "support/message_box.h"
 #include "app/window_design.h"
 #include "app/windows/resource.h"
+#include "support/message_box.h"
 
 namespace portquell {
 

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/app_error.h"
 #include "des/clsDES.h"
+#include "support/app_error.h"
 
 namespace portquell {
 namespace {
