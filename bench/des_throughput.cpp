@@ -34,7 +34,12 @@ double BestMegabytesPerSecond(std::size_t bytes, Run run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::size_t size = (argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 16) << 20;
+    const unsigned long mebibytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 16;
+    if (mebibytes < 1 || mebibytes > 1024) {
+        std::fprintf(stderr, "usage: des_throughput [MiB, 1 to 1024]\n");
+        return 64;
+    }
+    const std::size_t size = static_cast<std::size_t>(mebibytes) << 20;
     clsDES des;
     des.Key("Portqu3l");
     std::mt19937_64 random(42);

@@ -2,10 +2,10 @@
 
 #include "app/main_window.h"
 #include "app/modAppMainUsr.h"
-#include "ports/port_switch.h"
 #include "app/s_modAppMain.h"
-#include "support/s_modMiscStd.h"
 #include "app/system_error_text.h"
+#include "ports/port_switch.h"
+#include "support/s_modMiscStd.h"
 
 namespace portquell {
 

@@ -108,11 +108,15 @@ std::string JsonString(const std::string& text) {
 // comment line.
 std::string Printable(const std::string& text) { return EscapedAscii(text, "\\", "\\x%02X"); }
 
-// An instance key as shown to people: each name escaped on its own, the
+// A port's keys as shown to people: each name escaped on its own, the
 // separators kept.
 std::string PrintableKey(const SerialPort& p) {
-    return std::string("HKLM\\") + kEnumKey + "\\" + Printable(p.enumerator) + "\\" +
-           Printable(p.device) + "\\" + Printable(p.instance);
+    const SerialPort shown{Printable(p.enumerator), Printable(p.device), Printable(p.instance), "",
+                           false};
+    return "HKLM\\" + shown.InstanceKey();
+}
+std::string PrintableParameterKey(const SerialPort& p) {
+    return PrintableKey(p) + kParameterSubKey;
 }
 
 // A .reg key line ends at its last ']' and carries bytes in the code page
@@ -168,8 +172,10 @@ int Export(const std::vector<SerialPort>& ports, std::ostream& out, std::ostream
             result = cliexit::kExportIncomplete;
             continue;
         }
-        out << "\n; " << Printable(p.portName) << "\n[HKEY_LOCAL_MACHINE\\" << p.ParameterKey() << "]\n"
-            << "\"SkipEnumerations\"=dword:" << (p.detectionOff ? "ffffffff" : "00000000") << "\n";
+        out << "\n; " << Printable(p.portName) << "\n[HKEY_LOCAL_MACHINE\\" << p.ParameterKey()
+            << "]\n"
+            << "\"" << kSkipEnumerations
+            << "\"=dword:" << (p.detectionOff ? "ffffffff" : "00000000") << "\n";
     }
     return result;
 }
@@ -252,7 +258,8 @@ int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std
     if (options.dryRun) {
         for (const SerialPort& p : targets) {
             out << "would " << verb << " mouse detection on " << Printable(p.portName) << " (now "
-                << Detection(p) << "): " << PrintableKey(p) << "\\Device Parameters SkipEnumerations = REG_DWORD "
+                << Detection(p) << "): " << PrintableParameterKey(p) << " " << kSkipEnumerations
+                << " = REG_DWORD "
                 << (off ? "-1" : "0") << "\n";
         }
         if (targets.empty()) out << "no serial ports found\n";
@@ -266,13 +273,13 @@ int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std
         handlers.push_back(std::make_unique<clsRegHandler>(registry));
         const RegStatus status = OpenPortForWriting(*handlers.back(), p.ParameterKey());
         if (status == regstatus::kAccessDenied) {
-            err << kProgram << ": access denied to " << PrintableKey(p) << "\\Device Parameters"
+            err << kProgram << ": access denied to " << PrintableParameterKey(p)
                 << ".\nWriting needs administrator rights: run it from an elevated command "
                    "prompt (Run as administrator). Nothing was changed.\n";
             return cliexit::kAccessDenied;
         }
         if (status != regstatus::kSuccess) {
-            err << kProgram << ": the registry refused to open " << PrintableKey(p) << "\\Device Parameters"
+            err << kProgram << ": the registry refused to open " << PrintableParameterKey(p)
                 << " (status " << status << "). Nothing was changed.\n";
             return cliexit::kRegistryError;
         }
@@ -291,7 +298,7 @@ int Switch(const Options& options, RegistryApi& registry, std::ostream& out, std
         }
         changed = true;
         out << verb << "d mouse detection on " << Printable(p.portName) << " (was " << Detection(p)
-            << "): " << PrintableKey(p) << "\\Device Parameters\n";
+            << "): " << PrintableParameterKey(p) << "\n";
     }
     if (targets.empty()) out << "no serial ports found\n";
     if (changed) out << kReminder;

@@ -117,6 +117,14 @@ private:
     void EncipherChain(ChainRun& run);
     // Returns the last percentage reported (or stored by the handler).
     std::int32_t DecipherChain(ChainRun& run);
+    // CBC encipherment of bytes [from, to) under the current round keys.
+    [[nodiscard]] std::uint64_t EncipherBlocks(std::uint8_t* bytes, std::size_t from,
+                                               std::size_t to, std::uint64_t previous) const;
+    // Runs undo(from, to) for each stretch of the first run.done bytes
+    // under the round keys it was processed with, then puts the key in
+    // force back.
+    template <class Undo>
+    void UnderEachKeySpan(const ChainRun& run, Undo undo);
     // Undo the first run.done bytes of a pass under the keys it used, and
     // leave the key in force as it was.
     void UndoEncipher(const ChainRun& run);

@@ -114,6 +114,37 @@ void clsDES::AfterReport(ChainRun& run) {
     }
 }
 
+// CBC in the permuted domain: IP(P xor C) = IP(P) xor IP(C), and IP(C) of
+// the previous block is its pre-output, so only the rounds lie on the
+// chain. previous is that pre-output (0 for the zero chaining value);
+// returns the last block's.
+std::uint64_t clsDES::EncipherBlocks(std::uint8_t* bytes, std::size_t from, std::size_t to,
+                                     std::uint64_t previous) const {
+    if (from >= to) return previous;
+    // Software pipelined: the next block's IP and the last block's FP stand
+    // next to the rounds in program order, so the processor runs them while
+    // it waits on the rounds' chain.
+    std::uint64_t permuted = fast_.InitialPermutation(LoadBlock(bytes + from));
+    for (std::size_t t = from; t < to; t += kBlock) {
+        const std::uint64_t x = permuted ^ previous;
+        if (t + kBlock < to) permuted = fast_.InitialPermutation(LoadBlock(bytes + t + kBlock));
+        previous = fast_.EncipherRounds(x);
+        StoreBlock(bytes + t, fast_.FinalPermutation(previous));
+    }
+    return previous;
+}
+
+template <class Undo>
+void clsDES::UnderEachKeySpan(const ChainRun& run, Undo undo) {
+    for (std::size_t i = 0; i < run.keys.size(); ++i) {
+        const std::size_t to = i + 1 < run.keys.size() ? std::min(run.keys[i + 1].from, run.done)
+                                                       : run.done;
+        fast_.SetRoundKeys(run.keys[i].keys);
+        undo(run.keys[i].from, to);
+    }
+    fast_.SetRoundKeys(RoundKeys);
+}
+
 // Blocks are processed in runs up to the next block that reports progress,
 // so the reports cost nothing per block; the round keys are read afresh
 // after every report, since a handler may assign another key.
@@ -121,23 +152,12 @@ void clsDES::EncipherChain(ChainRun& run) {
     ProgressReports progress(run.progress, run.data.size());
     const std::size_t total = run.data.size();
     std::uint8_t* bytes = run.data.data();
-    // CBC in the permuted domain: IP(P xor C) = IP(P) xor IP(C), and IP(C)
-    // of the previous block is its pre-output, so only the rounds lie on
-    // the chain.
     std::uint64_t previous = 0;  // IP of the zero chaining value
     for (std::size_t t = 0; t < total;) {
         const std::size_t report = progress.NextReportOffset();
         const std::size_t end = std::max(t + kBlock, std::min(total, report + kBlock));
-        // Software pipelined: the next block's IP and the last block's FP
-        // stand next to the rounds in program order, so the processor runs
-        // them while it waits on the rounds' chain.
-        std::uint64_t permuted = fast_.InitialPermutation(LoadBlock(bytes + t));
-        for (; t < end; t += kBlock) {
-            const std::uint64_t x = permuted ^ previous;
-            if (t + kBlock < end) permuted = fast_.InitialPermutation(LoadBlock(bytes + t + kBlock));
-            previous = fast_.EncipherRounds(x);
-            StoreBlock(bytes + t, fast_.FinalPermutation(previous));
-        }
+        previous = EncipherBlocks(bytes, t, end, previous);
+        t = end;
         run.done = t;
         if (report < total) {
             progress.AfterBlock(report);
@@ -221,34 +241,23 @@ std::int32_t clsDES::DecipherChain(ChainRun& run) {
 // chaining value carries over from one stretch to the next.
 void clsDES::UndoEncipher(const ChainRun& run) {
     std::uint8_t* bytes = run.data.data();
-    std::uint64_t chain = 0;
-    for (std::size_t i = 0; i < run.keys.size(); ++i) {
-        const std::size_t to = i + 1 < run.keys.size() ? std::min(run.keys[i + 1].from, run.done)
-                                                       : run.done;
-        fast_.SetRoundKeys(run.keys[i].keys);
-        for (std::size_t t = run.keys[i].from; t < to; t += kBlock) {
+    std::uint64_t chain = 0;  // the previous ciphertext block, carried across spans
+    UnderEachKeySpan(run, [&](std::size_t from, std::size_t to) {
+        for (std::size_t t = from; t < to; t += kBlock) {
             const std::uint64_t cipher = LoadBlock(bytes + t);
             StoreBlock(bytes + t, fast_.FinalPermutation(fast_.DecipherRounds(
                                       fast_.InitialPermutation(cipher))) ^ chain);
             chain = cipher;
         }
-    }
-    fast_.SetRoundKeys(RoundKeys);
+    });
 }
 
 void clsDES::UndoDecipher(const ChainRun& run) {
     std::uint8_t* bytes = run.data.data();
-    std::uint64_t previous = 0;  // pre-output of the previous block: IP of its ciphertext
-    for (std::size_t i = 0; i < run.keys.size(); ++i) {
-        const std::size_t to = i + 1 < run.keys.size() ? std::min(run.keys[i + 1].from, run.done)
-                                                       : run.done;
-        fast_.SetRoundKeys(run.keys[i].keys);
-        for (std::size_t t = run.keys[i].from; t < to; t += kBlock) {
-            previous = fast_.EncipherRounds(fast_.InitialPermutation(LoadBlock(bytes + t)) ^ previous);
-            StoreBlock(bytes + t, fast_.FinalPermutation(previous));
-        }
-    }
-    fast_.SetRoundKeys(RoundKeys);
+    std::uint64_t previous = 0;  // carried across spans
+    UnderEachKeySpan(run, [&](std::size_t from, std::size_t to) {
+        previous = EncipherBlocks(bytes, from, to, previous);
+    });
 }
 
 std::array<std::uint32_t, 2> clsDES::DrawSalt() {

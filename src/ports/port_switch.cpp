@@ -1,6 +1,5 @@
 #include "ports/port_switch.h"
 
-
 namespace portquell {
 
 RegStatus OpenPortForWriting(clsRegHandler& handler, const std::string& parameterKey) {

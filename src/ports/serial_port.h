@@ -23,6 +23,8 @@ inline constexpr const char* kAcpiSerialDevice = "PNP0501";
 inline constexpr std::int32_t kFirstPortInstance = 1;
 inline constexpr std::int32_t kLastPortInstance = 200;
 inline constexpr const char* kPortNameValue = "PortName";
+// Below an instance key: where its parameters, SkipEnumerations among them, are.
+inline constexpr const char* kParameterSubKey = "\\Device Parameters";
 inline constexpr const char* kSkipEnumerations = "SkipEnumerations";
 // SkipEnumerations as GetValue reads it when detection is switched off.
 inline constexpr const char* kDetectionOffText = "FF FF FF FF";
@@ -45,7 +47,7 @@ struct SerialPort {
     [[nodiscard]] static SerialPort Acpi(std::int32_t instance);
     // Below HKEY_LOCAL_MACHINE.
     [[nodiscard]] std::string InstanceKey() const;
-    [[nodiscard]] std::string ParameterKey() const { return InstanceKey() + "\\Device Parameters"; }
+    [[nodiscard]] std::string ParameterKey() const { return InstanceKey() + kParameterSubKey; }
 };
 
 // "SYSTEM\CurrentControlSet\Enum\ACPI\PNP0501\<n>\Device Parameters".
