@@ -65,7 +65,9 @@ if command -v clang++ >/dev/null 2>&1 &&
             mkdir -p "$corpus"
             echo "== fuzz $target (${fuzz_seconds}s)"
             ran=$((ran + 1))
-            if "build/fuzz/tests/fuzz/$target" -max_total_time="$fuzz_seconds" -max_len=4096 \
+            # Whatever a target leaves in its temporary folder goes with it.
+            scratch=$(mktemp -d)
+            if TMPDIR="$scratch" "build/fuzz/tests/fuzz/$target" -max_total_time="$fuzz_seconds" -max_len=4096 \
                 -print_final_stats=1 "$corpus" "tests/fuzz/corpus/$target" >"build/fuzz/$target.log" 2>&1; then
                 grep -E "^stat::number_of_executed_units" "build/fuzz/$target.log"
                 ok=$((ok + 1))
@@ -74,6 +76,7 @@ if command -v clang++ >/dev/null 2>&1 &&
                 echo "!! $target failed (log: build/fuzz/$target.log)"
                 bad=$((bad + 1))
             fi
+            rm -rf "$scratch"
         done
         record "fuzzing (${fuzz_seconds}s per target)" "$ran" "$ok" "$bad"
     else

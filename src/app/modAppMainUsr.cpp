@@ -85,7 +85,7 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry) {
     {
         clsRegHandler handler(registry);
         ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& port) {
-            AddPortCheckBox(form, static_cast<std::int16_t>(n), port.portName, port.detectionText);
+            AddPortCheckBox(form, static_cast<std::int16_t>(n), port.portName, port.skip.text);
         });
         FitLayout(form);
         form.Show();

@@ -9,58 +9,96 @@ namespace portquell {
 
 namespace {
 
-// Notes the first key that exists but would not open.
-void NoteRefusal(const clsRegHandler& handler, const std::string& key, PortRefusal* refused) {
-    const RegStatus status = handler.LastRegStatus();
-    if (refused == nullptr || refused->status != regstatus::kSuccess) return;
-    if (status == regstatus::kSuccess || status == regstatus::kFileNotFound) return;
-    *refused = PortRefusal{status, key};
+// A value read through handler, with the status of its read.
+std::string Read(clsRegHandler& handler, const char* name, RegStatus& status,
+                 std::optional<std::uint32_t>* type = nullptr) {
+    std::string text = handler.GetValue(name);
+    status = handler.LastRegStatus();
+    if (type != nullptr) *type = handler.LastValueType();
+    return text;
 }
 
-// Sub-key names of HKLM\path; none when it cannot be listed.
-std::vector<std::string> SubKeys(clsRegHandler& handler, const std::string& path, PortRefusal* refused) {
-    if (!handler.OpenRegistry(regroot::kLocalMachine, path, false)) {
-        NoteRefusal(handler, path, refused);
-        return {};
+// text without prefix (any case), or nothing when it does not start so.
+std::optional<std::string> Strip(const std::string& text, const std::string& prefix) {
+    if (text.size() < prefix.size() || !SameTextIgnoringCase(text.substr(0, prefix.size()), prefix)) {
+        return std::nullopt;
     }
-    RegNameList names = handler.GetAllsSubDirectories();
-    (void)handler.CloseRegistry();
-    return names.IsList() ? names.Names() : std::vector<std::string>{};
-}
-
-bool HasValue(clsRegHandler& open, const std::string& name) {
-    const RegNameList values = open.GetAllValues();
-    return std::any_of(values.Names().begin(), values.Names().end(),
-                       [&](const std::string& v) { return SameTextIgnoringCase(v, name); });
+    return text.substr(prefix.size());
 }
 
 }  // namespace
 
-SerialPort SerialPort::Acpi(std::int32_t instance) {
-    return SerialPort{kAcpiEnumerator, kAcpiSerialDevice, std::to_string(instance), "", false};
+std::optional<std::uint32_t> SkipSetting::Count() const {
+    // Four hex pairs, least significant byte first: "03 00 00 00" is 3.
+    if (!present || type != regtype::kDword || text.size() != 11) return std::nullopt;
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) {
+        const int high = digit(text[static_cast<std::size_t>(i) * 3]);
+        const int low = digit(text[static_cast<std::size_t>(i) * 3 + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        value = (value << 8) | static_cast<std::uint32_t>(high * 16 + low);
+    }
+    return value;
 }
 
-std::string SerialPort::InstanceKey() const {
-    return std::string(kEnumKey) + "\\" + enumerator + "\\" + device + "\\" + instance;
+SerialPort SerialPort::Acpi(std::int32_t instance) {
+    return SerialPort{kAcpiEnumerator, kAcpiSerialDevice, std::to_string(instance), "", {}};
+}
+
+std::string SerialPort::InstanceKey() const { return std::string(kEnumKey) + "\\" + InstanceId(); }
+
+std::string SerialPort::InstanceId() const { return enumerator + "\\" + device + "\\" + instance; }
+
+bool SerialPort::IsCalled(const std::string& asked) const {
+    if (!portName.empty() && SameTextIgnoringCase(portName, asked)) return true;
+    std::string rest = asked;
+    for (const char* root : {"HKLM\\", "HKEY_LOCAL_MACHINE\\"}) {
+        if (auto stripped = Strip(rest, root)) rest = *stripped;
+    }
+    if (auto stripped = Strip(rest, std::string(kEnumKey) + "\\")) rest = *stripped;
+    return SameTextIgnoringCase(rest, InstanceId());
 }
 
 std::string PortParameterKey(std::int32_t instance) { return SerialPort::Acpi(instance).ParameterKey(); }
 
+std::optional<std::int32_t> WindowInstanceNumber(const std::string& instance) {
+    if (instance.empty() || instance.size() > 3 || instance[0] == '0') return std::nullopt;
+    if (!std::all_of(instance.begin(), instance.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const std::int32_t n = std::stoi(instance);
+    if (n < kFirstPortInstance || n > kLastPortInstance) return std::nullopt;
+    return n;
+}
+
 std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string& parameterKey) {
     if (!handler.OpenRegistry(regroot::kLocalMachine, parameterKey, false)) return std::nullopt;
     PortState state;
-    state.portName = handler.GetValue(kPortNameValue);
-    state.detectionText = handler.GetValue(kSkipEnumerations);
+    state.portName = Read(handler, kPortNameValue, state.nameStatus);
+    std::optional<std::uint32_t> type;
+    state.skip.text = Read(handler, kSkipEnumerations, state.skipStatus, &type);
+    state.skip.present = type.has_value();
+    state.skip.type = type.value_or(0);
     return state;
 }
 
 void ForEachAcpiPort(clsRegHandler& handler,
                      const std::function<void(std::int32_t instance, const PortState& state)>& found,
-                     PortRefusal* refused) {
+                     const std::function<void(std::int32_t instance, RegStatus status)>& refused) {
     for (std::int32_t n = kFirstPortInstance; n <= kLastPortInstance; ++n) {
         const std::optional<PortState> state = ReadPortState(handler, PortParameterKey(n));
         if (!state) {
-            NoteRefusal(handler, PortParameterKey(n), refused);
+            // The handler's own failure (out of memory) has no status of
+            // the registry's: -1.
+            const RegStatus status = handler.LastRegStatus();
+            if (refused && status != regstatus::kFileNotFound) {
+                refused(n, status == regstatus::kSuccess ? -1 : status);
+            }
             continue;
         }
         found(n, *state);
@@ -72,44 +110,6 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
     });
-}
-
-std::vector<SerialPort> FindAcpiPorts(RegistryApi& registry, PortRefusal* refused) {
-    std::vector<SerialPort> ports;
-    clsRegHandler handler(registry);
-    ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& state) {
-        SerialPort port = SerialPort::Acpi(n);
-        port.portName = state.portName;
-        port.detectionOff = state.DetectionOff();
-        ports.push_back(port);
-    }, refused);
-    return ports;
-}
-
-std::vector<SerialPort> FindAllPorts(RegistryApi& registry, PortRefusal* refused) {
-    std::vector<SerialPort> ports;
-    clsRegHandler lister(registry);
-    clsRegHandler reader(registry);
-    for (const std::string& enumerator : SubKeys(lister, kEnumKey, refused)) {
-        const std::string enumeratorKey = std::string(kEnumKey) + "\\" + enumerator;
-        for (const std::string& device : SubKeys(lister, enumeratorKey, refused)) {
-            for (const std::string& instance : SubKeys(lister, enumeratorKey + "\\" + device, refused)) {
-                SerialPort port{enumerator, device, instance, "", false};
-                const std::optional<PortState> state = ReadPortState(reader, port.ParameterKey());
-                if (!state) {
-                    NoteRefusal(reader, port.ParameterKey(), refused);
-                    continue;
-                }
-                const bool named = HasValue(reader, kPortNameValue);
-                (void)reader.CloseRegistry();
-                if (!named) continue;
-                port.portName = state->portName;
-                port.detectionOff = state->DetectionOff();
-                ports.push_back(port);
-            }
-        }
-    }
-    return ports;
 }
 
 }  // namespace portquell

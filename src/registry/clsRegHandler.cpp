@@ -16,6 +16,8 @@ constexpr std::uint32_t kHexTextByteLimit = 32767;
 // The enumeration index is a signed 16-bit counter.
 constexpr std::int32_t kLastEnumIndex = 32767;
 constexpr std::uint32_t kSubKeyNameBuffer = 256;
+// Reads of a value that keeps growing under the handler before it gives up.
+constexpr int kReadAttempts = 3;
 
 std::string HexPairs(const std::vector<std::uint8_t>& bytes, std::uint32_t count) {
     if (count >= kHexTextByteLimit) throw OverflowError();
@@ -44,15 +46,17 @@ std::string FormatValue(std::uint32_t type, const std::vector<std::uint8_t>& buf
             return "Not defined value_type=REG_NONE";
         case regtype::kSz:
         case regtype::kExpandSz:
-            // The final byte is the terminating NUL; data without one
-            // leaves nothing to cut.
+            // The final byte is the terminating NUL where one was stored:
+            // a string written without it keeps its last character.
             if (size == 0) throw InvalidArgumentError();
-            return Raw(buffer, std::min(size - 1, count));
+            return Raw(buffer, count > 0 && buffer[count - 1] == 0 ? count - 1 : count);
         case regtype::kBinary:
         case regtype::kDword:
             return returnBinStr ? Raw(buffer, count) : HexPairs(buffer, count);
         case regtype::kDwordBigEndian:
-            return Raw(buffer, static_cast<std::uint32_t>(buffer.size()));
+            // The bytes the read returned: a value that shrank after the
+            // size query leaves the rest of the buffer unfilled.
+            return Raw(buffer, count);
         case regtype::kLink:
             return "Not defined value_type=REG_LINK";
         case regtype::kMultiSz:
@@ -145,22 +149,34 @@ bool clsRegHandler::CloseRegistry() {
 std::string clsRegHandler::GetValue(const std::string& VarName, bool ReturnBinStr) {
     sLastRegErr.clear();
     lastRegStatus_ = regstatus::kSuccess;
+    lastValueType_.reset();
     if (!bKeyOpen) return "";
     return Trapped(
         [&]() -> std::string {
             std::uint32_t type = 0;
             std::uint32_t size = 0;
-            const RegStatus status =
-                registry_->QueryValueEx(hKey.Get(), VarName, &type, nullptr, &size);
-            if (status == regstatus::kFileNotFound) return "";
-            if (status == regstatus::kAccessDenied) return "Access Denied";
-            if (status != regstatus::kSuccess) {
+            std::vector<std::uint8_t> buffer;
+            // A value that grows between the size query and the read is
+            // sized again: the data of a read that did not fit is not the
+            // value's.
+            for (int attempt = 0;; ++attempt) {
+                RegStatus status =
+                    registry_->QueryValueEx(hKey.Get(), VarName, &type, nullptr, &size);
+                if (status == regstatus::kSuccess) {
+                    buffer.assign(size, 0);
+                    status = registry_->QueryValueEx(hKey.Get(), VarName, &type,
+                                                     buffer.empty() ? nullptr : buffer.data(), &size);
+                    // Other statuses of the read are not examined: only the
+                    // type and size it leaves are used.
+                    if (status != regstatus::kMoreData) break;
+                    if (attempt < kReadAttempts) continue;
+                }
+                lastRegStatus_ = status;
+                if (status == regstatus::kFileNotFound) return "";
+                if (status == regstatus::kAccessDenied) return "Access Denied";
                 return "RegQueryValueEx Returned : (" + std::to_string(status) + ")";
             }
-            std::vector<std::uint8_t> buffer(size);
-            // Only the type and size this read leaves matter, not its status.
-            (void)registry_->QueryValueEx(hKey.Get(), VarName, &type,
-                                          buffer.empty() ? nullptr : buffer.data(), &size);
+            lastValueType_ = type;
             return FormatValue(type, buffer, size, ReturnBinStr);
         },
         std::string());
@@ -208,8 +224,14 @@ RegNameList clsRegHandler::ListNames(std::uint32_t bufferSize, NameAt nameAt) {
             std::vector<char> buffer(bufferSize);
             for (std::int32_t index = 0;; ++index) {
                 std::fill(buffer.begin(), buffer.end(), ' ');
-                // Any status ends the list, the normal end (259) included.
-                if (nameAt(static_cast<std::uint32_t>(index), buffer) != regstatus::kSuccess) break;
+                // Any status ends the list, the normal end (259) included;
+                // any other is kept for callers that must know the list
+                // broke off.
+                const RegStatus status = nameAt(static_cast<std::uint32_t>(index), buffer);
+                if (status != regstatus::kSuccess) {
+                    if (status != regstatus::kNoMoreItems) lastRegStatus_ = status;
+                    break;
+                }
                 names.push_back(CutAtNul(buffer));
                 if (index == kLastEnumIndex) throw OverflowError();
             }

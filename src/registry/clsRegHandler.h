@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "registry/reg_key.h"
@@ -27,10 +28,16 @@ public:
 
     // Error text of the last trapping call: "" when it met no error.
     std::string sLastRegErr;
-    // The registry's status behind sLastRegErr when a registry call failed
-    // (a refused open or create); 0 when there was none, or the error was
-    // the handler's own. Callers decide on this, never on the text.
+    // The registry's status when the last call met a refusal: an open or
+    // create refused, a value read answered other than success (2 for a
+    // missing value), a listing that ended on a status other than "no more
+    // items" (its names so far are still the result). 0 when there was
+    // none, or the error was the handler's own. Callers decide on this,
+    // never on the texts.
     [[nodiscard]] RegStatus LastRegStatus() const { return lastRegStatus_; }
+    // The registry type of the value the last GetValue read; none when it
+    // read nothing.
+    [[nodiscard]] std::optional<std::uint32_t> LastValueType() const { return lastValueType_; }
 
     // Names of the open key's sub-keys, in the registry's order.
     [[nodiscard]] RegNameList GetAllsSubDirectories();
@@ -80,6 +87,7 @@ private:
     RegKey hKey;
     bool bKeyOpen = false;
     RegStatus lastRegStatus_ = regstatus::kSuccess;
+    std::optional<std::uint32_t> lastValueType_;
 };
 
 }  // namespace portquell

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "faulty_registry.h"
+#include "json_check.h"
 #include "port_registry.h"
 #include "reg_file.h"
 
@@ -28,6 +29,16 @@ const std::string kFtdi = kEnum + "\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000"
 const std::string kUsb = kEnum + "\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2";
 const Bytes kOff{0xFF, 0xFF, 0xFF, 0xFF};
 const Bytes kOn{0, 0, 0, 0};
+
+// A refusal of calls on keys whose path contains part.
+testing::FaultyRegistry::Match OnKey(testing::FaultyRegistry& f, testing::RegCall call, std::string part,
+                                     std::string value = "") {
+    return [&f, call, part, value](const testing::RegCallRecord& r) {
+        if (r.call != call || (!value.empty() && r.name != value)) return false;
+        const std::string path = call == testing::RegCall::OpenKeyEx ? r.name : f.PathOf(r.key);
+        return path.find(part) != std::string::npos;
+    };
+}
 
 struct Result {
     int code;
@@ -108,9 +119,10 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
         r.out);
     MemoryRegistry empty;
     EXPECT_EQ("{\n  \"ports\": []\n}\n", RunOn(empty, {"list", "--json"}).out);
-    AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\9", "Q\"uote\\\x01\xE9");
+    AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\9", "Q\"uote\\\x01\xE9\x7F\x80");
+    // The characters the name means in the code page: \x80 is the euro sign.
     EXPECT_NE(std::string::npos,
-              Run({"list", "--json"}).out.find("\"port\": \"Q\\\"uote\\\\\\u0001\\u00e9\""));
+              Run({"list", "--json"}).out.find("\"port\": \"Q\\\"uote\\\\\\u0001\\u00e9\\u007f\\u20ac\""));
 }
 
 TEST_F(Cli, DisableWritesTheDwordToThatPortOnlyWhateverTheCase) {
@@ -251,6 +263,8 @@ TEST_F(Cli, HostileRegistryTextCannotChangeWhatIsWritten) {
               keys);
     EXPECT_NE(std::string::npos, exported.err.find("COM20 not exported")) << exported.err;
     EXPECT_NE(std::string::npos, exported.err.find("COM21 not exported")) << exported.err;
+    AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\10", "COM\x7F");
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("COM\\x7F ")) << "DEL is escaped";
 }
 
 // Every command closes each key it opened exactly once, also when the
@@ -275,6 +289,66 @@ TEST_F(Cli, EveryKeyOpenedIsClosedOnceWhateverTheRegistryRefuses) {
     }
 }
 
+// A listing that breaks off, or a key that could hold a port asked about
+// and cannot be read, is a refusal for every command: nothing is written.
+TEST_F(Cli, RefusalsHideNoPortAndWriteNothing) {
+    AddPortAt(reg_, kEnum + "\\USB\\VID_1A86&PID_7523\\6&1", "COM3");
+    const std::string before = DumpMachine(reg_);
+    const struct {
+        std::vector<std::string> args;
+        std::function<void(testing::FaultyRegistry&)> refuse;
+    } cases[] = {
+        {{"list", "--all"}, [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::EnumKey, 5, 2); }},
+        {{"export", "--all"}, [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::EnumKey, 5, 2); }},
+        {{"disable", "--all"}, [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::EnumKey, 5, 2); }},
+        {{"disable", "COM3"},
+         [](testing::FaultyRegistry& f) {
+             f.FailWhen(OnKey(f, testing::RegCall::OpenKeyEx, "6&1\\Device"), 5);
+         }},
+        {{"enable", "--all"},
+         [](testing::FaultyRegistry& f) {
+             f.FailWhen(OnKey(f, testing::RegCall::QueryValueEx, "FTDIBUS", "PortName"), 1018);
+         }},
+    };
+    for (const auto& c : cases) {
+        testing::FaultyRegistry faulty(reg_);
+        c.refuse(faulty);
+        const Result r = RunOn(faulty, c.args);
+        const int expected = c.args[0] == "enable" ? 3 : 2;
+        EXPECT_EQ(expected, r.code) << c.args[0] << " " << c.args[1] << ": " << r.err;
+        EXPECT_EQ(before, DumpMachine(reg_)) << c.args[0] << " " << c.args[1];
+    }
+}
+
+TEST_F(Cli, APortIsWrittenOnceHoweverOftenItIsNamed) {
+    testing::FaultyRegistry once(reg_);
+    EXPECT_EQ(0, RunOn(once, {"disable", "COM3", "com3", "ACPI\\PNP0501\\3"}).code);
+    EXPECT_EQ(1u, once.CountOf(testing::RegCall::SetValueEx));
+    // Two instances with one name are two ports.
+    AddPortAt(reg_, kEnum + "\\USB\\VID_1A86&PID_7523\\6&1", "COM3");
+    testing::FaultyRegistry twice(reg_);
+    EXPECT_EQ(0, RunOn(twice, {"disable", "COM3"}).code);
+    EXPECT_EQ(2u, twice.CountOf(testing::RegCall::SetValueEx));
+    EXPECT_EQ(kOff, ValueAt(reg_, kEnum + "\\USB\\VID_1A86&PID_7523\\6&1", "SkipEnumerations").data);
+}
+
+// What check finds on, disable --all switches off: the window's nameless
+// ACPI ports (an imported export creates them) included.
+TEST_F(Cli, CheckAndDisableAllConverge) {
+    testing::SetValueAt(reg_, kEnum + "\\ACPI\\PNP0501\\2", "SkipEnumerations", regtype::kSz, {'1', 0});
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-     on               HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
+    for (const char* scope : {"", "--all"}) {
+        std::vector<std::string> check{"check"};
+        if (*scope != 0) check.push_back(scope);
+        EXPECT_EQ(1, Run(check).code) << scope;
+    }
+    EXPECT_EQ(0, Run({"disable", "--all"}).code);
+    EXPECT_EQ(0, Run({"check"}).code);
+    EXPECT_EQ(0, Run({"check", "--all"}).code);
+    EXPECT_EQ(0, Run({"enable", "HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"}).code);
+    EXPECT_EQ(kOn, ValueAt(reg_, kEnum + "\\ACPI\\PNP0501\\2", "SkipEnumerations").data);
+}
+
 // check, as a management tool's detection step runs it: the exit status
 // says whether the machine is done; what is on, missing or unreadable is
 // named on stderr.
@@ -284,8 +358,10 @@ struct CheckCase {
     std::function<void(MemoryRegistry&)> arrange;
     testing::Faults faults;
     int code;
-    const char* says;  // on stderr, or stdout when the check passes
+    std::string says;  // on stderr, or stdout when the check passes
+    std::function<void(testing::FaultyRegistry&)> refuse = {};
 };
+
 
 class CliCheck : public ::testing::TestWithParam<CheckCase> {};
 
@@ -299,6 +375,7 @@ TEST_P(CliCheck, ExitStatusTellsWhetherDetectionIsOffEverywhereAsked) {
     c.arrange(reg);
     const std::string before = DumpMachine(reg);
     testing::FaultyRegistry faulty(reg, c.faults);
+    if (c.refuse) c.refuse(faulty);
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(c.code, RunCli(c.args, faulty, out, err)) << err.str();
@@ -306,6 +383,20 @@ TEST_P(CliCheck, ExitStatusTellsWhetherDetectionIsOffEverywhereAsked) {
     EXPECT_NE(std::string::npos, said.find(c.says)) << said;
     EXPECT_EQ(before, DumpMachine(reg)) << "check writes nothing";
     EXPECT_EQ(0u, faulty.CountOf(testing::RegCall::SetValueEx));
+
+    // The same check for a script: one JSON document on stdout, whatever
+    // the outcome, that says compliant exactly when the status is 0.
+    std::vector<std::string> json = c.args;
+    json.push_back("--json");
+    testing::FaultyRegistry again(reg, c.faults);
+    if (c.refuse) c.refuse(again);
+    std::ostringstream jsonOut;
+    std::ostringstream jsonErr;
+    EXPECT_EQ(c.code, RunCli(json, again, jsonOut, jsonErr));
+    EXPECT_TRUE(testing::JsonCheck::Valid(jsonOut.str())) << jsonOut.str();
+    EXPECT_NE(std::string::npos,
+              jsonOut.str().find(c.code == 0 ? "\"compliant\": true" : "\"compliant\": false"))
+        << jsonOut.str();
 }
 
 void SwitchOff(MemoryRegistry& reg, const std::string& key) {
@@ -330,11 +421,69 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"named_off", {"check", "com3"}, [](MemoryRegistry&) {}, {}, 0, "COM3"},
         CheckCase{"named_missing", {"check", "COM3", "COM9"}, [](MemoryRegistry&) {}, {}, 1,
                   "no serial port named COM9"},
-        CheckCase{"json", {"check", "--json"}, [](MemoryRegistry&) {}, {}, 1, "mouse detection is on for COM1"},
         CheckCase{"access_denied", {"check"}, [](MemoryRegistry&) {}, testing::Faults{5, 0, 0, 0}, 2,
-                  "(status 5)"},
+                  "could not open HKLM\\" + kAcpi1 + "\\Device Parameters (status 5)"},
         CheckCase{"other_refusal", {"check", "--all"}, [](MemoryRegistry&) {}, testing::Faults{1018, 0, 0, 0},
-                  3, "(status 1018)"}),
+                  3, "(status 1018)"},
+        // A listing that breaks off hides the ports after it.
+        CheckCase{"listing_broke_off", {"check", "--all"},
+                  [](MemoryRegistry& r) {
+                      SwitchOff(r, kAcpi1);
+                      SwitchOff(r, kFtdi);
+                  },
+                  {}, 2, "the listing of HKLM\\SYSTEM\\CurrentControlSet\\Enum broke off (status 5)",
+                  [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::EnumKey, 5, 2); }},
+        // Every port called COM3 is asked about, and every key that could be one.
+        CheckCase{"second_com3_unreadable", {"check", "COM3"},
+                  [](MemoryRegistry& r) { AddPortAt(r, kUsb, "COM3"); }, {}, 2,
+                  "could not open HKLM\\" + kUsb + "\\Device Parameters (status 5)",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen(OnKey(f, testing::RegCall::OpenKeyEx, kUsb + "\\Device"), 5);
+                  }},
+        CheckCase{"second_com3_on", {"check", "COM3"},
+                  [](MemoryRegistry& r) { AddPortAt(r, kUsb, "COM3"); }, {}, 1,
+                  "mouse detection is on for COM3 (HKLM\\" + kUsb + "): SkipEnumerations is missing"},
+        CheckCase{"unrelated_port_unreadable", {"check", "COM3"}, [](MemoryRegistry&) {}, {}, 0,
+                  "off on every port checked",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen(OnKey(f, testing::RegCall::QueryValueEx, "FTDIBUS", "SkipEnumerations"), 5);
+                  }},
+        CheckCase{"asked_port_unreadable", {"check", "COM5"}, [](MemoryRegistry& r) { SwitchOff(r, kFtdi); },
+                  {}, 2, "could not read the values of HKLM\\" + kFtdi,
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen(OnKey(f, testing::RegCall::QueryValueEx, "FTDIBUS", "SkipEnumerations"), 5);
+                  }},
+        CheckCase{"only_usb_ports", {"check"},
+                  [](MemoryRegistry& r) { ASSERT_EQ(0, r.DeleteTree(regroot::kLocalMachine, kEnum + "\\ACPI")); },
+                  {}, 0, "no ACPI serial ports; 1 other port not checked: use --all"},
+        // The window lists an ACPI port without a PortName; check counts it.
+        CheckCase{"acpi_port_without_name", {"check"},
+                  [](MemoryRegistry& r) {
+                      SwitchOff(r, kAcpi1);
+                      testing::SetValueAt(r, kEnum + "\\ACPI\\PNP0501\\2", "Other", regtype::kSz, {0});
+                  },
+                  {}, 1,
+                  "mouse detection is on for HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\2"},
+        // Only the REG_DWORD that the serial enumerator reads switches it off.
+        CheckCase{"text_that_reads_off", {"check", "COM1"},
+                  [](MemoryRegistry& r) {
+                      const std::string text = "FF FF FF FF";
+                      testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kSz,
+                                          Bytes(text.begin(), text.end() + 1));
+                  },
+                  {}, 1, "SkipEnumerations is REG_SZ, not REG_DWORD"},
+        CheckCase{"binary_ff", {"check", "COM1"},
+                  [](MemoryRegistry& r) {
+                      testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kBinary, kOff);
+                  },
+                  {}, 1, "SkipEnumerations is REG_BINARY, not REG_DWORD"},
+        CheckCase{"dword_count", {"check", "COM1"},
+                  [](MemoryRegistry& r) {
+                      testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kDword, {3, 0, 0, 0});
+                  },
+                  {}, 1, "SkipEnumerations is 3: only 3 scans are skipped"},
+        CheckCase{"named_by_key", {"check", "acpi\\pnp0501\\3"}, [](MemoryRegistry&) {}, {}, 0,
+                  "off on every port checked"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Cli, CheckJsonSaysWhetherTheMachineIsCompliant) {
@@ -345,7 +494,17 @@ TEST_F(Cli, CheckJsonSaysWhetherTheMachineIsCompliant) {
     MemoryRegistry empty;
     r = RunOn(empty, {"check", "--json"});
     EXPECT_EQ(0, r.code);
-    EXPECT_EQ("{\n  \"ports\": [],\n  \"compliant\": true\n}\n", r.out);
+    EXPECT_EQ("{\n  \"ports\": [],\n  \"missing\": [],\n  \"refused\": [],\n"
+              "  \"otherPortsNotChecked\": 0,\n  \"compliant\": true\n}\n",
+              r.out);
+    // Refusals and missing names are in the document, with the reason.
+    testing::FaultyRegistry denied(reg_, testing::Faults{5, 0, 0, 0});
+    r = RunOn(denied, {"check", "COM9", "--json"});
+    EXPECT_EQ(2, r.code);
+    EXPECT_NE(std::string::npos, r.out.find("\"missing\": [\n    \"COM9\"\n  ]")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("{\"key\": \"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\", "
+                                            "\"status\": 5, \"reason\": \"could not open"))
+        << r.out;
 }
 
 struct UsageCase {
@@ -365,6 +524,7 @@ TEST_F(Cli, UsageErrorsExitWith64) {
         {{"check", "--dry-run"}, "--dry-run is for disable and enable only"},
         {{"list", "--dry-run"}, "--dry-run is for disable and enable only"},
         {{"list", "COM1"}, "unexpected argument 'COM1'"},
+        {{"disable", "-n", "COM3"}, "unknown option '-n'"},
     };
     const std::string before = DumpMachine(reg_);
     for (const auto& c : cases) {

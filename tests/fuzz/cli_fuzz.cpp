@@ -3,7 +3,10 @@
 // arbitrary arguments. The exit code is one of the documented ones, the
 // console output stays printable, only disable and enable change the
 // registry, and the export, read back, holds exactly the keys and states
-// of the ports listed (less those it names as left out).
+// of the ports listed (less those it names as left out). Every --json
+// output parses. check's status is the one an independent reading of the
+// registry gives; under a registry that refuses one call anywhere, check
+// never says 0 unless that reading says the machine is compliant.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,7 +16,10 @@
 #include <vector>
 
 #include "cli/portquell_cli.h"
+#include "faulty_registry.h"
+#include "json_check.h"
 #include "port_registry.h"
+#include "ports/port_inventory.h"
 #include "ports/serial_port.h"
 #include "reg_file.h"
 #include "registry/memory_registry.h"
@@ -74,7 +80,50 @@ struct Run {
     std::string err;
 };
 
-Run Cli(MemoryRegistry& reg, const std::vector<std::string>& args) {
+// check --all's answer read straight from the registry, without the
+// handler or the port model: every instance under Enum whose Device
+// Parameters has a PortName, or that the window lists (ACPI\PNP0501\1 to
+// 200), must hold the REG_DWORD 0xFFFFFFFF.
+bool Compliant(MemoryRegistry& reg) {
+    auto keys = [&](const std::string& path) {
+        std::vector<std::string> names;
+        RegHandle key = 0;
+        if (reg.OpenKeyEx(regroot::kLocalMachine, path, 0, regaccess::kQueryAndEnumerate, &key) != 0) return names;
+        char name[256];
+        for (std::uint32_t i = 0; reg.EnumKey(key, i, name, sizeof name) == 0; ++i) names.emplace_back(name);
+        Require(reg.CloseKey(key) == 0);
+        return names;
+    };
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    for (const std::string& e : keys(kEnumKey)) {
+        for (const std::string& d : keys(std::string(kEnumKey) + "\\" + e)) {
+            for (const std::string& i : keys(std::string(kEnumKey) + "\\" + e + "\\" + d)) {
+                RegHandle key = 0;
+                const std::string path = std::string(kEnumKey) + "\\" + e + "\\" + d + "\\" + i + "\\Device Parameters";
+                if (reg.OpenKeyEx(regroot::kLocalMachine, path, 0, regaccess::kQueryAndEnumerate, &key) != 0) continue;
+                std::uint32_t type = 0;
+                std::uint32_t size = 0;
+                const bool named = reg.QueryValueEx(key, "PortName", &type, nullptr, &size) == 0;
+                const bool window = lower(e) == "acpi" && lower(d) == "pnp0501" && !i.empty() && i[0] != '0' &&
+                                    i.size() <= 3 && i.find_first_not_of("0123456789") == std::string::npos &&
+                                    std::stoi(i) <= 200;
+                std::uint8_t skip[4] = {0, 0, 0, 0};
+                size = sizeof skip;
+                const bool off = reg.QueryValueEx(key, "SkipEnumerations", &type, skip, &size) == 0 &&
+                                 type == regtype::kDword && size == 4 && skip[0] == 0xFF && skip[1] == 0xFF &&
+                                 skip[2] == 0xFF && skip[3] == 0xFF;
+                Require(reg.CloseKey(key) == 0);
+                if ((named || window) && !off) return false;
+            }
+        }
+    }
+    return true;
+}
+
+Run Cli(RegistryApi& reg, const std::vector<std::string>& args) {
     std::ostringstream out;
     std::ostringstream err;
     const int code = RunCli(args, reg, out, err);
@@ -122,11 +171,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!writes) Require(testing::DumpMachine(reg) == before);
 
+    if (any.code != 64) {
+        for (const std::string& a : args) {
+            if (a == "--json") Require(testing::JsonCheck::Valid(any.out));
+        }
+    }
+
     for (const std::vector<std::string>& listing :
          {std::vector<std::string>{"list", "--all"}, std::vector<std::string>{"list", "--all", "--json"}}) {
         const Run r = Cli(reg, listing);
         Require(r.code == 0 && Printable(r.out) && r.err.empty());
     }
+    const Run json = Cli(reg, {"list", "--all", "--json"});
+    Require(testing::JsonCheck::Valid(json.out));
+
+    const bool compliant = Compliant(reg);
+    const Run check = Cli(reg, {"check", "--all", "--json"});
+    Require(testing::JsonCheck::Valid(check.out));
+    Require(check.code == (compliant ? 0 : 1));
+    // One refused call, of any kind, anywhere: never a false "compliant".
+    testing::FaultyRegistry faulty(reg);
+    const auto call = static_cast<testing::RegCall>(in.Byte() % 7);
+    faulty.Fail(call, in.Byte() % 2 == 0 ? regstatus::kAccessDenied : 1018, 1 + in.Byte() % 64);
+    const Run refused = Cli(faulty, {"check", "--all"});
+    Require(refused.code == 0 ? compliant : (refused.code >= 1 && refused.code <= 3));
 
     const Run exported = Cli(reg, {"export", "--all"});
     Require(Printable(exported.out) && Printable(exported.err));
@@ -134,12 +202,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(states.has_value());
     testing::RegFileStates expected;
     bool leftOut = false;
-    for (const SerialPort& p : FindAllPorts(reg)) {
+    for (const SerialPort& p : TakeInventory(reg, PortScope::All).ports) {
         if (!RegFileCanCarry(p.enumerator) || !RegFileCanCarry(p.device) || !RegFileCanCarry(p.instance)) {
             leftOut = true;
             continue;
         }
-        expected[p.ParameterKey()] = p.detectionOff ? "ffffffff" : "00000000";
+        expected[p.ParameterKey()] = p.DetectionOff() ? "ffffffff" : "00000000";
     }
     Require(*states == expected);
     Require(exported.code == (leftOut ? cliexit::kExportIncomplete : cliexit::kDone));

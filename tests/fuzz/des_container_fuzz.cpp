@@ -4,7 +4,10 @@
 // it, so every mutation reaches the size arithmetic behind the cipher.
 // Every result is the right bytes, or a refusal that changed nothing.
 //
-// Input: key length (byte 0, mod 9), handler mode (byte 1), handler
+// Input: key length (byte 0, mod 9), byte 1 (handler mode mod 3; then
+// how many times the container body repeats, 1 to 8, so that containers
+// span several batches of the widest kernel; then whether the size
+// descriptor is made to fit, so that long containers decrypt), handler
 // percentage (byte 2), the key, then the container before encipherment.
 #include <unistd.h>
 
@@ -43,12 +46,18 @@ std::optional<Bytes> Expected(const Bytes& plain) {
     return Bytes(plain.begin() + 12, plain.begin() + 12 + length);
 }
 
+// A folder of the run's own under TMPDIR, removed when the run ends; the
+// files in it are removed after each input.
 std::string Scratch(const char* name) {
     static const std::string dir = [] {
-        char pattern[] = "/tmp/pq-fuzz-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/pq-fuzz-XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
         Require(made != nullptr);
-        return std::string(made);
+        static std::string made_dir;
+        made_dir = made;
+        std::atexit([] { ::rmdir(made_dir.c_str()); });
+        return made_dir;
     }();
     return dir + "/" + name;
 }
@@ -76,9 +85,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3) return 0;
     const std::size_t keyLength = std::min<std::size_t>(data[0] % 9, size - 3);
     const int mode = data[1] % 3;  // 0 quiet, 1 handler throws, 2 handler changes the key
+    const int copies = 1 + (data[1] / 3) % 8;
+    const bool fit = (data[1] / 24) % 2 == 1;
     const std::int32_t at = data[2] % 101;
     const std::string key(reinterpret_cast<const char*>(data + 3), keyLength);
-    const Bytes plain(data + 3 + keyLength, data + size);
+    Bytes plain(data + 3 + keyLength, data + size);
+    const Bytes body(plain.size() > 12 ? plain.begin() + 12 : plain.end(), plain.end());
+    for (int i = 1; i < copies; ++i) plain.insert(plain.end(), body.begin(), body.end());
+    if (fit && plain.size() >= 24) {
+        plain.resize(plain.size() / 8 * 8);
+        const auto length = static_cast<std::uint32_t>(plain.size() - 12 - static_cast<std::size_t>(at % 8));
+        for (int i = 0; i < 4; ++i) plain[8 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+    }
 
     clsDES sealer;
     sealer.Key(key.empty() ? std::string(8, '\0') : key);
@@ -137,5 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(!expected && Read(dest) == old);
     }
     Require(Read(source) == input);
+    ::unlink(source.c_str());
+    ::unlink(dest.c_str());
     return 0;
 }

@@ -58,6 +58,7 @@ TEST_F(HandlerHandles, QueryStatusesBecomeTheResultText) {
     const struct {
         RegStatus status;
         const char* text;
+        std::size_t queries = 2;
     } cases[] = {{5, "Access Denied"},
                  {2, ""},
                  {1018, "RegQueryValueEx Returned : (1018)"},
@@ -115,6 +116,7 @@ TEST_F(HandlerHandles, GetValueUsesTheTypeAndSizeOfTheSecondQuery) {
         std::uint32_t secondType;
         std::vector<std::uint8_t> second;
         const char* text;
+        std::size_t queries = 2;
     } cases[] = {
         {"text_becomes_dword", regtype::kSz, {'a', 'b', 'c', 0}, regtype::kDword, {0xFF, 0xFF, 0xFF, 0xFF},
          "FF FF FF FF"},
@@ -122,6 +124,9 @@ TEST_F(HandlerHandles, GetValueUsesTheTypeAndSizeOfTheSecondQuery) {
          "AB CD"},
         {"dword_becomes_text", regtype::kDword, {1, 0, 0, 0}, regtype::kSz, {'x', 'y', 0}, "xy"},
         {"text_becomes_none", regtype::kSz, {'a', 0}, regtype::kNone, {}, "Not defined value_type=REG_NONE"},
+        // Grown past the buffer: sized again, never read past it.
+        {"big_endian_shrinks", regtype::kDwordBigEndian, {1, 2, 3, 4}, regtype::kDwordBigEndian, {9}, "\x09"},
+        {"binary_grows", regtype::kBinary, {1, 2}, regtype::kBinary, {9, 8, 7, 6, 5, 4}, "09 08 07 06 05 04", 4},
     };
     for (const auto& c : cases) {
         RegHandle key = 0;
@@ -139,7 +144,7 @@ TEST_F(HandlerHandles, GetValueUsesTheTypeAndSizeOfTheSecondQuery) {
         clsRegHandler handler(faulty);
         ASSERT_TRUE(handler.OpenRegistry(regroot::kLocalMachine, kPath));
         EXPECT_EQ(c.text, handler.GetValue("v")) << c.label;
-        EXPECT_EQ(2u, faulty.CountOf(testing::RegCall::QueryValueEx)) << c.label;
+        EXPECT_EQ(c.queries, faulty.CountOf(testing::RegCall::QueryValueEx)) << c.label;
         ASSERT_EQ(0, reg_.CloseKey(key));
     }
 }

@@ -169,6 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReadCase{"sz", regtype::kSz, {'C', 'O', 'M', '1', 0}, false, "COM1", ""},
         ReadCase{"sz_only_nul", regtype::kSz, {0}, false, "", ""},
+        ReadCase{"sz_without_nul", regtype::kSz, {'C', 'O', 'M', '3'}, false, "COM3", ""},
         ReadCase{"sz_no_bytes", regtype::kSz, {}, false, "", "5: "},
         ReadCase{"sz_embedded_nul", regtype::kSz, {'a', 0, 'b', 0}, false, S({'a', 0, 'b'}), ""},
         ReadCase{"expand_sz_unexpanded", regtype::kExpandSz, {'%', 'O', 'S', '%', 0}, true, "%OS%",

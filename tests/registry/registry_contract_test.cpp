@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "registry/clsRegHandler.h"
 #include "test_registry.h"
 
 namespace portquell {
@@ -295,6 +296,40 @@ TEST_F(RegistryContract, TrailingBackslashIsAllowedLeadingIsNot) {
     leading.insert(leading.begin(), '\\');
     EXPECT_NE(regstatus::kSuccess,
               api().OpenKeyEx(reg_->Root(), leading, 0, regaccess::kQueryValue, &key));
+    // An empty part inside the path names no key.
+    EXPECT_NE(regstatus::kSuccess,
+              api().OpenKeyEx(reg_->Root(), reg_->Path("Slash\\\\x"), 0, regaccess::kQueryValue, &key));
+    EXPECT_NE(regstatus::kSuccess,
+              api().CreateKeyEx(reg_->Root(), reg_->Path("Slash\\\\x"), 0, regaccess::kAllAccess, false,
+                                &key, nullptr));
+}
+
+// Names at the registry's limits are listed like any other, by the
+// handler too: a 255-character key name and a 16,383-character value
+// name; a buffer without room for the NUL is refused.
+TEST_F(RegistryContract, NamesAtTheLimitsAreListed) {
+    const std::string longKey(255, 'k');
+    const std::string longValue(kMaxValueNameChars, 'v');
+    const RegHandle parent = Create("Limits");
+    EXPECT_EQ(regstatus::kSuccess, api().CloseKey(Create("Limits\\" + longKey)));
+    EXPECT_EQ(regstatus::kSuccess, api().CloseKey(Create("Limits\\z")));
+    Set(parent, longValue, regtype::kDword, {1, 0, 0, 0});
+    Set(parent, "z", regtype::kDword, {1, 0, 0, 0});
+    EXPECT_EQ((std::vector<std::string>{longKey, "z"}), SubKeys(parent));
+    std::vector<std::string> values = ValueNames(parent);
+    std::sort(values.begin(), values.end());
+    EXPECT_EQ((std::vector<std::string>{longValue, "z"}), values);
+    std::vector<char> exact(255);
+    EXPECT_EQ(regstatus::kMoreData, api().EnumKey(parent, 0, exact.data(), 255));
+
+    clsRegHandler handler(api());
+    ASSERT_TRUE(handler.OpenRegistry(reg_->Root(), reg_->Path("Limits")));
+    EXPECT_EQ((std::vector<std::string>{longKey, "z"}), handler.GetAllsSubDirectories().Names());
+    values = handler.GetAllValues().Names();
+    std::sort(values.begin(), values.end());
+    EXPECT_EQ((std::vector<std::string>{longValue, "z"}), values);
+    EXPECT_EQ(regstatus::kSuccess, handler.LastRegStatus());
+    EXPECT_EQ(regstatus::kSuccess, api().CloseKey(parent));
 }
 
 }  // namespace

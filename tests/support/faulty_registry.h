@@ -67,6 +67,17 @@ public:
         return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(),
                                                       [call](const RegCallRecord& r) { return r.call == call; }));
     }
+    // The sub-key path a handle was last opened or created with ("" when
+    // it was not), so that a rule can refuse calls on one key only.
+    [[nodiscard]] std::string PathOf(RegHandle key) const {
+        for (auto it = calls_.rbegin(); it != calls_.rend(); ++it) {
+            if ((it->call == RegCall::OpenKeyEx || it->call == RegCall::CreateKeyEx) && it->status == 0 &&
+                it->opened == key) {
+                return it->name;
+            }
+        }
+        return "";
+    }
     // Handles that were opened and not closed with success afterwards, and
     // handles closed with success that were not open at the time: empty
     // when every key opened was closed exactly once.

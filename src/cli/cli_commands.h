@@ -1,0 +1,24 @@
+// portquell-cli's commands, one file each; every one returns its exit
+// status (cliexit).
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "ports/port_inventory.h"
+#include "registry/registry_api.h"
+
+namespace portquell {
+
+int ListCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
+int ExportCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
+int CheckCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
+int SwitchCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
+
+// Names each refusal on err with what follows from it; returns the exit
+// status they call for: 0 when there are none, 2 when access was denied
+// everywhere (an administrator can read them), 3 otherwise.
+int ReportRefusals(const std::vector<PortRefusal>& refusals, const char* consequence, std::ostream& err);
+
+}  // namespace portquell

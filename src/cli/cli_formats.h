@@ -1,0 +1,35 @@
+// portquell-cli's three output formats: the table for people, JSON for
+// scripts, the .reg file for regedit and reg import.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ports/port_inventory.h"
+
+namespace portquell {
+
+// PORT, MOUSE DETECTION and KEY in aligned columns.
+void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out);
+
+// What a JSON document holds besides the ports; each field is written
+// when given.
+struct JsonReport {
+    bool reasons = false;  // each port with the reason for its state
+    std::optional<std::vector<std::string>> missing;  // names that match no port
+    std::optional<std::vector<PortRefusal>> refused;  // keys that could not be read
+    std::optional<std::size_t> notChecked;            // ports outside what was checked
+    std::optional<bool> compliant;
+};
+void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out);
+
+// A .reg file that sets each port's current state. A port whose key names
+// a .reg file cannot carry is left out and named on err; returns whether
+// every port went in.
+[[nodiscard]] bool WriteRegFile(const std::vector<SerialPort>& ports, std::ostream& out,
+                                std::ostream& err);
+
+}  // namespace portquell

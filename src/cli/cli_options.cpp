@@ -1,0 +1,73 @@
+#include "cli/cli_options.h"
+
+#include "cli/cli_text.h"
+
+namespace portquell {
+
+namespace {
+
+ParsedArgs Usage(std::string problem) {
+    ParsedArgs parsed;
+    parsed.outcome = ParsedArgs::Outcome::Usage;
+    parsed.problem = std::move(problem);
+    return parsed;
+}
+
+bool IsCommand(const std::string& word) {
+    return word == "list" || word == "disable" || word == "enable" || word == "export" ||
+           word == "check";
+}
+
+}  // namespace
+
+ParsedArgs ParseArgs(const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h" || arg == "/?") {
+            parsed.outcome = ParsedArgs::Outcome::Help;
+            return parsed;
+        }
+        if (arg == "--version") {
+            parsed.outcome = ParsedArgs::Outcome::Version;
+            return parsed;
+        }
+    }
+    Options& options = parsed.options;
+    for (const std::string& arg : args) {
+        if (arg == "--all") {
+            options.all = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--dry-run") {
+            options.dryRun = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            // Anything that looks like an option is one: "-n" is never a port.
+            return Usage("unknown option '" + Printable(arg) + "'");
+        } else if (options.command.empty()) {
+            options.command = arg;
+        } else {
+            options.ports.push_back(arg);
+        }
+    }
+    const std::string& command = options.command;
+    if (command.empty()) return Usage("no command given");
+    if (!IsCommand(command)) return Usage("unknown command '" + Printable(command) + "'");
+    const bool switches = command == "disable" || command == "enable";
+    const bool takesPorts = switches || command == "check";
+    if (options.json && command != "list" && command != "check") {
+        return Usage("--json is for list and check only");
+    }
+    if (options.dryRun && !switches) return Usage("--dry-run is for disable and enable only");
+    if (!takesPorts && !options.ports.empty()) {
+        return Usage("unexpected argument '" + Printable(options.ports.front()) + "'");
+    }
+    if (switches && options.ports.empty() && !options.all) {
+        return Usage(command + " needs port names or --all");
+    }
+    if (takesPorts && options.all && !options.ports.empty()) {
+        return Usage("give port names or --all, not both");
+    }
+    return parsed;
+}
+
+}  // namespace portquell

@@ -1,0 +1,28 @@
+// portquell-cli's command line: one command, its options and port names.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace portquell {
+
+struct Options {
+    std::string command;
+    bool all = false;
+    bool json = false;
+    bool dryRun = false;
+    std::vector<std::string> ports;
+};
+
+struct ParsedArgs {
+    enum class Outcome { Run, Help, Version, Usage };
+    Outcome outcome = Outcome::Run;
+    Options options;
+    std::string problem;  // for Usage, already escaped for the console
+};
+
+// Reads args (without the program name); --help and --version win over
+// everything else.
+[[nodiscard]] ParsedArgs ParseArgs(const std::vector<std::string>& args);
+
+}  // namespace portquell

@@ -1,0 +1,109 @@
+#include "cli/cli_text.h"
+
+#include <cstdio>
+
+#include "support/ansi_text.h"
+
+namespace portquell {
+
+namespace {
+
+bool PrintableAscii(unsigned char c) { return c >= 0x20 && c < 0x7F; }
+
+std::string Hex(const char* format, unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string TypeName(std::uint32_t type) {
+    static const char* const kNames[] = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY",
+                                         "REG_DWORD", "REG_DWORD_BIG_ENDIAN", "REG_LINK",
+                                         "REG_MULTI_SZ", "REG_RESOURCE_LIST",
+                                         "REG_FULL_RESOURCE_DESCRIPTOR",
+                                         "REG_RESOURCE_REQUIREMENTS_LIST", "REG_QWORD"};
+    if (type < sizeof kNames / sizeof kNames[0]) return kNames[type];
+    return "type " + std::to_string(type);
+}
+
+}  // namespace
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (PrintableAscii(c)) {
+            out += ch;
+        } else {
+            out += Hex("\\x%02X", c);
+        }
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char16_t unit : DecodeAnsi(text)) {
+        if (unit == u'"' || unit == u'\\') {
+            out += '\\';
+            out += static_cast<char>(unit);
+        } else if (unit < 0x80 && PrintableAscii(static_cast<unsigned char>(unit))) {
+            out += static_cast<char>(unit);
+        } else {
+            out += Hex("\\u%04x", unit);
+        }
+    }
+    return out + "\"";
+}
+
+std::string PrintableKey(const std::string& keyBelowHklm) {
+    std::string out = "HKLM";
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = keyBelowHklm.find('\\', start);
+        out += "\\" + Printable(keyBelowHklm.substr(start, end - start));
+        if (end == std::string::npos) return out;
+        start = end + 1;
+    }
+}
+
+std::string PortLabel(const SerialPort& port) {
+    return port.portName.empty() ? PrintableKey(port.InstanceKey()) : Printable(port.portName);
+}
+
+std::string Detection(const SerialPort& port) { return port.DetectionOff() ? "off" : "on"; }
+
+std::string SkipReason(const SkipSetting& skip) {
+    const std::string value = kSkipEnumerations;
+    if (!skip.present) return value + " is missing";
+    if (skip.type != regtype::kDword) return value + " is " + TypeName(skip.type) + ", not REG_DWORD";
+    const std::optional<std::uint32_t> count = skip.Count();
+    if (!count) return value + " is a REG_DWORD without four bytes";
+    if (*count == 0xFFFFFFFFu) return value + " is REG_DWORD 0xFFFFFFFF";
+    if (*count == 0) return value + " is 0";
+    return value + " is " + std::to_string(*count) + ": only " + std::to_string(*count) +
+           " scans are skipped";
+}
+
+std::string RefusalText(const PortRefusal& refusal) {
+    const std::string key = PrintableKey(refusal.key);
+    std::string text;
+    switch (refusal.step) {
+        case PortRefusal::Step::Open:
+            text = "could not open " + key;
+            break;
+        case PortRefusal::Step::List:
+            text = "the listing of " + key + " broke off";
+            break;
+        case PortRefusal::Step::Read:
+            text = "could not read the values of " + key;
+            break;
+    }
+    text += " (status " + std::to_string(refusal.status) + ")";
+    if (refusal.status == regstatus::kAccessDenied) text += ": access denied, run as administrator";
+    return text;
+}
+
+}  // namespace portquell

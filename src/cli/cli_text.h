@@ -1,0 +1,42 @@
+// How portquell-cli shows what it read from the registry: console text
+// that stays printable ASCII whatever the bytes, JSON strings that carry
+// the characters the names mean, and the words for states and refusals.
+#pragma once
+
+#include <string>
+
+#include "ports/port_inventory.h"
+#include "ports/serial_port.h"
+
+namespace portquell {
+
+inline constexpr const char* kProgram = "portquell-cli";
+
+// Registry text as the console and comments may show it: printable ASCII
+// as it is, a backslash doubled, every other byte (DEL included) as \xHH.
+// Nothing read from the registry can then move the cursor, clear the
+// screen or end a comment line.
+[[nodiscard]] std::string Printable(const std::string& text);
+
+// A JSON string of ANSI text: its characters, those outside printable
+// ASCII as \uXXXX (UTF-16), so that the output is plain ASCII.
+[[nodiscard]] std::string JsonString(const std::string& text);
+
+// "HKLM\" and a key below it, each name escaped on its own and the
+// separators kept, so that it can be pasted into reg query.
+[[nodiscard]] std::string PrintableKey(const std::string& keyBelowHklm);
+
+// A port as people know it: its name, or its key when it has none.
+[[nodiscard]] std::string PortLabel(const SerialPort& port);
+
+// "off" or "on", by the serial enumerator's rule.
+[[nodiscard]] std::string Detection(const SerialPort& port);
+
+// What SkipEnumerations holds and why that is detection on or off, e.g.
+// "SkipEnumerations is missing".
+[[nodiscard]] std::string SkipReason(const SkipSetting& skip);
+
+// What could not be read, e.g. "could not open HKLM\... (status 5)".
+[[nodiscard]] std::string RefusalText(const PortRefusal& refusal);
+
+}  // namespace portquell

@@ -1,0 +1,77 @@
+// check, the detection step of a management tool: exit 0 only when mouse
+// detection is off on every port asked about and every key that could
+// hold one of them was read.
+#include "cli/cli_commands.h"
+#include "cli/cli_formats.h"
+#include "cli/cli_text.h"
+#include "cli/portquell_cli.h"
+
+namespace portquell {
+
+namespace {
+
+std::string OtherPorts(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " other port" : " other ports") +
+           " not checked: use --all";
+}
+
+}  // namespace
+
+int CheckCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
+    std::vector<SerialPort> ports;
+    std::vector<std::string> missing;
+    std::vector<PortRefusal> refusals;
+    std::optional<std::size_t> notChecked;
+    if (!options.ports.empty()) {
+        PortSelection selection = SelectPorts(TakeInventory(registry, PortScope::All), options.ports);
+        ports = std::move(selection.ports);
+        missing = std::move(selection.missing);
+        refusals = std::move(selection.refusals);
+    } else {
+        PortInventory inventory =
+            TakeInventory(registry, options.all ? PortScope::All : PortScope::Acpi);
+        ports = std::move(inventory.ports);
+        refusals = std::move(inventory.refusals);
+        // The window's ports only: say how many others there are.
+        if (!options.all) notChecked = CountOutsideWindow(TakeInventory(registry, PortScope::All));
+    }
+
+    bool on = false;
+    for (const SerialPort& p : ports) {
+        if (p.DetectionOff()) continue;
+        on = true;
+        err << kProgram << ": mouse detection is on for " << PortLabel(p) << " ("
+            << PrintableKey(p.InstanceKey()) << "): " << SkipReason(p.skip) << "\n";
+    }
+    for (const std::string& name : missing) {
+        err << kProgram << ": no serial port named " << Printable(name) << " (see '" << kProgram
+            << " list --all')\n";
+    }
+    const int refused = ReportRefusals(refusals, "not every port could be checked", err);
+    const bool compliant = !on && missing.empty() && refusals.empty();
+
+    if (options.json) {
+        JsonReport report;
+        report.reasons = true;
+        report.missing = missing;
+        report.refused = refusals;
+        report.notChecked = notChecked;
+        report.compliant = compliant;
+        WriteJson(ports, report, out);
+    } else {
+        if (!ports.empty()) WriteTable(ports, out);
+        const std::size_t others = notChecked.value_or(0);
+        if (ports.empty() && missing.empty() && refusals.empty()) {
+            out << (others > 0 ? "no ACPI serial ports; " + OtherPorts(others)
+                               : std::string("no serial ports found: nothing to switch off"))
+                << "\n";
+        } else {
+            if (compliant) out << "mouse detection is off on every port checked\n";
+            if (others > 0) out << OtherPorts(others) << "\n";
+        }
+    }
+    if (refused != cliexit::kDone) return refused;
+    return compliant ? cliexit::kDone : cliexit::kCheckFailed;
+}
+
+}  // namespace portquell

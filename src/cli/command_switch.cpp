@@ -1,0 +1,92 @@
+// disable and enable: SkipEnumerations written to every port asked about,
+// or to none when any of them cannot be found, read or opened for writing.
+#include <memory>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_text.h"
+#include "cli/portquell_cli.h"
+#include "ports/port_switch.h"
+#include "registry/clsRegHandler.h"
+
+namespace portquell {
+
+namespace {
+
+constexpr const char* kReminder =
+    "Windows applies the change when it next enumerates the port: restart the\n"
+    "computer, or unplug and replug a USB adapter.\n";
+
+}  // namespace
+
+int SwitchCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
+    const bool off = options.command == "disable";
+    PortInventory inventory = TakeInventory(registry, PortScope::All);
+    PortSelection selection;
+    if (options.all) {
+        selection.ports = std::move(inventory.ports);
+        selection.refusals = std::move(inventory.refusals);
+    } else {
+        selection = SelectPorts(inventory, options.ports);
+    }
+    const int refused = ReportRefusals(selection.refusals, "nothing was changed", err);
+    if (refused != cliexit::kDone) return refused;
+    if (!selection.missing.empty()) {
+        for (const std::string& name : selection.missing) {
+            err << kProgram << ": no serial port named " << Printable(name) << " (see '" << kProgram
+                << " list --all')\n";
+        }
+        err << kProgram << ": nothing was changed.\n";
+        return cliexit::kPortNotFound;
+    }
+    const std::vector<SerialPort>& targets = selection.ports;
+    const char* verb = off ? "disable" : "enable";
+    if (options.dryRun) {
+        for (const SerialPort& p : targets) {
+            out << "would " << verb << " mouse detection on " << PortLabel(p) << " (now " << Detection(p)
+                << "): " << PrintableKey(p.ParameterKey()) << " " << kSkipEnumerations
+                << " = REG_DWORD " << (off ? "-1" : "0") << "\n";
+        }
+        if (targets.empty()) out << "no serial ports found\n";
+        return cliexit::kDone;
+    }
+
+    // Every key is opened for writing before anything is written, so that a
+    // refusal leaves all ports as they were.
+    std::vector<std::unique_ptr<clsRegHandler>> handlers;
+    for (const SerialPort& p : targets) {
+        handlers.push_back(std::make_unique<clsRegHandler>(registry));
+        const RegStatus status = OpenPortForWriting(*handlers.back(), p.ParameterKey());
+        if (status == regstatus::kAccessDenied) {
+            err << kProgram << ": access denied to " << PrintableKey(p.ParameterKey())
+                << ".\nWriting needs administrator rights: run it from an elevated command "
+                   "prompt (Run as administrator). Nothing was changed.\n";
+            return cliexit::kAccessDenied;
+        }
+        if (status != regstatus::kSuccess) {
+            err << kProgram << ": the registry refused to open " << PrintableKey(p.ParameterKey())
+                << " (status " << status << "). Nothing was changed.\n";
+            return cliexit::kRegistryError;
+        }
+    }
+    int result = cliexit::kDone;
+    bool changed = false;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const SerialPort& p = targets[i];
+        const RegStatus status = SetSkipEnumerations(*handlers[i], off);
+        if (status != regstatus::kSuccess) {
+            err << kProgram << ": could not write SkipEnumerations for " << PortLabel(p) << " (status "
+                << status << ")" << (status == regstatus::kAccessDenied ? ": run as administrator" : "")
+                << "\n";
+            result = status == regstatus::kAccessDenied ? cliexit::kAccessDenied : cliexit::kRegistryError;
+            continue;
+        }
+        changed = true;
+        out << verb << "d mouse detection on " << PortLabel(p) << " (was " << Detection(p)
+            << "): " << PrintableKey(p.ParameterKey()) << "\n";
+    }
+    if (targets.empty()) out << "no serial ports found\n";
+    if (changed) out << kReminder;
+    return result;
+}
+
+}  // namespace portquell

@@ -1,0 +1,47 @@
+#include "cli/cli_formats.h"
+#include "cli/cli_text.h"
+
+namespace portquell {
+
+namespace {
+
+template <class Item, class Write>
+void Array(std::ostream& out, const char* name, const std::vector<Item>& items, Write write) {
+    out << ",\n  \"" << name << "\": [";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        out << (i == 0 ? "\n    " : ",\n    ");
+        write(items[i]);
+    }
+    out << (items.empty() ? "]" : "\n  ]");
+}
+
+}  // namespace
+
+void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out) {
+    out << "{\n  \"ports\": [";
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const SerialPort& p = ports[i];
+        out << (i == 0 ? "\n" : ",\n") << "    {\"port\": " << JsonString(p.portName)
+            << ", \"mouseDetection\": " << JsonString(Detection(p))
+            << ", \"enumerator\": " << JsonString(p.enumerator)
+            << ", \"device\": " << JsonString(p.device) << ", \"instance\": " << JsonString(p.instance)
+            << ", \"key\": " << JsonString("HKLM\\" + p.InstanceKey());
+        if (report.reasons) out << ", \"reason\": " << JsonString(SkipReason(p.skip));
+        out << "}";
+    }
+    out << (ports.empty() ? "]" : "\n  ]");
+    if (report.missing) {
+        Array(out, "missing", *report.missing, [&](const std::string& name) { out << JsonString(name); });
+    }
+    if (report.refused) {
+        Array(out, "refused", *report.refused, [&](const PortRefusal& r) {
+            out << "{\"key\": " << JsonString("HKLM\\" + r.key) << ", \"status\": " << r.status
+                << ", \"reason\": " << JsonString(RefusalText(r)) << "}";
+        });
+    }
+    if (report.notChecked) out << ",\n  \"otherPortsNotChecked\": " << *report.notChecked;
+    if (report.compliant) out << ",\n  \"compliant\": " << (*report.compliant ? "true" : "false");
+    out << "\n}\n";
+}
+
+}  // namespace portquell

@@ -1,0 +1,58 @@
+// The serial ports of a machine as portquell-cli sees them, and every key
+// that could hold one but could not be read. list, check, disable, enable
+// and export all work from one inventory, so that what check finds wrong
+// is exactly what disable --all puts right.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ports/serial_port.h"
+#include "registry/registry_api.h"
+
+namespace portquell {
+
+// A key that exists but could not be read.
+struct PortRefusal {
+    enum class Step { Open, List, Read };
+    Step step = Step::Open;
+    RegStatus status = regstatus::kSuccess;
+    std::string key;  // below HKEY_LOCAL_MACHINE
+    // The port behind the key, when its name was read before the refusal.
+    std::optional<SerialPort> port;
+
+    // Whether the key could hold a port with this name (or key).
+    [[nodiscard]] bool CouldHold(const std::string& asked) const;
+};
+
+enum class PortScope {
+    Acpi,  // the window's ports: ACPI\PNP0501, instances 1 to 200
+    All,   // those and every instance under Enum with a PortName
+};
+
+struct PortInventory {
+    std::vector<SerialPort> ports;        // in the registry's order
+    std::vector<PortRefusal> refusals;    // in the order met
+};
+
+// The ports of scope; a port whose state could not be read is a refusal,
+// not a port.
+[[nodiscard]] PortInventory TakeInventory(RegistryApi& registry, PortScope scope);
+
+// The ports that the names ask for, each once (two instances with the same
+// name are two ports), in the order asked; the names that match none; the
+// refusals that could hold one of them.
+struct PortSelection {
+    std::vector<SerialPort> ports;
+    std::vector<std::string> missing;
+    std::vector<PortRefusal> refusals;
+};
+[[nodiscard]] PortSelection SelectPorts(const PortInventory& inventory,
+                                        const std::vector<std::string>& names);
+
+// How many ports of the inventory the window does not list.
+[[nodiscard]] std::size_t CountOutsideWindow(const PortInventory& all);
+
+}  // namespace portquell
