@@ -41,6 +41,24 @@ TEST(MemoryRegistry, KeyRemovedUnderAnOpenHandleAnswersKeyDeleted) {
     EXPECT_EQ(0u, reg.OpenHandleCount());
 }
 
+// Windows refuses an empty part inside a path also when creating (Wine
+// creates a key); and a name's NUL must fit the buffer.
+TEST(MemoryRegistry, EmptyPathPartsAndExactBuffersAreRefused) {
+    MemoryRegistry reg;
+    RegHandle key = 0;
+    EXPECT_NE(0, reg.CreateKeyEx(regroot::kLocalMachine, "A\\\\B", 0, regaccess::kAllAccess, false, &key,
+                                 nullptr));
+    EXPECT_EQ(0, key);
+    EXPECT_EQ(2, reg.OpenKeyEx(regroot::kLocalMachine, "A", 0, regaccess::kQueryValue, &key));
+    ASSERT_EQ(0, reg.CreateKeyEx(regroot::kLocalMachine, "A\\abc", 0, regaccess::kAllAccess, false, &key,
+                                 nullptr));
+    ASSERT_EQ(0, reg.CloseKey(key));
+    ASSERT_EQ(0, reg.OpenKeyEx(regroot::kLocalMachine, "A", 0, regaccess::kAllAccess, &key));
+    char exact[3];
+    EXPECT_EQ(regstatus::kMoreData, reg.EnumKey(key, 0, exact, sizeof exact));
+    EXPECT_EQ(0, reg.CloseKey(key));
+}
+
 TEST(MemoryRegistry, RefusedCreationLeavesNoPartialPath) {
     MemoryRegistry reg;
     RegHandle readOnly = 0;
