@@ -166,9 +166,13 @@ std::string clsRegHandler::GetValue(const std::string& VarName, bool ReturnBinSt
                     buffer.assign(size, 0);
                     status = registry_->QueryValueEx(hKey.Get(), VarName, &type,
                                                      buffer.empty() ? nullptr : buffer.data(), &size);
-                    // Other statuses of the read are not examined: only the
-                    // type and size it leaves are used.
-                    if (status != regstatus::kMoreData) break;
+                    // Any other status still gives the text the type and size
+                    // it leaves call for; callers learn of the refusal from
+                    // LastRegStatus.
+                    if (status != regstatus::kMoreData) {
+                        lastRegStatus_ = status;
+                        break;
+                    }
                     if (attempt < kReadAttempts) continue;
                 }
                 lastRegStatus_ = status;

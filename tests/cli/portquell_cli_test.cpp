@@ -486,6 +486,40 @@ INSTANTIATE_TEST_SUITE_P(
                   "off on every port checked"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// Whichever read the registry refuses, check --all never says compliant:
+// not on a machine where detection is on, and not on one where it is off
+// everywhere but the refused read could have hidden a port.
+TEST_F(Cli, NoRefusedReadMakesCheckSayCompliant) {
+    for (const bool allOff : {false, true}) {
+        if (allOff) {
+            ASSERT_EQ(0, Run({"disable", "--all"}).code);
+        }
+        testing::FaultyRegistry clean(reg_);
+        ASSERT_EQ(allOff ? 0 : 1, RunOn(clean, {"check", "--all"}).code);
+        for (const testing::RegCall call :
+             {testing::RegCall::OpenKeyEx, testing::RegCall::QueryValueEx, testing::RegCall::EnumKey}) {
+            for (int nth = 1; nth <= static_cast<int>(clean.CountOf(call)); ++nth) {
+                for (const RegStatus status : {regstatus::kAccessDenied, 1018}) {
+                    testing::FaultyRegistry faulty(reg_);
+                    faulty.Fail(call, status, nth);
+                    const int code = RunOn(faulty, {"check", "--all"}).code;
+                    // A value of the mouse, whose missing PortName says it is
+                    // no port, hides nothing.
+                    const auto refused = std::find_if(
+                        faulty.Calls().begin(), faulty.Calls().end(),
+                        [&](const testing::RegCallRecord& r) { return r.call == call && r.status == status; });
+                    if (refused != faulty.Calls().end() && call == testing::RegCall::QueryValueEx &&
+                        faulty.PathOf(refused->key).find("\\HID\\") != std::string::npos) {
+                        continue;
+                    }
+                    EXPECT_NE(0, code) << static_cast<int>(call) << " #" << nth << " " << status;
+                    EXPECT_LE(code, 3);
+                }
+            }
+        }
+    }
+}
+
 TEST_F(Cli, CheckJsonSaysWhetherTheMachineIsCompliant) {
     Result r = Run({"check", "--json"});
     EXPECT_EQ(1, r.code);
