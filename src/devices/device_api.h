@@ -1,0 +1,70 @@
+// The device tree as the port model needs it: the device instances of a
+// setup class or an enumerator, removing one, restarting one. Statuses
+// come up as the system gave them: Win32 error codes from SetupAPI,
+// CONFIGRET codes from CfgMgr32, each marked as which. Two
+// implementations stand behind it: SetupAPI on Windows and an in-memory
+// device tree that every build has.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace portquell {
+
+// The setup class of mice and other pointing devices.
+inline constexpr const char* kMouseClassGuid = "{4D36E96F-E325-11CE-BFC1-08002BE10318}";
+
+struct DevStatus {
+    enum class Kind { Win32, ConfigRet };
+    Kind kind = Kind::Win32;
+    std::uint32_t code = 0;  // 0: success
+
+    [[nodiscard]] bool Ok() const { return code == 0; }
+    [[nodiscard]] static DevStatus Win32(std::uint32_t c) { return {Kind::Win32, c}; }
+    [[nodiscard]] static DevStatus ConfigRet(std::uint32_t c) { return {Kind::ConfigRet, c}; }
+};
+
+namespace devstatus {
+inline constexpr std::uint32_t kAccessDenied = 5;
+inline constexpr std::uint32_t kNotSupported = 50;
+inline constexpr std::uint32_t kCallNotImplemented = 120;
+// SetupAPI: the device instance does not exist.
+inline constexpr std::uint32_t kNoSuchDevinst = 0xE000020Bu;
+// A call that failed without saying why.
+inline constexpr std::uint32_t kNoStatus = 0xFFFFFFFFu;
+}  // namespace devstatus
+
+struct DeviceInfo {
+    std::string instanceId;  // e.g. "SERENUM\PNP0F0C\4&1234&0&0000"
+    std::vector<std::string> hardwareIds;
+    std::vector<std::string> compatibleIds;
+    std::string service;     // e.g. "sermouse"; "" when none
+    std::string classGuid;   // e.g. kMouseClassGuid
+    bool present = false;    // its device node exists now
+    std::string parent;      // the parent's instance ID; "" when the system does not say
+};
+
+class DeviceApi {
+public:
+    virtual ~DeviceApi() = default;
+
+    // Every device instance, present or not, of the setup class classGuid
+    // and/or of the enumerator (either may be empty, not both), in the
+    // system's order.
+    [[nodiscard]] virtual DevStatus ListDevices(const std::string& classGuid, const std::string& enumerator,
+                                                std::vector<DeviceInfo>& devices) = 0;
+
+    // Uninstalls the device instance (DIF_REMOVE): it is gone at once.
+    [[nodiscard]] virtual DevStatus RemoveDevice(const std::string& instanceId) = 0;
+
+    // Stops and starts the device instance again (DIF_PROPERTYCHANGE,
+    // DICS_PROPCHANGE), so its drivers read their parameters anew.
+    [[nodiscard]] virtual DevStatus RestartDevice(const std::string& instanceId) = 0;
+};
+
+// The device tree of the system the program runs on: SetupAPI on Windows;
+// on other systems, which have none, one empty in-memory tree per process.
+[[nodiscard]] DeviceApi& PlatformDevices();
+
+}  // namespace portquell

@@ -1,0 +1,77 @@
+#include "devices/memory_devices.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace portquell {
+
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// "{8-4-4-4-12}" in hexadecimal digits, as SetupAPI takes a class.
+bool IsGuid(const std::string& text) {
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+    }
+    return true;
+}
+
+// The enumerator of an instance ID: the part before its first backslash.
+std::string EnumeratorOf(const std::string& instanceId) {
+    return instanceId.substr(0, instanceId.find('\\'));
+}
+
+}  // namespace
+
+DevStatus MemoryDevices::ListDevices(const std::string& classGuid, const std::string& enumerator,
+                                     std::vector<DeviceInfo>& devices) {
+    devices.clear();
+    constexpr std::uint32_t kInvalidParameter = 87;
+    if (classGuid.empty() && enumerator.empty()) return DevStatus::Win32(kInvalidParameter);
+    if (!classGuid.empty() && !IsGuid(classGuid)) return DevStatus::Win32(kInvalidParameter);
+    if (!listFailure_.Ok()) return listFailure_;
+    for (const DeviceInfo& d : devices_) {
+        if (!classGuid.empty() && Upper(d.classGuid) != Upper(classGuid)) continue;
+        if (!enumerator.empty() && Upper(EnumeratorOf(d.instanceId)) != Upper(enumerator)) continue;
+        devices.push_back(d);
+    }
+    return {};
+}
+
+std::vector<DeviceInfo>::iterator MemoryDevices::Find(const std::string& instanceId) {
+    return std::find_if(devices_.begin(), devices_.end(),
+                        [&](const DeviceInfo& d) { return Upper(d.instanceId) == Upper(instanceId); });
+}
+
+DevStatus MemoryDevices::RemoveDevice(const std::string& instanceId) {
+    const auto failure = removeFailures_.find(Upper(instanceId));
+    if (failure != removeFailures_.end()) return failure->second;
+    const auto device = Find(instanceId);
+    if (device == devices_.end()) return DevStatus::Win32(devstatus::kNoSuchDevinst);
+    devices_.erase(device);
+    return {};
+}
+
+DevStatus MemoryDevices::RestartDevice(const std::string& instanceId) {
+    const auto failure = restartFailures_.find(Upper(instanceId));
+    if (failure != restartFailures_.end()) return failure->second;
+    if (Find(instanceId) == devices_.end()) return DevStatus::Win32(devstatus::kNoSuchDevinst);
+    restarted_.push_back(instanceId);
+    return {};
+}
+
+void MemoryDevices::FailRemove(const std::string& instanceId, DevStatus status) {
+    removeFailures_[Upper(instanceId)] = status;
+}
+
+void MemoryDevices::FailRestart(const std::string& instanceId, DevStatus status) {
+    restartFailures_[Upper(instanceId)] = status;
+}
+
+}  // namespace portquell

@@ -1,0 +1,212 @@
+// The device layer on Windows: SetupAPI for listing, removing and
+// restarting, CfgMgr32 for a device's parent. Every device-information
+// set is held by DevInfoSet and destroyed on every path.
+#include <windows.h>
+// The device headers after windows.h.
+#include <cfgmgr32.h>
+#include <setupapi.h>
+
+#include <cstdio>
+#include <set>
+#include <utility>
+
+#include "devices/device_api.h"
+
+namespace portquell {
+
+namespace {
+
+// Owns one device-information set.
+class DevInfoSet {
+public:
+    explicit DevInfoSet(HDEVINFO set) : set_(set) {}
+    DevInfoSet(const DevInfoSet&) = delete;
+    DevInfoSet& operator=(const DevInfoSet&) = delete;
+    ~DevInfoSet() {
+        if (Valid()) SetupDiDestroyDeviceInfoList(set_);
+    }
+    [[nodiscard]] bool Valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != nullptr; }
+    [[nodiscard]] HDEVINFO Get() const { return set_; }
+
+private:
+    HDEVINFO set_;
+};
+
+// The last error of a call that failed; a failure without one is still one.
+DevStatus LastError() {
+    const DWORD error = GetLastError();
+    return DevStatus::Win32(error != 0 ? error : devstatus::kNoStatus);
+}
+
+bool ParseGuid(const std::string& text, GUID& guid) {
+    unsigned long data1 = 0;
+    unsigned int data2 = 0, data3 = 0, b[8] = {};
+    char close = 0;
+    if (text.size() != 38 ||
+        std::sscanf(text.c_str(), "{%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x%c", &data1, &data2, &data3, &b[0],
+                    &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &close) != 12 ||
+        close != '}') {
+        return false;
+    }
+    guid.Data1 = data1;
+    guid.Data2 = static_cast<unsigned short>(data2);
+    guid.Data3 = static_cast<unsigned short>(data3);
+    for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(b[i]);
+    return true;
+}
+
+std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA& data) {
+    DWORD needed = 0;
+    SetupDiGetDeviceInstanceIdA(set, &data, nullptr, 0, &needed);
+    if (needed == 0) return "";
+    std::string id(needed, '\0');
+    if (!SetupDiGetDeviceInstanceIdA(set, &data, id.data(), needed, nullptr)) return "";
+    id.resize(id.find('\0') == std::string::npos ? id.size() : id.find('\0'));
+    return id;
+}
+
+// A registry property's bytes; none when the device has no such property.
+std::string Property(HDEVINFO set, SP_DEVINFO_DATA& data, DWORD property) {
+    DWORD type = 0;
+    DWORD needed = 0;
+    SetupDiGetDeviceRegistryPropertyA(set, &data, property, &type, nullptr, 0, &needed);
+    if (needed == 0) return "";
+    std::string bytes(needed, '\0');
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &data, property, &type,
+                                           reinterpret_cast<BYTE*>(bytes.data()), needed, &needed)) {
+        return "";
+    }
+    bytes.resize(std::min<std::size_t>(needed, bytes.size()));
+    return bytes;
+}
+
+std::string Text(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
+
+// A REG_MULTI_SZ's strings.
+std::vector<std::string> Strings(const std::string& bytes) {
+    std::vector<std::string> strings;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find('\0', start);
+        const std::string one = bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (one.empty()) break;
+        strings.push_back(one);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return strings;
+}
+
+// The parent's instance ID from CfgMgr32; "" when it does not say.
+std::string Parent(DEVINST device) {
+    DEVINST parent = 0;
+    if (CM_Get_Parent(&parent, device, 0) != CR_SUCCESS) return "";
+    char id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (CM_Get_Device_IDA(parent, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return "";
+    return id;
+}
+
+HDEVINFO Open(const GUID* guid, const std::string& enumerator, DWORD flags) {
+    return SetupDiGetClassDevsA(guid, enumerator.empty() ? nullptr : enumerator.c_str(), nullptr,
+                                flags | (guid == nullptr ? DIGCF_ALLCLASSES : 0));
+}
+
+// Opens one device instance in a set of its own.
+DevStatus OpenOne(const std::string& instanceId, DevInfoSet& set, SP_DEVINFO_DATA& data) {
+    if (!set.Valid()) return LastError();
+    data = SP_DEVINFO_DATA{};
+    data.cbSize = sizeof data;
+    if (!SetupDiOpenDeviceInfoA(set.Get(), instanceId.c_str(), nullptr, 0, &data)) return LastError();
+    return {};
+}
+
+// After a class installer's success: whether the change waits for a restart.
+DevStatus Settled(HDEVINFO set, SP_DEVINFO_DATA& data) {
+    SP_DEVINSTALL_PARAMS_A params{};
+    params.cbSize = sizeof params;
+    if (SetupDiGetDeviceInstallParamsA(set, &data, &params) &&
+        (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0) {
+        return DevStatus::Win32(ERROR_SUCCESS_REBOOT_REQUIRED);
+    }
+    return {};
+}
+
+class SetupApiDevices final : public DeviceApi {
+public:
+    DevStatus ListDevices(const std::string& classGuid, const std::string& enumerator,
+                          std::vector<DeviceInfo>& devices) override {
+        devices.clear();
+        GUID guid{};
+        if (classGuid.empty() && enumerator.empty()) return DevStatus::Win32(ERROR_INVALID_PARAMETER);
+        if (!classGuid.empty() && !ParseGuid(classGuid, guid)) return DevStatus::Win32(ERROR_INVALID_PARAMETER);
+        const GUID* byClass = classGuid.empty() ? nullptr : &guid;
+
+        // Present ones are those that a listing of present devices has too.
+        std::set<std::string> present;
+        {
+            DevInfoSet set(Open(byClass, enumerator, DIGCF_PRESENT));
+            if (!set.Valid()) return LastError();
+            SP_DEVINFO_DATA data{};
+            data.cbSize = sizeof data;
+            for (DWORD i = 0; SetupDiEnumDeviceInfo(set.Get(), i, &data); ++i) present.insert(InstanceId(set.Get(), data));
+        }
+        DevInfoSet set(Open(byClass, enumerator, 0));
+        if (!set.Valid()) return LastError();
+        SP_DEVINFO_DATA data{};
+        data.cbSize = sizeof data;
+        DWORD i = 0;
+        for (; SetupDiEnumDeviceInfo(set.Get(), i, &data); ++i) {
+            DeviceInfo device;
+            device.instanceId = InstanceId(set.Get(), data);
+            device.hardwareIds = Strings(Property(set.Get(), data, SPDRP_HARDWAREID));
+            device.compatibleIds = Strings(Property(set.Get(), data, SPDRP_COMPATIBLEIDS));
+            device.service = Text(Property(set.Get(), data, SPDRP_SERVICE));
+            device.classGuid = Text(Property(set.Get(), data, SPDRP_CLASSGUID));
+            device.present = present.count(device.instanceId) != 0;
+            device.parent = Parent(data.DevInst);
+            devices.push_back(std::move(device));
+        }
+        const DWORD end = GetLastError();
+        if (end != ERROR_NO_MORE_ITEMS) {
+            devices.clear();
+            return DevStatus::Win32(end != 0 ? end : devstatus::kNoStatus);
+        }
+        return {};
+    }
+
+    DevStatus RemoveDevice(const std::string& instanceId) override {
+        DevInfoSet set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+        SP_DEVINFO_DATA data{};
+        const DevStatus opened = OpenOne(instanceId, set, data);
+        if (!opened.Ok()) return opened;
+        if (!SetupDiCallClassInstaller(DIF_REMOVE, set.Get(), &data)) return LastError();
+        return Settled(set.Get(), data);
+    }
+
+    DevStatus RestartDevice(const std::string& instanceId) override {
+        DevInfoSet set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+        SP_DEVINFO_DATA data{};
+        const DevStatus opened = OpenOne(instanceId, set, data);
+        if (!opened.Ok()) return opened;
+        SP_PROPCHANGE_PARAMS change{};
+        change.ClassInstallHeader.cbSize = sizeof change.ClassInstallHeader;
+        change.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
+        change.StateChange = DICS_PROPCHANGE;
+        change.Scope = DICS_FLAG_CONFIGSPECIFIC;
+        change.HwProfile = 0;
+        if (!SetupDiSetClassInstallParamsA(set.Get(), &data, &change.ClassInstallHeader, sizeof change)) {
+            return LastError();
+        }
+        if (!SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set.Get(), &data)) return LastError();
+        return Settled(set.Get(), data);
+    }
+};
+
+}  // namespace
+
+DeviceApi& PlatformDevices() {
+    static SetupApiDevices devices;
+    return devices;
+}
+
+}  // namespace portquell

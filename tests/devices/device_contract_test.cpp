@@ -1,0 +1,109 @@
+// What the port model relies on from the device tree, checked on whichever
+// tree this build has: the in-memory one natively, SetupAPI under Wine.
+// Wine implements listing and DIF_REMOVE but not DIF_PROPERTYCHANGE or
+// CM_Get_Parent: a restart there must fail with a status and change
+// nothing, and a parent is the one seeded or unknown.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "test_devices.h"
+
+namespace portquell {
+namespace {
+
+using testing::MakeTestDevices;
+using testing::TestDevices;
+
+class DeviceContract : public ::testing::Test {
+protected:
+    void SetUp() override {
+        devices_ = MakeTestDevices();
+        mouse_.instanceId = "SERENUM\\" + devices_->Enumerator() + "\\4&1234&0&0000";
+        mouse_.hardwareIds = {"SERENUM\\PNP0F0C", "*PNP0F0C"};
+        mouse_.compatibleIds = {"SERIAL_MOUSE"};
+        mouse_.service = "sermouse";
+        mouse_.classGuid = kMouseClassGuid;
+        mouse_.present = true;
+        other_.instanceId = devices_->Enumerator() + "\\DEV\\1";
+        other_.hardwareIds = {"PQTEST\\DEV"};
+        other_.classGuid = kMouseClassGuid;
+        other_.present = true;
+        devices_->Seed(mouse_);
+        devices_->Seed(other_);
+    }
+
+    // The listed devices of this test's own, by instance ID.
+    std::vector<DeviceInfo> Ours(const std::string& classGuid, const std::string& enumerator) {
+        std::vector<DeviceInfo> all;
+        const DevStatus status = devices_->Api().ListDevices(classGuid, enumerator, all);
+        EXPECT_TRUE(status.Ok()) << status.code;
+        std::vector<DeviceInfo> ours;
+        for (const DeviceInfo& d : all) {
+            if (d.instanceId == mouse_.instanceId || d.instanceId == other_.instanceId) ours.push_back(d);
+        }
+        std::sort(ours.begin(), ours.end(),
+                  [](const DeviceInfo& a, const DeviceInfo& b) { return a.instanceId > b.instanceId; });
+        return ours;
+    }
+
+    std::unique_ptr<TestDevices> devices_;
+    DeviceInfo mouse_;
+    DeviceInfo other_;
+};
+
+TEST_F(DeviceContract, ListsAClassWithEveryIdAndService) {
+    const std::vector<DeviceInfo> mice = Ours(kMouseClassGuid, "");
+    ASSERT_EQ(2u, mice.size());
+    const DeviceInfo& m = mice[0];
+    EXPECT_EQ(mouse_.instanceId, m.instanceId);
+    EXPECT_EQ(mouse_.hardwareIds, m.hardwareIds);
+    EXPECT_EQ(mouse_.compatibleIds, m.compatibleIds);
+    EXPECT_EQ("sermouse", m.service);
+    EXPECT_TRUE(m.classGuid == kMouseClassGuid || m.classGuid == "{4d36e96f-e325-11ce-bfc1-08002be10318}")
+        << m.classGuid;
+    EXPECT_TRUE(m.parent.empty() || m.parent == mouse_.parent) << m.parent;
+    EXPECT_TRUE(mice[1].compatibleIds.empty());
+    EXPECT_EQ("", mice[1].service);
+}
+
+TEST_F(DeviceContract, ListsAnEnumeratorAlone) {
+    const std::vector<DeviceInfo> serenum = Ours("", "SERENUM");
+    ASSERT_EQ(1u, serenum.size());
+    EXPECT_EQ(mouse_.instanceId, serenum[0].instanceId);
+    std::vector<DeviceInfo> none;
+    EXPECT_FALSE(devices_->Api().ListDevices("", "", none).Ok());
+    EXPECT_FALSE(devices_->Api().ListDevices("not a guid", "", none).Ok());
+    EXPECT_TRUE(none.empty());
+}
+
+TEST_F(DeviceContract, RemovalTakesTheDeviceAwayAtOnce) {
+    const DevStatus removed = devices_->Api().RemoveDevice(mouse_.instanceId);
+    EXPECT_TRUE(removed.Ok()) << removed.code;
+    EXPECT_FALSE(devices_->Recorded(mouse_.instanceId));
+    const std::vector<DeviceInfo> left = Ours(kMouseClassGuid, "");
+    ASSERT_EQ(1u, left.size());
+    EXPECT_EQ(other_.instanceId, left[0].instanceId);
+}
+
+TEST_F(DeviceContract, ADeviceThatVanishedIsRefusedAndNothingChanges) {
+    const DevStatus removed = devices_->Api().RemoveDevice("SERENUM\\" + devices_->Enumerator() + "\\GONE");
+    EXPECT_FALSE(removed.Ok());
+    EXPECT_EQ(DevStatus::Kind::Win32, removed.kind);
+    EXPECT_FALSE(devices_->Api().RestartDevice("SERENUM\\" + devices_->Enumerator() + "\\GONE").Ok());
+    EXPECT_EQ(2u, Ours(kMouseClassGuid, "").size());
+}
+
+// Where the system cannot restart a device (Wine), it says so with a
+// status and changes nothing; where it can, the device stays installed.
+TEST_F(DeviceContract, RestartKeepsTheDeviceOrFailsWithAStatus) {
+    const DevStatus restarted = devices_->Api().RestartDevice(other_.instanceId);
+    EXPECT_EQ(devices_->RestartsDevices(), restarted.Ok()) << restarted.code;
+    EXPECT_TRUE(devices_->Recorded(other_.instanceId));
+    const std::vector<DeviceInfo> after = Ours(kMouseClassGuid, "");
+    ASSERT_EQ(2u, after.size());
+    EXPECT_EQ(other_.hardwareIds, after[1].hardwareIds);
+}
+
+}  // namespace
+}  // namespace portquell
