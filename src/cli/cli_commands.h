@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "devices/device_api.h"
 #include "ports/port_inventory.h"
 #include "registry/registry_api.h"
 
@@ -13,12 +14,18 @@ namespace portquell {
 
 int ListCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
 int ExportCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
-int CheckCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
-int SwitchCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
+int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                 std::ostream& err);
+int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                  std::ostream& err);
+int MiceCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                std::ostream& err);
 
 // Names each refusal on err with what follows from it; returns the exit
 // status they call for: 0 when there are none, 2 when access was denied
 // everywhere (an administrator can read them), 3 otherwise.
 int ReportRefusals(const std::vector<PortRefusal>& refusals, const char* consequence, std::ostream& err);
+// The same for a device listing that failed: 0 when it did not.
+int ReportDeviceRefusal(DevStatus status, const char* consequence, std::ostream& err);
 
 }  // namespace portquell

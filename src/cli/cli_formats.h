@@ -9,11 +9,17 @@
 #include <vector>
 
 #include "ports/port_inventory.h"
+#include "ports/serial_mice.h"
 
 namespace portquell {
 
 // PORT, MOUSE DETECTION and KEY in aligned columns.
 void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out);
+
+// The serial mice: PORT, PRESENT, HARDWARE ID, DEVICE and PORT KEY.
+void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out);
+// One mouse as a JSON object.
+void WriteMouseJson(const SerialMouse& mouse, std::ostream& out);
 
 // What a JSON document holds besides the ports; each field is written
 // when given.
@@ -22,6 +28,7 @@ struct JsonReport {
     std::optional<std::vector<std::string>> missing;  // names that match no port
     std::optional<std::vector<PortRefusal>> refused;  // keys that could not be read
     std::optional<std::size_t> notChecked;            // ports outside what was checked
+    std::optional<std::vector<SerialMouse>> mice;     // serial mice present on ports checked
     std::optional<bool> compliant;
 };
 void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out);

@@ -11,6 +11,8 @@ struct Options {
     bool all = false;
     bool json = false;
     bool dryRun = false;
+    bool now = false;   // disable: restart the ports and remove their serial mice
+    bool mice = false;  // check: a serial mouse present on a port checked fails it
     std::vector<std::string> ports;
 };
 

@@ -58,16 +58,19 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-std::string PrintableKey(const std::string& keyBelowHklm) {
-    std::string out = "HKLM";
+std::string PrintablePath(const std::string& path) {
+    std::string out;
     std::size_t start = 0;
     while (true) {
-        const std::size_t end = keyBelowHklm.find('\\', start);
-        out += "\\" + Printable(keyBelowHklm.substr(start, end - start));
+        const std::size_t end = path.find('\\', start);
+        out += Printable(path.substr(start, end - start));
         if (end == std::string::npos) return out;
+        out += '\\';
         start = end + 1;
     }
 }
+
+std::string PrintableKey(const std::string& keyBelowHklm) { return "HKLM\\" + PrintablePath(keyBelowHklm); }
 
 std::string PortLabel(const SerialPort& port) {
     return port.portName.empty() ? PrintableKey(port.InstanceKey()) : Printable(port.portName);
@@ -104,6 +107,17 @@ std::string RefusalText(const PortRefusal& refusal) {
     text += " (status " + std::to_string(refusal.status) + ")";
     if (refusal.status == regstatus::kAccessDenied) text += ": access denied, run as administrator";
     return text;
+}
+
+std::string DevStatusText(DevStatus status) {
+    if (status.code == devstatus::kNoStatus) return "no status";
+    if (status.kind == DevStatus::Kind::ConfigRet) return "CONFIGRET " + std::to_string(status.code);
+    if (status.code > 0xFFFF) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status.code));
+        return std::string("status ") + text;
+    }
+    return "status " + std::to_string(status.code);
 }
 
 }  // namespace portquell

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "devices/device_api.h"
 #include "ports/port_inventory.h"
 #include "ports/serial_port.h"
 
@@ -22,6 +23,10 @@ inline constexpr const char* kProgram = "portquell-cli";
 // ASCII as \uXXXX (UTF-16), so that the output is plain ASCII.
 [[nodiscard]] std::string JsonString(const std::string& text);
 
+// A key path or device ID, each name escaped on its own and the
+// separators kept.
+[[nodiscard]] std::string PrintablePath(const std::string& path);
+
 // "HKLM\" and a key below it, each name escaped on its own and the
 // separators kept, so that it can be pasted into reg query.
 [[nodiscard]] std::string PrintableKey(const std::string& keyBelowHklm);
@@ -38,5 +43,9 @@ inline constexpr const char* kProgram = "portquell-cli";
 
 // What could not be read, e.g. "could not open HKLM\... (status 5)".
 [[nodiscard]] std::string RefusalText(const PortRefusal& refusal);
+
+// A device status as people read it: "status 5", "status 0xE000020B"
+// (SetupAPI's own codes), "CONFIGRET 13", "no status".
+[[nodiscard]] std::string DevStatusText(DevStatus status);
 
 }  // namespace portquell

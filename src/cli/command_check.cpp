@@ -1,6 +1,8 @@
 // check, the detection step of a management tool: exit 0 only when mouse
 // detection is off on every port asked about and every key that could
 // hold one of them was read.
+#include <algorithm>
+
 #include "cli/cli_commands.h"
 #include "cli/cli_formats.h"
 #include "cli/cli_text.h"
@@ -15,9 +17,35 @@ std::string OtherPorts(std::size_t count) {
            " not checked: use --all";
 }
 
+// The serial mice present on ports, or on a port that cannot be told
+// (it may be one of them); each named on err.
+std::vector<SerialMouse> PresentMice(const MiceInventory& mice, const std::vector<SerialPort>& ports,
+                                     std::ostream& err) {
+    std::vector<SerialMouse> present;
+    for (const SerialMouse& mouse : mice.mice) {
+        if (!mouse.device.present) continue;
+        if (mouse.port) {
+            const bool checked = std::any_of(ports.begin(), ports.end(), [&](const SerialPort& p) {
+                return SameTextIgnoringCase(p.InstanceKey(), mouse.port->InstanceKey());
+            });
+            if (!checked) continue;
+            err << kProgram << ": a serial mouse is present on " << PortLabel(*mouse.port) << " ("
+                << PrintablePath(mouse.device.instanceId) << "); '" << kProgram << " disable "
+                << (mouse.port->portName.empty() ? PrintablePath(mouse.port->InstanceId()) : Printable(mouse.port->portName))
+                << " --now' removes it\n";
+        } else {
+            err << kProgram << ": a serial mouse is present on a port that cannot be told ("
+                << PrintablePath(mouse.device.instanceId) << ")\n";
+        }
+        present.push_back(mouse);
+    }
+    return present;
+}
+
 }  // namespace
 
-int CheckCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
+int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                 std::ostream& err) {
     std::vector<SerialPort> ports;
     std::vector<std::string> missing;
     std::vector<PortRefusal> refusals;
@@ -47,8 +75,18 @@ int CheckCommand(const Options& options, RegistryApi& registry, std::ostream& ou
         err << kProgram << ": no serial port named " << Printable(name) << " (see '" << kProgram
             << " list --all')\n";
     }
-    const int refused = ReportRefusals(refusals, "not every port could be checked", err);
-    const bool compliant = !on && missing.empty() && refusals.empty();
+    int refused = ReportRefusals(refusals, "not every port could be checked", err);
+    std::vector<SerialMouse> mice;
+    bool miceRefused = false;
+    if (options.mice) {
+        const MiceInventory found =
+            FindSerialMice(devices, registry, TakeInventory(registry, PortScope::All).ports);
+        mice = PresentMice(found, ports, err);
+        const int listed = ReportDeviceRefusal(found.status, "not every port could be checked", err);
+        miceRefused = listed != cliexit::kDone;
+        if (refused == cliexit::kDone) refused = listed;
+    }
+    const bool compliant = !on && missing.empty() && refusals.empty() && mice.empty() && !miceRefused;
 
     if (options.json) {
         JsonReport report;
@@ -56,12 +94,13 @@ int CheckCommand(const Options& options, RegistryApi& registry, std::ostream& ou
         report.missing = missing;
         report.refused = refusals;
         report.notChecked = notChecked;
+        if (options.mice) report.mice = mice;
         report.compliant = compliant;
         WriteJson(ports, report, out);
     } else {
         if (!ports.empty()) WriteTable(ports, out);
         const std::size_t others = notChecked.value_or(0);
-        if (ports.empty() && missing.empty() && refusals.empty()) {
+        if (ports.empty() && missing.empty() && refusals.empty() && mice.empty() && !miceRefused) {
             out << (others > 0 ? "no ACPI serial ports; " + OtherPorts(others)
                                : std::string("no serial ports found: nothing to switch off"))
                 << "\n";

@@ -5,6 +5,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
+#include "ports/port_relief.h"
 #include "ports/port_switch.h"
 #include "registry/clsRegHandler.h"
 
@@ -12,19 +13,46 @@ namespace portquell {
 
 namespace {
 
+// ERROR_SUCCESS_REBOOT_REQUIRED: done, but only when Windows restarts.
+constexpr std::uint32_t kRebootRequired = 3010;
+
 constexpr const char* kReminder =
     "Windows applies the change when it next enumerates the port: restart the\n"
     "computer, or unplug and replug a USB adapter.\n";
 
+// One port's relief, in one line: in force now, or at the next restart
+// and why.
+void SayRelief(const SerialPort& port, const Relief& relief, std::ostream& out) {
+    out << PortLabel(port) << ": " << (relief.InForceNow() ? "in force now" : "in force at the next restart");
+    if (relief.restart.Ok()) {
+        out << ": port restarted";
+    } else {
+        out << ": Windows did not restart the port (" << DevStatusText(relief.restart) << ")";
+    }
+    for (const Relief::Removal& removal : relief.removals) {
+        out << "; serial mouse " << PrintablePath(removal.mouse.device.instanceId);
+        if (removal.Gone()) {
+            out << (removal.status.Ok() ? " removed" : " gone already");
+            if (!relief.restart.Ok()) out << " (a scan for hardware changes may find it again until then)";
+        } else if (removal.status.code == kRebootRequired) {
+            out << " removed when Windows restarts (" << DevStatusText(removal.status) << ")";
+        } else {
+            out << " not removed (" << DevStatusText(removal.status) << ")";
+        }
+    }
+    out << "\n";
+}
+
 }  // namespace
 
-int SwitchCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
+int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                  std::ostream& err) {
     const bool off = options.command == "disable";
-    PortInventory inventory = TakeInventory(registry, PortScope::All);
+    const PortInventory inventory = TakeInventory(registry, PortScope::All);
     PortSelection selection;
     if (options.all) {
-        selection.ports = std::move(inventory.ports);
-        selection.refusals = std::move(inventory.refusals);
+        selection.ports = inventory.ports;
+        selection.refusals = inventory.refusals;
     } else {
         selection = SelectPorts(inventory, options.ports);
     }
@@ -70,6 +98,7 @@ int SwitchCommand(const Options& options, RegistryApi& registry, std::ostream& o
     }
     int result = cliexit::kDone;
     bool changed = false;
+    std::vector<SerialPort> written;
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const SerialPort& p = targets[i];
         const RegStatus status = SetSkipEnumerations(*handlers[i], off);
@@ -81,12 +110,27 @@ int SwitchCommand(const Options& options, RegistryApi& registry, std::ostream& o
             continue;
         }
         changed = true;
+        written.push_back(p);
         out << verb << "d mouse detection on " << PortLabel(p) << " (was " << Detection(p)
             << "): " << PrintableKey(p.ParameterKey()) << "\n";
     }
     if (targets.empty()) out << "no serial ports found\n";
-    if (changed) out << kReminder;
-    return result;
+    bool later = changed;
+    if (options.now && !written.empty()) {
+        // Only the ports written: nothing is removed where the write failed.
+        handlers.clear();
+        const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
+        (void)ReportDeviceRefusal(mice.status, "their serial mice are not removed", err);
+        later = !mice.status.Ok();
+        for (const SerialPort& p : written) {
+            const Relief relief = RelieveNow(devices, p, MiceOn(mice, p));
+            SayRelief(p, relief, out);
+            later = later || !relief.InForceNow();
+        }
+    }
+    if (later) out << kReminder;
+    if (result != cliexit::kDone) return result;
+    return options.now && later ? cliexit::kAtNextRestart : cliexit::kDone;
 }
 
 }  // namespace portquell

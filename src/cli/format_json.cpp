@@ -17,6 +17,14 @@ void Array(std::ostream& out, const char* name, const std::vector<Item>& items, 
 
 }  // namespace
 
+void WriteMouseJson(const SerialMouse& m, std::ostream& out) {
+    out << "{\"port\": " << (m.port ? JsonString(m.port->portName) : "null")
+        << ", \"portKey\": " << (m.port ? JsonString("HKLM\\" + m.port->InstanceKey()) : "null")
+        << ", \"present\": " << (m.device.present ? "true" : "false")
+        << ", \"hardwareId\": " << (m.device.hardwareIds.empty() ? "null" : JsonString(m.device.hardwareIds.front()))
+        << ", \"device\": " << JsonString(m.device.instanceId) << "}";
+}
+
 void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out) {
     out << "{\n  \"ports\": [";
     for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -39,6 +47,7 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
                 << ", \"reason\": " << JsonString(RefusalText(r)) << "}";
         });
     }
+    if (report.mice) Array(out, "mice", *report.mice, [&](const SerialMouse& m) { WriteMouseJson(m, out); });
     if (report.notChecked) out << ",\n  \"otherPortsNotChecked\": " << *report.notChecked;
     if (report.compliant) out << ",\n  \"compliant\": " << (*report.compliant ? "true" : "false");
     out << "\n}\n";

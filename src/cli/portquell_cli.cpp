@@ -21,13 +21,17 @@ constexpr const char* kHelp =
     "\n"
     "Commands:\n"
     "  list [--all] [--json]        list the ports and whether detection is off\n"
-    "  disable [--dry-run] PORT...  switch detection off for these ports\n"
+    "  disable [--dry-run|--now] PORT...\n"
+    "                               switch detection off for these ports; --now then\n"
+    "                               restarts each port and removes its serial mice\n"
     "  enable [--dry-run] PORT...   switch detection on again\n"
     "  export [--all]               print a .reg file that sets the current states\n"
     "                               (importing it creates the keys a machine lacks)\n"
-    "  check [--all] [--json] [PORT...]\n"
+    "  check [--all] [--json] [--mice] [PORT...]\n"
     "                               exit 0 if detection is off on every port asked\n"
-    "                               about, 1 if it is on anywhere (or a port is missing)\n"
+    "                               about, 1 if it is on anywhere (or a port is missing,\n"
+    "                               or with --mice a serial mouse is present on one)\n"
+    "  mice [--json]                every serial mouse Windows installed, with its port\n"
     "\n"
     "PORT is a port name such as COM3 (any case), a port's key (its device\n"
     "instance ID such as ACPI\\PNP0501\\2, alone or as HKLM\\SYSTEM\\...), or --all\n"
@@ -44,6 +48,8 @@ constexpr const char* kHelp =
     "  --all       every serial port on the machine\n"
     "  --json      machine-readable output for list and check\n"
     "  --dry-run   say what would change, write nothing\n"
+    "  --now       disable: put the change in force now, not at the next restart\n"
+    "  --mice      check: fail while a serial mouse is present on a port checked\n"
     "  --help      this text\n"
     "  --version   the version\n"
     "\n"
@@ -57,12 +63,14 @@ constexpr const char* kHelp =
     "could hold a port asked about (run as administrator; nothing written),\n"
     "3 the registry refused otherwise (nothing written), 4 export incomplete\n"
     "(a port whose key a .reg file cannot carry was left out and named on\n"
-    "stderr), 64 usage error. 2 and 3 win over 1 and 4.\n";
+    "stderr), 5 disable --now wrote every port but the change is in force only\n"
+    "from the next restart on at least one (each port's line says why), 64 usage\n"
+    "error. 2 and 3 win over 1, 4 and 5.\n";
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ostream& out,
-           std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceApi& devices,
+           std::ostream& out, std::ostream& err) {
     const ParsedArgs parsed = ParseArgs(args);
     switch (parsed.outcome) {
         case ParsedArgs::Outcome::Help:
@@ -80,8 +88,9 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ost
     const Options& options = parsed.options;
     if (options.command == "list") return ListCommand(options, registry, out, err);
     if (options.command == "export") return ExportCommand(options, registry, out, err);
-    if (options.command == "check") return CheckCommand(options, registry, out, err);
-    return SwitchCommand(options, registry, out, err);
+    if (options.command == "check") return CheckCommand(options, registry, devices, out, err);
+    if (options.command == "mice") return MiceCommand(options, registry, devices, out, err);
+    return SwitchCommand(options, registry, devices, out, err);
 }
 
 }  // namespace portquell

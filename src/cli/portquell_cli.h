@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/device_api.h"
 #include "registry/registry_api.h"
 
 namespace portquell {
@@ -18,11 +19,13 @@ inline constexpr int kCheckFailed = 1;  // check: detection is on somewhere, or 
 inline constexpr int kAccessDenied = 2;
 inline constexpr int kRegistryError = 3;  // refused for another reason than access
 inline constexpr int kExportIncomplete = 4;  // a port's key could not be put in the .reg file
+inline constexpr int kAtNextRestart = 5;  // disable --now: written, but in force only from the next restart
 inline constexpr int kUsage = 64;
 }  // namespace cliexit
 
-// Runs one command (args without the program name); returns the exit code.
-int RunCli(const std::vector<std::string>& args, RegistryApi& registry, std::ostream& out,
-           std::ostream& err);
+// Runs one command (args without the program name) on registry and
+// devices; returns the exit code.
+int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceApi& devices,
+           std::ostream& out, std::ostream& err);
 
 }  // namespace portquell

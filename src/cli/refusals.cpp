@@ -17,4 +17,14 @@ int ReportRefusals(const std::vector<PortRefusal>& refusals, const char* consequ
     return result;
 }
 
+int ReportDeviceRefusal(DevStatus status, const char* consequence, std::ostream& err) {
+    if (status.Ok()) return cliexit::kDone;
+    err << kProgram << ": could not list the serial mice (" << DevStatusText(status) << ")"
+        << (status.code == devstatus::kAccessDenied ? ": access denied, run as administrator" : "") << ", so "
+        << consequence << ".\n";
+    return status.code == devstatus::kAccessDenied && status.kind == DevStatus::Kind::Win32
+               ? cliexit::kAccessDenied
+               : cliexit::kRegistryError;
+}
+
 }  // namespace portquell

@@ -2,6 +2,8 @@
 // several enumerators.
 #include "cli/portquell_cli.h"
 
+#include "devices/memory_devices.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -65,14 +67,15 @@ protected:
     }
 
     Result Run(std::vector<std::string> args) { return RunOn(reg_, std::move(args)); }
-    static Result RunOn(RegistryApi& registry, std::vector<std::string> args) {
+    Result RunOn(RegistryApi& registry, std::vector<std::string> args) {
         std::ostringstream out;
         std::ostringstream err;
-        const int code = RunCli(args, registry, out, err);
+        const int code = RunCli(args, registry, devices_, out, err);
         return Result{code, out.str(), err.str()};
     }
 
     MemoryRegistry reg_;
+    MemoryDevices devices_;
 };
 
 TEST_F(Cli, ListShowsTheWindowsPortsInAlignedColumns) {
@@ -360,6 +363,7 @@ struct CheckCase {
     int code;
     std::string says;  // on stderr, or stdout when the check passes
     std::function<void(testing::FaultyRegistry&)> refuse = {};
+    std::function<void(MemoryDevices&)> devices = {};
 };
 
 
@@ -378,7 +382,9 @@ TEST_P(CliCheck, ExitStatusTellsWhetherDetectionIsOffEverywhereAsked) {
     if (c.refuse) c.refuse(faulty);
     std::ostringstream out;
     std::ostringstream err;
-    EXPECT_EQ(c.code, RunCli(c.args, faulty, out, err)) << err.str();
+    MemoryDevices devices;
+    if (c.devices) c.devices(devices);
+    EXPECT_EQ(c.code, RunCli(c.args, faulty, devices, out, err)) << err.str();
     const std::string said = c.code == 0 ? out.str() : err.str();
     EXPECT_NE(std::string::npos, said.find(c.says)) << said;
     EXPECT_EQ(before, DumpMachine(reg)) << "check writes nothing";
@@ -392,7 +398,7 @@ TEST_P(CliCheck, ExitStatusTellsWhetherDetectionIsOffEverywhereAsked) {
     if (c.refuse) c.refuse(again);
     std::ostringstream jsonOut;
     std::ostringstream jsonErr;
-    EXPECT_EQ(c.code, RunCli(json, again, jsonOut, jsonErr));
+    EXPECT_EQ(c.code, RunCli(json, again, devices, jsonOut, jsonErr));
     EXPECT_TRUE(testing::JsonCheck::Valid(jsonOut.str())) << jsonOut.str();
     EXPECT_NE(std::string::npos,
               jsonOut.str().find(c.code == 0 ? "\"compliant\": true" : "\"compliant\": false"))
@@ -553,7 +559,11 @@ TEST_F(Cli, UsageErrorsExitWith64) {
         {{"list", "--colour"}, "unknown option '--colour'"},
         {{"disable"}, "needs port names or --all"},
         {{"enable", "--all", "COM1"}, "not both"},
-        {{"export", "--json"}, "--json is for list and check only"},
+        {{"export", "--json"}, "--json is for list, check and mice only"},
+        {{"enable", "--now", "COM1"}, "--now is for disable only"},
+        {{"disable", "--now", "--dry-run", "COM1"}, "not both"},
+        {{"list", "--mice"}, "--mice is for check only"},
+        {{"mice", "--all"}, "no --all"},
         {{"check", "--all", "COM1"}, "not both"},
         {{"check", "--dry-run"}, "--dry-run is for disable and enable only"},
         {{"list", "--dry-run"}, "--dry-run is for disable and enable only"},
@@ -579,6 +589,152 @@ TEST_F(Cli, HelpAndVersion) {
     EXPECT_EQ(0u, r.out.find("portquell-cli "));
     EXPECT_EQ('\n', r.out.back());
 }
+
+// Serial mice that Windows installed: found under their port (by the
+// parent the system names, or by the port's ParentIdPrefix), listed,
+// checked, and removed by disable --now after the write, never before.
+struct MiceCase {
+    const char* label;
+    std::vector<std::string> args;
+    std::function<void(MemoryDevices&, MemoryRegistry&)> arrange;
+    testing::Faults faults;
+    int code;
+    std::string says;     // on stdout, or stderr when it says nothing there
+    bool mouseLeft;       // the first mouse still installed afterwards
+    std::size_t restarts; // port restarts that succeeded
+};
+
+class CliMice : public ::testing::TestWithParam<MiceCase> {};
+
+const std::string kMouse = "SERENUM\\PNP0F0C\\4&1234&0&0000";
+const std::string kSecondMouse = "SERENUM\\PNP0F0C\\4&1234&0&0001";
+
+DeviceInfo Mouse(const std::string& id, bool present) {
+    DeviceInfo mouse;
+    mouse.instanceId = id;
+    mouse.hardwareIds = {"SERENUM\\PNP0F0C", "*PNP0F0C"};
+    mouse.compatibleIds = {"SERIAL_MOUSE"};
+    mouse.service = "sermouse";
+    mouse.classGuid = kMouseClassGuid;
+    mouse.present = present;
+    return mouse;
+}
+
+TEST_P(CliMice, FindsChecksAndRemovesTheMiceOfAPort) {
+    const MiceCase& c = GetParam();
+    MemoryRegistry reg;
+    AddPortAt(reg, kAcpi1, "COM1");
+    AddPortAt(reg, kFtdi, "COM5");
+    RegHandle key = 0;
+    ASSERT_EQ(0, reg.CreateKeyEx(regroot::kLocalMachine, kAcpi1, 0, regaccess::kAllAccess, false, &key, nullptr));
+    const std::string prefix = "4&1234&0";
+    ASSERT_EQ(0, reg.SetValueEx(key, "ParentIdPrefix", regtype::kSz,
+                                reinterpret_cast<const std::uint8_t*>(prefix.c_str()), 9));
+    ASSERT_EQ(0, reg.CloseKey(key));
+    MemoryDevices devices;
+    DeviceInfo port;
+    port.instanceId = "ACPI\\PNP0501\\1";
+    port.classGuid = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
+    port.present = true;
+    devices.Add(port);
+    devices.Add(Mouse(kMouse, true));
+    c.arrange(devices, reg);
+    testing::FaultyRegistry faulty(reg, c.faults);
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(c.code, RunCli(c.args, faulty, devices, out, err)) << out.str() << err.str();
+    const std::string said = out.str().find(c.says) != std::string::npos ? out.str() : err.str();
+    EXPECT_NE(std::string::npos, said.find(c.says)) << out.str() << err.str();
+    const auto& left = devices.Devices();
+    EXPECT_EQ(c.mouseLeft, std::any_of(left.begin(), left.end(), [](const DeviceInfo& d) { return d.instanceId == kMouse; }));
+    EXPECT_EQ(c.restarts, devices.Restarted().size());
+    if (c.args[0] == "mice" || std::find(c.args.begin(), c.args.end(), "--json") != c.args.end()) {
+        std::vector<std::string> json = c.args;
+        if (std::find(json.begin(), json.end(), "--json") == json.end()) json.push_back("--json");
+        std::ostringstream jsonOut;
+        std::ostringstream jsonErr;
+        (void)RunCli(json, faulty, devices, jsonOut, jsonErr);
+        EXPECT_TRUE(testing::JsonCheck::Valid(jsonOut.str())) << jsonOut.str();
+    }
+}
+
+void NoChange(MemoryDevices&, MemoryRegistry&) {}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mice, CliMice,
+    ::testing::Values(
+        MiceCase{"listed_on_its_port", {"mice"}, NoChange, {}, 0,
+                 "COM1  yes      SERENUM\\PNP0F0C  " + kMouse + "  HKLM\\" + kAcpi1, true, 0},
+        MiceCase{"not_present", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     ASSERT_EQ(0u, d.RemoveDevice(kMouse).code);
+                     d.Add(Mouse(kMouse, false));
+                 },
+                 {}, 0, "COM1  no ", true, 0},
+        MiceCase{"port_unknown", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse("SERENUM\\PNP0F0C\\9&9&0&0000", true)); }, {},
+                 0, "?     yes      SERENUM\\PNP0F0C  SERENUM\\PNP0F0C\\9&9&0&0000     -\n", true, 0},
+        MiceCase{"parent_from_the_system", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     DeviceInfo m = Mouse("SERENUM\\PNP0F0C\\7&77&0&0000", true);
+                     m.parent = "FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
+                     d.Add(m);
+                 },
+                 {}, 0, "COM5  yes      SERENUM\\PNP0F0C  SERENUM\\PNP0F0C\\7&77&0&0000", true, 0},
+        MiceCase{"list_refused", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.FailList(DevStatus::Win32(5)); }, {}, 2,
+                 "could not list the serial mice (status 5)", true, 0},
+        MiceCase{"check_present", {"check", "--mice", "COM1"},
+                 NoChange, {}, 1,
+                 "a serial mouse is present on COM1 (" + kMouse + "); 'portquell-cli disable COM1 --now'", true, 0},
+        MiceCase{"check_not_present", {"check", "--mice", "COM1", "--json"},
+                 [](MemoryDevices& d, MemoryRegistry& r) {
+                     ASSERT_EQ(0u, d.RemoveDevice(kMouse).code);
+                     d.Add(Mouse(kMouse, false));
+                     testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kDword, kOff);
+                 },
+                 {}, 0, "\"mice\": []", true, 0},
+        MiceCase{"check_other_port", {"check", "--mice", "COM5"},
+                 [](MemoryDevices&, MemoryRegistry& r) { testing::SetValueAt(r, kFtdi, "SkipEnumerations", regtype::kDword, kOff); },
+                 {}, 0, "off on every port checked", true, 0},
+        MiceCase{"check_port_unknown", {"check", "--mice", "COM5"},
+                 [](MemoryDevices& d, MemoryRegistry& r) {
+                     testing::SetValueAt(r, kFtdi, "SkipEnumerations", regtype::kDword, kOff);
+                     d.Add(Mouse("SERENUM\\PNP0F0C\\9&9&0&0000", true));
+                 },
+                 {}, 1, "present on a port that cannot be told", true, 0},
+        MiceCase{"check_list_refused", {"check", "--mice", "--all"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.FailList(DevStatus::Win32(0xE0000217u)); }, {}, 3,
+                 "could not list the serial mice (status 0xE0000217)", true, 0},
+        MiceCase{"now_in_force", {"disable", "COM1", "--now"}, NoChange, {}, 0,
+                 "COM1: in force now: port restarted; serial mouse " + kMouse + " removed\n", false, 1},
+        MiceCase{"now_two_mice", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse(kSecondMouse, false)); }, {}, 0,
+                 "removed; serial mouse " + kSecondMouse + " removed", false, 1},
+        MiceCase{"now_restart_refused", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     d.FailRestart("ACPI\\PNP0501\\1", DevStatus::Win32(devstatus::kNoStatus));
+                 },
+                 {}, 5,
+                 "COM1: in force at the next restart: Windows did not restart the port (no status); serial mouse " +
+                     kMouse + " removed (a scan",
+                 false, 0},
+        MiceCase{"now_removal_refused", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.FailRemove(kMouse, DevStatus::Win32(5)); }, {}, 5,
+                 "in force at the next restart: port restarted; serial mouse " + kMouse + " not removed (status 5)",
+                 true, 1},
+        MiceCase{"now_vanished", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     d.FailRemove(kMouse, DevStatus::Win32(devstatus::kNoSuchDevinst));
+                 },
+                 {}, 0, "in force now: port restarted; serial mouse " + kMouse + " gone already", true, 1},
+        MiceCase{"now_list_refused", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.FailList(DevStatus::Win32(5)); }, {}, 5,
+                 "their serial mice are not removed", true, 1},
+        MiceCase{"now_write_refused", {"disable", "COM1", "--now"}, NoChange, testing::Faults{0, 0, 0, 5}, 2,
+                 "could not write SkipEnumerations for COM1 (status 5)", true, 0},
+        MiceCase{"without_now", {"disable", "COM1"}, NoChange, {}, 0, "restart the", true, 0}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace portquell

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/portquell_cli.h"
+#include "devices/memory_devices.h"
 #include "faulty_registry.h"
 #include "json_check.h"
 #include "port_registry.h"
@@ -126,7 +127,8 @@ bool Compliant(MemoryRegistry& reg) {
 Run Cli(RegistryApi& reg, const std::vector<std::string>& args) {
     std::ostringstream out;
     std::ostringstream err;
-    const int code = RunCli(args, reg, out, err);
+    MemoryDevices devices;
+    const int code = RunCli(args, reg, devices, out, err);
     return Run{code, out.str(), err.str()};
 }
 

@@ -7,7 +7,8 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    const int code = portquell::RunCli(args, portquell::PlatformRegistry(), std::cout, std::cerr);
+    const int code =
+        portquell::RunCli(args, portquell::PlatformRegistry(), portquell::PlatformDevices(), std::cout, std::cerr);
     std::cout.flush();
     return code;
 }
