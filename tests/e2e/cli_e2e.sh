@@ -149,5 +149,29 @@ check "imported machine: check passes after one disable --all" test "$status" = 
 run check --all
 check "imported machine: check --all passes too" test "$status" = 0
 
+# A serial mouse on COM1, as serenum installs one: found, then removed by
+# disable --now after the write. Wine cannot restart the port, so the
+# change is in force only from the next restart, and the exit status says so.
+MOUSE='SERENUM\PNP0F0C\4&1234&0&0000'
+pq_fresh_prefix "$out/prefix-mice"
+check "seed a port with a serial mouse" import "$here/cli-mice.reg"
+mouse_key() { wine reg query "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\$MOUSE" >/dev/null 2>&1; }
+no_mouse_key() { ! mouse_key; }
+check "the mouse's key is there" mouse_key
+run mice
+check "mice exits 0" test "$status" = 0
+check "mice lists the mouse on COM1" grep -qF "COM1  yes      SERENUM\PNP0F0C  $MOUSE" <<<"$stdout"
+run check --mice COM1
+check "check --mice fails while the mouse is there" test "$status" = 1
+run disable COM1 --now
+check "disable --now exits 5: in force at the next restart" test "$status" = 5
+check "COM1 written as REG_DWORD -1" test "$(skip_of 'ACPI\PNP0501\1')" = 0xffffffff
+check "the mouse's key is gone" no_mouse_key
+check "...and the port's line says why" \
+    grep -qF "COM1: in force at the next restart: Windows did not restart the port" <<<"$stdout"
+run mice
+check "mice lists no mouse now" test "$(grep -c SERENUM <<<"$stdout")" = 0
+
 echo "$failures failed"
 [ "$failures" -eq 0 ]
+
