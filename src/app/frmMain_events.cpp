@@ -1,6 +1,7 @@
 #include "app/frmMain_events.h"
 
 #include "app/main_window.h"
+#include "app/mouse_relief.h"
 #include "app/modAppMainUsr.h"
 #include "app/s_modAppMain.h"
 #include "app/system_error_text.h"
@@ -30,15 +31,27 @@ std::string SaveFailedText(std::int32_t status) {
 
 void Form_Load(MainWindow& form) { CenterForm(form); }
 
-void chkPort_Click(MainWindow& form, std::int16_t index, RegistryApi& registry) {
+SerialPort PortOfTag(const std::string& tag) {
+    const std::size_t first = tag.find('\\');
+    const std::size_t second = first == std::string::npos ? first : tag.find('\\', first + 1);
+    if (second == std::string::npos) return SerialPort::Acpi(StrToLong(tag));
+    return SerialPort{tag.substr(0, first), tag.substr(first + 1, second - first - 1), tag.substr(second + 1), "", {}};
+}
+
+void chkPort_Click(MainWindow& form, std::int16_t index, RegistryApi& registry, DeviceApi& devices) {
     if (bScanning) return;
     const bool ticked = form.BoxState(index) == kTicked;
-    const std::int32_t instance = StrToLong(form.BoxTag(index));
-    const RegStatus status = WriteSkipEnumerations(registry, PortParameterKey(instance), ticked);
+    SerialPort port = PortOfTag(form.BoxTag(index));
+    const RegStatus status = WriteSkipEnumerations(registry, port.ParameterKey(), ticked);
     if (status != regstatus::kSuccess) {
         // The screen must not claim a state the registry does not hold.
         form.RestoreBoxState(index, ticked ? kCleared : kTicked);
         form.MessageBox(SaveFailedText(status), MessageIcon::Warning);
+        return;
+    }
+    if (ticked) {
+        port.portName = form.BoxCaption(index);
+        OfferMouseRemoval(form, port, registry, devices);
     }
 }
 

@@ -51,7 +51,9 @@ public:
     virtual void SetBoxTop(std::int16_t index, std::int32_t top) = 0;
     virtual void SetBoxLeft(std::int16_t index, std::int32_t left) = 0;
     virtual void SetBoxVisible(std::int16_t index, bool visible) = 0;
+    // The caption is the port's name as it stands ('&' is no mnemonic).
     virtual void SetBoxCaption(std::int16_t index, const std::string& caption) = 0;
+    [[nodiscard]] virtual std::string BoxCaption(std::int16_t index) const = 0;
     virtual void SetBoxTag(std::int16_t index, const std::string& tag) = 0;
     [[nodiscard]] virtual std::string BoxTag(std::int16_t index) const = 0;
     [[nodiscard]] virtual int BoxState(std::int16_t index) const = 0;
@@ -63,6 +65,8 @@ public:
     // Modal message box titled "Portquell" with an OK button, owned by
     // the window once it exists.
     virtual void MessageBox(const std::string& text, MessageIcon icon) = 0;
+    // The same with Yes and No, Yes the default; true for Yes.
+    [[nodiscard]] virtual bool AskYesNo(const std::string& text) = 0;
 };
 
 }  // namespace portquell

@@ -65,7 +65,13 @@ void FitLayout(MainWindow& form) {
     }
 }
 
-std::string Report() {
+// others: ports that the plain window does not list, when it found none.
+std::string Report(std::size_t others) {
+    if (iPortCount == 0 && others > 0) {
+        return "No serial ports found...\r\n" + std::to_string(others) +
+               (others == 1 ? " other serial port (USB adapter, PCI card) is" : " other serial ports (USB adapters, PCI cards) are") +
+               " not listed: start portquell.exe /all to list every port.";
+    }
     if (iPortCount == 0) return "No serial ports found...";
     return "Found " + std::to_string(iPortCount) + " serial ports, and " +
            std::to_string(iDisabledCount) + " was already disabled";
@@ -73,28 +79,57 @@ std::string Report() {
 
 }  // namespace
 
-void Main(MainWindow& form, RegistryApi& registry) {
+void Main(MainWindow& form, RegistryApi& registry, PortScope scope) {
     iPortCount = 0;
     iDisabledCount = 0;
     form.Load();
-    ScanSerialPorts(form, registry);
+    ScanSerialPorts(form, registry, scope);
 }
 
-void ScanSerialPorts(MainWindow& form, RegistryApi& registry) {
+void ScanSerialPorts(MainWindow& form, RegistryApi& registry, PortScope scope) {
     bScanning = true;
-    {
+    if (scope == PortScope::All) {
+        // Every port; the window's own keep their instance numbers as tags.
+        for (const SerialPort& port : TakeInventory(registry, PortScope::All).ports) {
+            const std::optional<std::int32_t> n = SameTextIgnoringCase(port.enumerator, kAcpiEnumerator) &&
+                                                          SameTextIgnoringCase(port.device, kAcpiSerialDevice)
+                                                      ? WindowInstanceNumber(port.instance)
+                                                      : std::nullopt;
+            AddPortCheckBox(form, n ? std::to_string(*n) : port.InstanceId(), port.portName, port.skip.text);
+        }
+    } else {
         clsRegHandler handler(registry);
         ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& port) {
             AddPortCheckBox(form, static_cast<std::int16_t>(n), port.portName, port.skip.text);
         });
-        FitLayout(form);
-        form.Show();
-        bScanning = false;
     }
-    form.MessageBox(Report(), MessageIcon::None);
+    FitLayout(form);
+    form.Show();
+    bScanning = false;
+    const std::size_t others =
+        scope == PortScope::Acpi && iPortCount == 0 ? CountOutsideWindow(TakeInventory(registry, PortScope::All)) : 0;
+    form.MessageBox(Report(others), MessageIcon::None);
+}
+
+PortScope ScopeOfCommandLine(const std::string& commandLine) {
+    std::size_t start = commandLine.find_first_not_of(" \t");
+    while (start != std::string::npos) {
+        const std::size_t end = commandLine.find_first_of(" \t", start);
+        const std::string word = commandLine.substr(start, end == std::string::npos ? end : end - start);
+        for (const char* all : {"/all", "-all", "--all"}) {
+            if (SameTextIgnoringCase(word, all)) return PortScope::All;
+        }
+        start = end == std::string::npos ? end : commandLine.find_first_not_of(" \t", end);
+    }
+    return PortScope::Acpi;
 }
 
 void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string& portName,
+                     const std::string& detectionText) {
+    AddPortCheckBox(form, std::to_string(instance), portName, detectionText);
+}
+
+void AddPortCheckBox(MainWindow& form, const std::string& tag, const std::string& portName,
                      const std::string& detectionText) {
     const auto k = static_cast<std::int16_t>(iPortCount);
     if (k > 0) {
@@ -106,7 +141,7 @@ void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string&
     }
     form.SetBoxVisible(k, true);
     form.SetBoxCaption(k, portName);
-    form.SetBoxTag(k, std::to_string(instance));
+    form.SetBoxTag(k, tag);
     form.SetBoxState(k, IsDetectionOff(detectionText) ? kTicked : kCleared);
     if (form.BoxState(k) != kCleared) ++iDisabledCount;
     ++iPortCount;

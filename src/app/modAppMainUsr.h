@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ports/port_inventory.h"
 #include "registry/registry_api.h"
 
 namespace portquell {
@@ -20,11 +21,19 @@ extern std::int32_t iDisabledCount;
 // handler those changes raise writes nothing.
 extern bool bScanning;
 
-// Resets the counters, loads the window hidden and runs the scan once.
-void Main(MainWindow& form, RegistryApi& registry);
-void ScanSerialPorts(MainWindow& form, RegistryApi& registry);
+// Resets the counters, loads the window hidden and runs the scan once:
+// the ACPI ports, or with PortScope::All every port (portquell.exe /all).
+void Main(MainWindow& form, RegistryApi& registry, PortScope scope = PortScope::Acpi);
+void ScanSerialPorts(MainWindow& form, RegistryApi& registry, PortScope scope = PortScope::Acpi);
 // Fills the next box with a port's name, instance number and state.
 void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string& portName,
                      const std::string& detectionText);
+// The same for any port: tag is what PortOfTag reads back.
+void AddPortCheckBox(MainWindow& form, const std::string& tag, const std::string& portName,
+                     const std::string& detectionText);
+
+// The program's command line: "/all" (or "-all", "--all", any case)
+// lists every port; anything else is the window as designed.
+[[nodiscard]] PortScope ScopeOfCommandLine(const std::string& commandLine);
 
 }  // namespace portquell

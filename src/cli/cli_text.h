@@ -44,8 +44,4 @@ inline constexpr const char* kProgram = "portquell-cli";
 // What could not be read, e.g. "could not open HKLM\... (status 5)".
 [[nodiscard]] std::string RefusalText(const PortRefusal& refusal);
 
-// A device status as people read it: "status 5", "status 0xE000020B"
-// (SetupAPI's own codes), "CONFIGRET 13", "no status".
-[[nodiscard]] std::string DevStatusText(DevStatus status);
-
 }  // namespace portquell

@@ -35,6 +35,10 @@ inline constexpr std::uint32_t kNoSuchDevinst = 0xE000020Bu;
 inline constexpr std::uint32_t kNoStatus = 0xFFFFFFFFu;
 }  // namespace devstatus
 
+// A status as people read it: "status 5", "status 0xE000020B" (SetupAPI's
+// own codes), "CONFIGRET 13", "no status".
+[[nodiscard]] std::string DevStatusText(DevStatus status);
+
 struct DeviceInfo {
     std::string instanceId;  // e.g. "SERENUM\PNP0F0C\4&1234&0&0000"
     std::vector<std::string> hardwareIds;

@@ -17,4 +17,8 @@ namespace portquell {
 // null before the main window exists.
 void ShowMessageBox(void* owner, const std::string& text, MessageIcon icon);
 
+// The same box with Yes and No buttons, Yes the default (Enter), No on
+// Escape; true when the answer is Yes.
+[[nodiscard]] bool AskYesNo(void* owner, const std::string& text);
+
 }  // namespace portquell

@@ -10,6 +10,7 @@
 #include "app/frmMain_events.h"
 #include "app/main_window.h"
 #include "app/window_design.h"
+#include "devices/memory_devices.h"
 
 namespace portquell::testing {
 
@@ -36,7 +37,9 @@ public:
     static constexpr std::int32_t kChromeWidth = 240;
     static constexpr std::int32_t kChromeHeight = 585;
 
-    explicit FakeWindow(RegistryApi& registry) : registry_(registry) {
+    // Clicks work on registry and on devices, or on an empty device tree.
+    explicit FakeWindow(RegistryApi& registry, DeviceApi* devices = nullptr)
+        : registry_(registry), devices_(devices != nullptr ? *devices : ownDevices_) {
         FakeBox templateBox;
         templateBox.rect = design::kBox;
         boxes_.push_back(templateBox);
@@ -103,12 +106,13 @@ public:
         boxes_.at(index).tag = tag;
     }
     std::string BoxTag(std::int16_t index) const override { return boxes_.at(index).tag; }
+    std::string BoxCaption(std::int16_t index) const override { return boxes_.at(index).caption; }
     int BoxState(std::int16_t index) const override { return boxes_.at(index).state; }
     void SetBoxState(std::int16_t index, int state) override {
         if (boxes_.at(index).state == state) return;
         boxes_.at(index).state = state;
         events.push_back("click " + std::to_string(index));
-        chkPort_Click(*this, index, registry_);
+        chkPort_Click(*this, index, registry_, devices_);
     }
     void RestoreBoxState(std::int16_t index, int state) override {
         boxes_.at(index).state = state;
@@ -116,6 +120,15 @@ public:
     void MessageBox(const std::string& text, MessageIcon icon) override {
         events.push_back("message");
         messages.push_back(ShownMessage{text, icon, visible});
+    }
+    // Answers with the next of answers (No when none is left).
+    bool AskYesNo(const std::string& text) override {
+        events.push_back("question");
+        questions.push_back(text);
+        if (answers.empty()) return false;
+        const bool yes = answers.front();
+        answers.erase(answers.begin());
+        return yes;
     }
 
     // What a user's click on box index does.
@@ -133,10 +146,14 @@ public:
     bool unloaded = false;
     std::vector<std::string> events;
     std::vector<ShownMessage> messages;
+    std::vector<std::string> questions;
+    std::vector<bool> answers;
 
 private:
     static int Index(Control control) { return static_cast<int>(control); }
     RegistryApi& registry_;
+    MemoryDevices ownDevices_;
+    DeviceApi& devices_;
     std::vector<FakeBox> boxes_;
 };
 

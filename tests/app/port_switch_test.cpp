@@ -2,6 +2,9 @@
 // user sees when the registry refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "app/modAppMainUsr.h"
 #include "app/system_error_text.h"
 #include "fake_window.h"
@@ -56,6 +59,7 @@ TEST_F(PortSwitch, TickAndClearWriteTheDwordToThatPortOnly) {
     EXPECT_EQ(regtype::kDword, value.type);
     EXPECT_EQ(kOn, value.data);  // cleared: 0 is written, the value stays
     EXPECT_TRUE(window.messages.empty());
+    EXPECT_TRUE(window.questions.empty());  // no serial mouse: no question
     EXPECT_EQ(0u, reg_.OpenHandleCount());
 }
 
@@ -137,6 +141,81 @@ INSTANTIATE_TEST_SUITE_P(Refusals, RefusedWrite,
                                            RefusalCase{"set_denied", 0, 5},
                                            RefusalCase{"set_failed", 0, 1018}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// A tick on a port with a serial mouse present under it asks once whether
+// to remove it now; Yes restarts the port, removes the mouse and says in
+// one message what happened.
+struct MouseCase {
+    const char* label;
+    bool present;
+    bool asked;
+    bool answer;
+    std::function<void(MemoryDevices&)> arrange;
+    bool removed;
+    const char* says;  // "" for no message
+};
+
+class MouseQuestion : public PortSwitch, public ::testing::WithParamInterface<MouseCase> {};
+
+TEST_P(MouseQuestion, AskedOnceAndTold) {
+    const MouseCase& c = GetParam();
+    const std::string mouseId = "SERENUM\\PNP0F0C\\4&1234&0&0000";
+    RegHandle key = 0;
+    ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, testing::kPortsKey + "\\3", 0, regaccess::kAllAccess,
+                                  false, &key, nullptr));
+    ASSERT_EQ(0, reg_.SetValueEx(key, "ParentIdPrefix", regtype::kSz,
+                                 reinterpret_cast<const std::uint8_t*>("4&1234&0"), 9));
+    ASSERT_EQ(0, reg_.CloseKey(key));
+    MemoryDevices devices;
+    DeviceInfo port;
+    port.instanceId = "ACPI\\PNP0501\\3";
+    port.classGuid = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
+    devices.Add(port);
+    DeviceInfo mouse;
+    mouse.instanceId = mouseId;
+    mouse.compatibleIds = {"SERIAL_MOUSE"};
+    mouse.classGuid = kMouseClassGuid;
+    mouse.present = c.present;
+    devices.Add(mouse);
+    c.arrange(devices);
+    FakeWindow window(reg_, &devices);
+    Start(window);
+    window.answers = {c.answer};
+
+    window.UserClick(1);  // COM3 ticked
+    EXPECT_EQ(kOff, PortValue(reg_, "3", "SkipEnumerations").data);
+    EXPECT_EQ(c.asked ? 1u : 0u, window.questions.size());
+    if (!window.questions.empty()) {
+        EXPECT_NE(std::string::npos, window.questions[0].find("COM3"));
+    }
+    const auto& left = devices.Devices();
+    EXPECT_EQ(c.removed, std::none_of(left.begin(), left.end(), [&](const DeviceInfo& d) { return d.instanceId == mouseId; }));
+    if (*c.says == 0) {
+        EXPECT_TRUE(window.messages.empty());
+    } else {
+        ASSERT_EQ(1u, window.messages.size());
+        EXPECT_NE(std::string::npos, window.messages[0].text.find(c.says)) << window.messages[0].text;
+    }
+    window.UserClick(1);  // cleared: never a question
+    EXPECT_EQ(c.asked ? 1u : 0u, window.questions.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mice, MouseQuestion,
+    ::testing::Values(
+        MouseCase{"yes", true, true, true, [](MemoryDevices&) {}, true,
+                  "The serial mouse on COM3 was removed and the port restarted"},
+        MouseCase{"no", true, true, false, [](MemoryDevices&) {}, false, ""},
+        MouseCase{"not_present", false, false, true, [](MemoryDevices&) {}, false, ""},
+        MouseCase{"restart_refused", true, true, true,
+                  [](MemoryDevices& d) { d.FailRestart("ACPI\\PNP0501\\3", DevStatus::Win32(devstatus::kNoStatus)); },
+                  true, "Windows did not restart the port (no status)"},
+        MouseCase{"removal_refused", true, true, true,
+                  [](MemoryDevices& d) { d.FailRemove("SERENUM\\PNP0F0C\\4&1234&0&0000", DevStatus::Win32(5)); },
+                  false, "could not be removed (status 5): removing devices needs administrator rights"},
+        MouseCase{"list_refused", true, false, true, [](MemoryDevices& d) { d.FailList(DevStatus::Win32(5)); }, false,
+                  ""}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(PortSwitch, AboutAndClose) {
     FakeWindow window(reg_);

@@ -9,11 +9,11 @@
 #include "app/windows/frmMain.h"
 #include "support/message_box.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     portquell::RegistryApi& registry = portquell::PlatformRegistry();
-    portquell::frmMain form(instance, registry);
+    portquell::frmMain form(instance, registry, portquell::PlatformDevices());
     try {
-        portquell::Main(form, registry);
+        portquell::Main(form, registry, portquell::ScopeOfCommandLine(commandLine != nullptr ? commandLine : ""));
     } catch (const std::exception& e) {
         // Loading the window or building the list failed: the program ends,
         // saying why rather than vanishing.

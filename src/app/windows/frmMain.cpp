@@ -25,8 +25,8 @@ constexpr char kButton[] = "BUTTON";
 
 }  // namespace
 
-frmMain::frmMain(HINSTANCE instance, RegistryApi& registry)
-    : instance_(instance), registry_(registry) {}
+frmMain::frmMain(HINSTANCE instance, RegistryApi& registry, DeviceApi& devices)
+    : instance_(instance), registry_(registry), devices_(devices) {}
 
 frmMain::~frmMain() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -138,7 +138,19 @@ void frmMain::PlaceAll() {
 
 void frmMain::Show() {
     ShowWindow(hwnd_, SW_SHOW);
+    // Focus rectangles and access keys shown from the start: the keyboard
+    // may be all the user has.
+    SendMessageA(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    RestoreFocus();
     UpdateWindow(hwnd_);
+}
+
+void frmMain::RestoreFocus() {
+    HWND target = focus_;
+    if (target == nullptr || !IsWindow(target) || !IsWindowVisible(target) || !IsWindowEnabled(target)) {
+        target = !boxes_.empty() && boxes_[0].visible ? boxes_[0].hwnd : close_.hwnd;
+    }
+    SetFocus(target);
 }
 
 void frmMain::Unload() {
@@ -291,8 +303,17 @@ void frmMain::SetBoxVisible(std::int16_t index, bool visible) {
 }
 
 void frmMain::SetBoxCaption(std::int16_t index, const std::string& caption) {
-    SetWindowTextA(boxes_.at(index).hwnd, caption.c_str());
+    boxes_.at(index).caption = caption;
+    // A button takes '&' for the mark of an access key; "&&" shows one '&'.
+    std::string shown;
+    for (const char c : caption) {
+        shown += c;
+        if (c == '&') shown += '&';
+    }
+    SetWindowTextA(boxes_.at(index).hwnd, shown.c_str());
 }
+
+std::string frmMain::BoxCaption(std::int16_t index) const { return boxes_.at(index).caption; }
 
 void frmMain::SetBoxTag(std::int16_t index, const std::string& tag) { boxes_.at(index).tag = tag; }
 
@@ -307,7 +328,7 @@ void frmMain::SetBoxState(std::int16_t index, int state) {
     if (BoxState(index) == state) return;
     RestoreBoxState(index, state);
     // A change made by the program raises the click handler, as a user's does.
-    chkPort_Click(*this, index, registry_);
+    chkPort_Click(*this, index, registry_, devices_);
 }
 
 void frmMain::RestoreBoxState(std::int16_t index, int state) {
@@ -318,6 +339,8 @@ void frmMain::RestoreBoxState(std::int16_t index, int state) {
 void frmMain::MessageBox(const std::string& text, MessageIcon icon) {
     ShowMessageBox(hwnd_, text, icon);
 }
+
+bool frmMain::AskYesNo(const std::string& text) { return portquell::AskYesNo(hwnd_, text); }
 
 LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     frmMain* self = nullptr;
@@ -336,6 +359,16 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(hwnd_, focus)) focus_ = focus;
+            } else {
+                // Back from a message box (the report, About, a warning) or
+                // another program: the keyboard works at once.
+                RestoreFocus();
+            }
             return 0;
         case WM_VSCROLL: {
             SCROLLINFO info{sizeof(info), SIF_ALL, 0, 0, 0, 0, 0};
@@ -387,14 +420,15 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmMain::OnCommand(int id, int code) {
-    if (id == kIdClose && code == BN_CLICKED) {
+    if ((id == kIdClose && code == BN_CLICKED) || id == IDCANCEL) {
+        // Escape (IDCANCEL from the dialog keys) closes as Close does.
         cmdClose_Click(*this);
     } else if (id == kIdAbout && code == BN_CLICKED) {
         cmdAbout_Click(*this);
     } else if (id >= kIdFirstBox && id < kIdFirstBox + BoxCount()) {
         const auto index = static_cast<std::int16_t>(id - kIdFirstBox);
         if (code == BN_CLICKED) {
-            chkPort_Click(*this, index, registry_);
+            chkPort_Click(*this, index, registry_, devices_);
         } else if (code == BN_SETFOCUS && scrollExtent_ > 0) {
             // Keep the focused box in view when tabbing through a long list.
             const std::int32_t top = boxes_[index].twips.top - kScrollTopMargin;

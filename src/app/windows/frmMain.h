@@ -10,14 +10,16 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "devices/device_api.h"
 #include "registry/registry_api.h"
 
 namespace portquell {
 
 class frmMain final : public MainWindow {
 public:
-    // Clicks on the port boxes write to registry, which must outlive the window.
-    frmMain(HINSTANCE instance, RegistryApi& registry);
+    // Clicks on the port boxes write to registry and may remove devices;
+    // both must outlive the window.
+    frmMain(HINSTANCE instance, RegistryApi& registry, DeviceApi& devices);
     ~frmMain() override;
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
@@ -44,12 +46,14 @@ public:
     void SetBoxLeft(std::int16_t index, std::int32_t left) override;
     void SetBoxVisible(std::int16_t index, bool visible) override;
     void SetBoxCaption(std::int16_t index, const std::string& caption) override;
+    std::string BoxCaption(std::int16_t index) const override;
     void SetBoxTag(std::int16_t index, const std::string& tag) override;
     std::string BoxTag(std::int16_t index) const override;
     int BoxState(std::int16_t index) const override;
     void SetBoxState(std::int16_t index, int state) override;
     void RestoreBoxState(std::int16_t index, int state) override;
     void MessageBox(const std::string& text, MessageIcon icon) override;
+    bool AskYesNo(const std::string& text) override;
 
 private:
     struct Element {
@@ -57,12 +61,16 @@ private:
         Rect twips{};
         bool visible = true;
         std::string tag;
+        std::string caption;
     };
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
+    // The keyboard's place when the window becomes active: the control
+    // that had it, else the first port's box, else Close.
+    void RestoreFocus();
 
     HWND CreateControl(const char* windowClass, const char* text, DWORD style, int id);
     int Px(std::int32_t twips) const { return MulDiv(twips, static_cast<int>(dpi_), 1440); }
@@ -79,7 +87,9 @@ private:
 
     HINSTANCE instance_;
     RegistryApi& registry_;
+    DeviceApi& devices_;
     HWND hwnd_ = nullptr;
+    HWND focus_ = nullptr;  // the control that had the focus when the window was last active
     UINT dpi_ = 96;
     HFONT font_ = nullptr;
     std::int32_t outerHeight_ = 0;  // as last set, in twips

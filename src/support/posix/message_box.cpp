@@ -12,4 +12,10 @@ void ShowMessageBox(void*, const std::string& text, MessageIcon icon) {
                  text.c_str());
 }
 
+// Without the window system no one can answer: No, which changes nothing.
+bool AskYesNo(void*, const std::string& text) {
+    std::fprintf(stderr, "%s: %s (answered No)\n", kProgramTitle, text.c_str());
+    return false;
+}
+
 }  // namespace portquell

@@ -14,4 +14,10 @@ void ShowMessageBox(void* owner, const std::string& text, MessageIcon icon) {
     MessageBoxA(static_cast<HWND>(owner), text.c_str(), kProgramTitle, style);
 }
 
+bool AskYesNo(void* owner, const std::string& text) {
+    UINT style = MB_YESNO | MB_DEFBUTTON1 | MB_ICONQUESTION | MB_SETFOREGROUND;
+    if (owner == nullptr) style |= MB_TASKMODAL;
+    return MessageBoxA(static_cast<HWND>(owner), text.c_str(), kProgramTitle, style) == IDYES;
+}
+
 }  // namespace portquell
