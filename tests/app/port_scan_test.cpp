@@ -290,5 +290,41 @@ TEST_F(PortScan, MainResetsTheCounters) {
     EXPECT_EQ(0, iDisabledCount);
 }
 
+// portquell.exe /all: every port in the same window; the window's own
+// keep their instance numbers as tags, the others their instance IDs, and
+// a click writes the port's own key.
+TEST_F(PortScan, AllListsEveryPortAndWritesItsKey) {
+    const std::string ftdi = "FTDIBUS\\VID_0403+PID_6001+A1\\0000";
+    const std::string usb = "USB\\VID_067B&PID_2303\\5&2A&0&2";
+    AddPort(reg_, "1", "COM1");
+    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\" + ftdi, "COM5");
+    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\" + usb, "R&D");
+    Main(window_, reg_, PortScope::All);
+    EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM5/" + ftdi + "/0", "R&D/" + usb + "/0"}), VisibleBoxes());
+    EXPECT_EQ("Found 3 serial ports, and 0 was already disabled", window_.messages.back().text);
+    window_.UserClick(1);
+    EXPECT_EQ(Bytes({0xFF, 0xFF, 0xFF, 0xFF}),
+              testing::ValueAt(reg_, std::string(kEnumKey) + "\\" + ftdi, "SkipEnumerations").data);
+    EXPECT_FALSE(testing::PortValue(reg_, "1", "SkipEnumerations").present);
+}
+
+TEST_F(PortScan, WithoutAcpiPortsTheReportNamesAll) {
+    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\USB\\VID_067B&PID_2303\\5&2A&0&2", "COM7");
+    Run();
+    EXPECT_TRUE(VisibleBoxes().empty());
+    EXPECT_EQ("No serial ports found...\r\n1 other serial port (USB adapter, PCI card) is not listed: "
+              "start portquell.exe /all to list every port.",
+              window_.messages.back().text);
+}
+
+TEST(CommandLine, OnlyAllWidensTheList) {
+    for (const char* line : {"/all", "/ALL", " -all ", "--all", "x /All"}) {
+        EXPECT_EQ(PortScope::All, ScopeOfCommandLine(line)) << line;
+    }
+    for (const char* line : {"", "/allx", "all", "/a"}) {
+        EXPECT_EQ(PortScope::Acpi, ScopeOfCommandLine(line)) << line;
+    }
+}
+
 }  // namespace
 }  // namespace portquell

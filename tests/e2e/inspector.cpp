@@ -221,6 +221,14 @@ void PressKey(HWND window, WORD virtualKey) {
     PostMessageA(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
 }
 
+bool TypeKeys(const std::string& keys) {
+    // Wine starts the Unix program with the display it runs on.
+    const std::string output =
+        RunAndCapture("cmd /c start /wait /unix /usr/bin/xdotool key --delay 60 " + keys + " && echo typed");
+    Sleep(300);
+    return output.find("typed") != std::string::npos;
+}
+
 bool SaveScreenshot(HWND window, const std::string& path) {
     RECT r{};
     GetWindowRect(window, &r);

@@ -43,6 +43,10 @@ void Click(HWND control);
 // A key press (down and up) delivered to the window that has the focus in
 // the thread that owns window.
 void PressKey(HWND window, WORD virtualKey);
+// Keys typed on the X display (xdotool key, names as X knows them, e.g.
+// "Return", "space", "Tab", "Escape"): real input, delivered by the
+// window system to whatever has the focus, nothing aimed at a window.
+bool TypeKeys(const std::string& keys);
 // The window of that thread that has the keyboard focus.
 HWND FocusOf(HWND window);
 

@@ -48,11 +48,38 @@ void SeedPort(int instance, const char* name, const DWORD* skip) {
     RegCloseKey(key);
 }
 
+void SetText(const std::string& path, const char* name, DWORD type, const std::string& bytes) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                            static_cast<DWORD>(bytes.size())));
+    RegCloseKey(key);
+}
+
+constexpr char kEnum[] = "SYSTEM\\CurrentControlSet\\Enum";
+constexpr char kMouseKey[] = "SYSTEM\\CurrentControlSet\\Enum\\SERENUM\\PNP0F0C\\4&1234&0&0000";
+
+// A serial mouse as serenum installs one under ACPI port 1.
+void SeedMouseOnPort1() {
+    SetText(std::string(kPorts) + "\\1", "ParentIdPrefix", REG_SZ, std::string("4&1234&0") + '\0');
+    SetText(std::string(kPorts) + "\\1", "ClassGUID", REG_SZ, std::string("{4D36E978-E325-11CE-BFC1-08002BE10318}") + '\0');
+    SetText(kMouseKey, "ClassGUID", REG_SZ, std::string("{4D36E96F-E325-11CE-BFC1-08002BE10318}") + '\0');
+    SetText(kMouseKey, "CompatibleIDs", REG_MULTI_SZ, std::string("SERIAL_MOUSE") + '\0' + '\0');
+    SetText(kMouseKey, "HardwareID", REG_MULTI_SZ, std::string("SERENUM\\PNP0F0C") + '\0' + '\0');
+}
+
+bool KeyExists(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
 // "0xffffffff" or "0x0" as reg query prints a REG_DWORD; "" when missing.
-std::string QuerySkip(int instance) {
-    const std::string out = RunAndCapture(
-        "reg query \"HKLM\\" + std::string(kPorts) + "\\" + std::to_string(instance) +
-        "\\Device Parameters\" /v SkipEnumerations");
+std::string QuerySkipAt(const std::string& instanceKey) {
+    const std::string out =
+        RunAndCapture("reg query \"HKLM\\" + instanceKey + "\\Device Parameters\" /v SkipEnumerations");
     const auto at = out.find("REG_DWORD");
     if (at == std::string::npos) return "";
     const auto start = out.find("0x", at);
@@ -60,13 +87,15 @@ std::string QuerySkip(int instance) {
     return out.substr(start, end - start);
 }
 
+std::string QuerySkip(int instance) { return QuerySkipAt(std::string(kPorts) + "\\" + std::to_string(instance)); }
+
 class Program {
 public:
-    Program() {
+    explicit Program(const std::string& arguments = "") {
         const std::string exe = Env("PORTQUELL_EXE", "portquell.exe");
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
-        std::string line = "\"" + exe + "\"";
+        std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
         started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startup, &process_) != FALSE;
     }
@@ -157,8 +186,114 @@ void ExpectPlainBox(HWND box, const std::string& what) {
 
 class PortquellE2E : public ::testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPorts); }
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPorts);
+        for (const char* e : {"SERENUM", "FTDIBUS", "USB"}) {
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kEnum) + "\\" + e).c_str());
+        }
+    }
 };
+
+bool WaitFocus(HWND main, HWND control) {
+    for (int i = 0; i < 40 && FocusOf(main) != control; ++i) Sleep(50);
+    return FocusOf(main) == control;
+}
+
+// A user with only a keyboard: Enter on the report, then Space switches
+// the first port, Tab and Space the next; the focus comes back after a
+// message box; Escape ends the program. Real keys, typed on the display.
+TEST_F(PortquellE2E, KeyboardAlone) {
+    SeedPort(1, "COM1", nullptr);
+    SeedPort(2, "COM2", nullptr);
+    Program program;
+    ASSERT_TRUE(program.Started());
+    ASSERT_NE(nullptr, program.Message());
+    ASSERT_TRUE(TypeKeys("Return"));
+    ASSERT_TRUE(program.MessageGone()) << "Enter did not close the report";
+    HWND main = program.Main();
+    ASSERT_NE(nullptr, main);
+    EXPECT_TRUE(WaitFocus(main, GetDlgItem(main, IDC_CHKPORT))) << "the first port's box has the focus";
+    ASSERT_TRUE(TypeKeys("space"));
+    EXPECT_TRUE(WaitSkip(1, "0xffffffff")) << QuerySkip(1);
+    ASSERT_TRUE(TypeKeys("Tab space"));
+    EXPECT_TRUE(WaitSkip(2, "0xffffffff")) << QuerySkip(2);
+    // About and back: the keyboard is where it was.
+    Click(GetDlgItem(main, IDC_CMDABOUT));
+    ASSERT_NE(nullptr, program.Message());
+    ASSERT_TRUE(TypeKeys("Return"));
+    ASSERT_TRUE(program.MessageGone());
+    EXPECT_TRUE(WaitFocus(main, GetDlgItem(main, IDC_CMDABOUT))) << "the focus came back to About";
+    ASSERT_TRUE(TypeKeys("Escape"));
+    EXPECT_TRUE(program.Exited(10000)) << "Escape did not end the program";
+    EXPECT_EQ("0xffffffff", QuerySkip(1));
+}
+
+// The phantom mouse: ticking its port asks once, Enter answers Yes; the
+// mouse's key goes and the message says what happened (Wine cannot
+// restart the port).
+TEST_F(PortquellE2E, SerialMouseRemovedByKeyboard) {
+    SeedPort(1, "COM1", nullptr);
+    SeedMouseOnPort1();
+    Program program;
+    HWND main = program.DismissReport("Found 1 serial ports, and 0 was already disabled");
+    ASSERT_NE(nullptr, main);
+    EXPECT_TRUE(WaitFocus(main, GetDlgItem(main, IDC_CHKPORT)));
+    ASSERT_TRUE(TypeKeys("space"));
+    HWND question = program.Message();
+    ASSERT_NE(nullptr, question);
+    EXPECT_NE(std::string::npos, MessageBoxText(question).find("COM1")) << MessageBoxText(question);
+    EXPECT_EQ((std::vector<std::string>{"&Yes", "&No"}), MessageBoxButtons(question));
+    EXPECT_TRUE(WaitSkip(1, "0xffffffff")) << "written before the question";
+    ASSERT_TRUE(TypeKeys("Return"));  // Yes is the default
+    // The answer's message takes the question's place.
+    std::string text;
+    for (int i = 0; i < 100 && text.find("removed") == std::string::npos; ++i) {
+        Sleep(100);
+        HWND told = program.Message();
+        if (told != nullptr && told != question) text = MessageBoxText(told);
+    }
+    EXPECT_NE(std::string::npos, text.find("The serial mouse on COM1 was removed, but Windows did not restart the port"))
+        << text;
+    EXPECT_FALSE(KeyExists(kMouseKey)) << "the mouse's key is gone";
+    ASSERT_TRUE(TypeKeys("Return"));
+    ASSERT_TRUE(program.MessageGone());
+    ASSERT_TRUE(TypeKeys("Escape"));
+    EXPECT_TRUE(program.Exited(10000));
+}
+
+// portquell.exe /all: ACPI, FTDI and USB ports in the same window, each
+// name as it stands ('&' shown, not an access key), each click on its key.
+TEST_F(PortquellE2E, AllListsEveryPort) {
+    const std::string ftdi = std::string(kEnum) + "\\FTDIBUS\\VID_0403+PID_6001+A1\\0000";
+    const std::string usb = std::string(kEnum) + "\\USB\\VID_067B&PID_2303\\5&2A&0&2";
+    SeedPort(1, "COM1", nullptr);
+    SetText(ftdi + "\\Device Parameters", "PortName", REG_SZ, std::string("COM5") + '\0');
+    SetText(usb + "\\Device Parameters", "PortName", REG_SZ, std::string("R&D") + '\0');
+    {
+        Program plain;
+        HWND main = plain.DismissReport("Found 1 serial ports, and 0 was already disabled");
+        ASSERT_NE(nullptr, main);
+        EXPECT_EQ(nullptr, GetDlgItem(main, IDC_CHKPORT + 1)) << "without /all, the ACPI ports only";
+        PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(plain.Exited(10000));
+    }
+    Program program("/all");
+    HWND main = program.DismissReport("Found 3 serial ports, and 0 was already disabled");
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ("COM1", Find(main, IDC_CHKPORT).text);
+    EXPECT_EQ("COM5", Find(main, IDC_CHKPORT + 1).text);
+    EXPECT_EQ("R&&D", Find(main, IDC_CHKPORT + 2).text) << "one '&' shown, no access key";
+    Click(GetDlgItem(main, IDC_CHKPORT + 1));
+    EXPECT_TRUE(WaitChecked(main, IDC_CHKPORT + 1, BST_CHECKED));
+    for (int i = 0; i < 40 && QuerySkipAt(ftdi) != "0xffffffff"; ++i) Sleep(100);
+    EXPECT_EQ("0xffffffff", QuerySkipAt(ftdi));
+    Click(GetDlgItem(main, IDC_CHKPORT + 2));
+    for (int i = 0; i < 40 && QuerySkipAt(usb) != "0xffffffff"; ++i) Sleep(100);
+    EXPECT_EQ("0xffffffff", QuerySkipAt(usb));
+    EXPECT_EQ("", QuerySkip(1));
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.Exited(10000));
+}
 
 TEST_F(PortquellE2E, ScanReportGeometryClicksKeyboardAboutAndClose) {
     const DWORD off = 0xFFFFFFFF;
@@ -451,6 +586,15 @@ TEST_P(Layouts, EveryControlInsideTheClientAreaAtTheDesignsPlace) {
         EXPECT_EQ(Pixels(main, 0, 0, 0, fit.outerHeight).bottom, outer.bottom - outer.top) << "fitted height";
     }
     EXPECT_EQ(Pixels(main, 0, 0, 3630, 2640).right, client.right) << "design client width";
+    if (!fit.scrolls) {
+        // Centred at load on the whole screen, both ways, at the design's
+        // size: the title bar and borders of this look around the design's
+        // client area. The fit keeps the top where centring put it.
+        const int designOuterHeight = Pixels(main, 0, 0, 0, 2640).bottom + framePixels;
+        EXPECT_NEAR((GetSystemMetrics(SM_CYSCREEN) - designOuterHeight) / 2, outer.top, 1) << "vertical centre";
+        EXPECT_NEAR((GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2, outer.left, 1)
+            << "horizontal centre";
+    }
     EXPECT_EQ(fit.scrolls, GetDlgItem(main, design::kIdFrameScroll) != nullptr &&
                                IsWindowVisible(GetDlgItem(main, design::kIdFrameScroll)));
 
