@@ -21,6 +21,10 @@ AppError InternalError(const std::string& detail) {
 
 AppError DeviceIoError() { return AppError(errnum::kDeviceIoError, "Device I/O error"); }
 AppError DiskFullError() { return AppError(errnum::kDiskFull, "Disk full"); }
+AppError ReadOnlyDestinationError() {
+    return AppError(errnum::kPathFileAccessError, "Path/File access error (the destination file is read-only)");
+}
+
 AppError PathFileAccessError() {
     return AppError(errnum::kPathFileAccessError, "Path/File access error");
 }

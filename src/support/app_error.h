@@ -50,5 +50,7 @@ private:
 [[nodiscard]] AppError DeviceIoError();
 [[nodiscard]] AppError DiskFullError();
 [[nodiscard]] AppError PathFileAccessError();
+// 75 as well, saying why: the destination may not be written.
+[[nodiscard]] AppError ReadOnlyDestinationError();
 
 }  // namespace portquell

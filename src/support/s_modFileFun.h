@@ -18,7 +18,12 @@ namespace portquell {
 // Replaces the file at path with exactly these bytes, in one step: they are
 // written to a temporary file beside it, flushed to disk and only then moved
 // over path. On any failure the temporary file is removed, path is left as
-// it was, and error 61 (disk full) or 75 is raised.
+// it was, and error 61 (disk full) or 75 is raised. A symbolic link is
+// followed: its target is replaced, the link stays. A read-only
+// destination is refused (75, saying so) and left as it was; a replaced
+// file keeps its attributes (hidden, system) or its permission bits,
+// never setuid or setgid. Every path the file functions take, they all
+// take (on Windows the extended form "\?\..." and paths past MAX_PATH).
 void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace portquell

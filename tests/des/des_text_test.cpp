@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <new>
 #include <stdexcept>
@@ -11,6 +12,16 @@
 #include "des/clsDES.h"
 #include "des_test_access.h"
 #include "support/app_error.h"
+#include "support/s_modFileFun.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// The class's own methods, not the Win32 file encryption.
+#undef EncryptFile
+#undef DecryptFile
+#else
+#include <sys/stat.h>
+#endif
 
 namespace portquell {
 namespace {
@@ -28,7 +39,10 @@ public:
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
-    ~Scratch() { fs::remove_all(dir_); }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
@@ -178,6 +192,193 @@ TEST(DesFiles, DestinationsAtTheSystemsNameLimitsAreWritten) {
             EXPECT_TRUE(entry.is_directory() || name == "src" || name == fs::path(destination).filename())
                 << "left behind: " << name;
         }
+    }
+}
+
+// What a destination is stays so: a read-only file is refused and left as
+// it was, a link is written through to its target, the attributes or
+// permission bits of the file replaced are kept (never setuid or setgid),
+// and every path the other file functions take works, long and extended
+// ones included. The same rows on both systems.
+struct DestinationCase {
+    const char* label;
+    // Makes the destination; false when this system cannot (the row is
+    // skipped).
+    std::function<bool(const Scratch&, std::string& dest)> arrange;
+    bool refused;  // EncryptFile raises 75 and leaves it as it was
+    std::function<void(const Scratch&, const std::string& dest)> check;
+};
+
+void NoCheck(const Scratch&, const std::string&) {}
+
+// The names in a folder, however long its path (the library's own listing
+// stops at MAX_PATH on Windows).
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+#ifdef _WIN32
+    // The extended form works with the wide functions only; the test's
+    // paths are ASCII.
+    const std::wstring pattern(folder.begin(), folder.end());
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((pattern + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        names.emplace_back(name.begin(), name.end());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+#else
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+#endif
+    return names;
+}
+
+class DesDestinations : public ::testing::TestWithParam<DestinationCase> {};
+
+TEST_P(DesDestinations, KeepWhatTheDestinationIs) {
+    const DestinationCase& c = GetParam();
+    Scratch scratch;
+    Write(scratch.Path("src"), Sample(20));
+    std::string dest = scratch.Path("dest");
+    if (!c.arrange(scratch, dest)) GTEST_SKIP() << "this system cannot make such a destination";
+    const Bytes before = fs::is_regular_file(dest) ? Read(dest) : Bytes();
+    clsDES des;
+    try {
+        des.EncryptFile(scratch.Path("src"), dest, "k");
+        EXPECT_FALSE(c.refused) << "replaced";
+        ASSERT_TRUE(FileExists(dest)) << dest;
+        des.DecryptFile(dest, scratch.Path("back"), "k");
+        EXPECT_EQ(Sample(20), Read(scratch.Path("back")));
+    } catch (const AppError& e) {
+        EXPECT_TRUE(c.refused) << e.Number() << ": " << e.Description();
+        EXPECT_EQ(75, e.Number());
+        if (fs::is_regular_file(dest)) {
+            EXPECT_EQ(before, Read(dest)) << "left as it was";
+        }
+    }
+    // No temporary file beside the destination or its link's target.
+    for (const fs::path& folder : {fs::path(scratch.Path("")), fs::path(dest).parent_path()}) {
+        const std::vector<std::string> names = NamesIn(folder.string());
+        EXPECT_FALSE(names.empty()) << folder.string();
+        for (const std::string& name : names) {
+            EXPECT_TRUE(name.rfind(".pq", 0) != 0 && name.rfind("~pq", 0) != 0) << "left behind: " << name;
+        }
+    }
+    c.check(scratch, dest);
+    std::error_code ignored;
+    fs::permissions(dest, fs::perms::owner_all, fs::perm_options::add, ignored);
+}
+
+#ifdef _WIN32
+DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+#else
+mode_t Mode(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+#endif
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DesDestinations,
+    ::testing::Values(
+        DestinationCase{"read_only",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            fs::permissions(dest, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+                            return true;
+                        },
+                        true, NoCheck},
+        DestinationCase{"a_folder",
+                        [](const Scratch&, std::string& dest) { return fs::create_directory(dest); }, true,
+                        [](const Scratch&, const std::string& dest) { EXPECT_TRUE(fs::is_directory(dest)); }},
+        DestinationCase{"link_to_a_file",
+                        [](const Scratch& s, std::string& dest) {
+                            Write(s.Path("target"), Sample(3));
+                            std::error_code error;
+                            fs::create_symlink("target", dest, error);
+                            return !error;
+                        },
+                        false,
+                        [](const Scratch& s, const std::string& dest) {
+                            EXPECT_TRUE(fs::is_symlink(dest)) << "the link stays";
+                            EXPECT_EQ(32u, fs::file_size(s.Path("target"))) << "its target was written";
+                        }},
+        DestinationCase{"long_path",
+                        [](const Scratch& s, std::string& dest) {
+                            std::string folder = s.Path("");
+                            while (folder.size() < 300) folder += std::string(50, 'p') + static_cast<char>(fs::path::preferred_separator);
+                            fs::create_directories(folder);
+#ifdef _WIN32
+                            dest = "\\\\?\\" + fs::absolute(folder).make_preferred().string() + "dest";
+#else
+                            dest = folder + "dest";
+#endif
+                            return true;
+                        },
+                        false,
+                        [](const Scratch& s, const std::string&) {
+                            // Removed here, where its length is no matter.
+                            std::error_code ignored;
+                            std::string first = fs::absolute(s.Path(std::string(50, 'p'))).make_preferred().string();
+#ifdef _WIN32
+                            first = "\\\\?\\" + first;
+#endif
+                            fs::remove_all(first, ignored);
+                        }},
+#ifdef _WIN32
+        DestinationCase{"hidden_and_system",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            return SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) != 0;
+                        },
+                        false,
+                        [](const Scratch&, const std::string& dest) {
+                            EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+                                      Attributes(dest) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+                            SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
+                        }}
+#else
+        DestinationCase{"ordinary_mode",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            return ::chmod(dest.c_str(), 0644) == 0;
+                        },
+                        false, [](const Scratch&, const std::string& dest) { EXPECT_EQ(0644u, Mode(dest)); }},
+        DestinationCase{"group_mode",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            return ::chmod(dest.c_str(), 0640) == 0;
+                        },
+                        false, [](const Scratch&, const std::string& dest) { EXPECT_EQ(0640u, Mode(dest)); }},
+        DestinationCase{"setuid_not_carried",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            return ::chmod(dest.c_str(), 06755) == 0;
+                        },
+                        false, [](const Scratch&, const std::string& dest) { EXPECT_EQ(0755u, Mode(dest)); }}
+#endif
+        ),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The closing 100 % report goes to the handler the operation started with,
+// whatever that handler did to Progress on the way.
+TEST(DesFiles, TheClosingReportGoesToTheStartingHandler) {
+    Scratch scratch;
+    Write(scratch.Path("src"), Sample(4000));
+    for (const bool replace : {false, true}) {
+        clsDES des;
+        std::vector<std::int32_t> seen;
+        des.Progress = [&](std::int32_t& percent) {
+            seen.push_back(percent);
+            if (replace) {
+                des.Progress = [](std::int32_t&) {};
+            } else {
+                des.Progress = nullptr;
+            }
+        };
+        des.EncryptFile(scratch.Path("src"), scratch.Path("dst"), "k");
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(100, seen.back()) << replace;
     }
 }
 

@@ -64,6 +64,26 @@ std::string TemporaryName(unsigned attempt) {
     return name;
 }
 
+// The file a path names once its symbolic links are followed (a link to a
+// link too, at most 40 deep, as the system allows); the path itself when
+// it is no link.
+std::string FollowLinks(std::string path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= target.size()) throw PathFileAccessError();
+        target.resize(static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        if (!target.empty() && target[0] != '/' && slash != std::string::npos) {
+            target = path.substr(0, slash + 1) + target;
+        }
+        path = target;
+    }
+    throw PathFileAccessError();  // a loop of links
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) noexcept {
@@ -95,8 +115,10 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
-void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    if (path.empty()) throw PathFileAccessError();
+void WriteFileReplacing(const std::string& linkOrFile, const std::vector<std::uint8_t>& bytes) {
+    if (linkOrFile.empty()) throw PathFileAccessError();
+    // Through a link to its target, replaced there in one step.
+    const std::string path = FollowLinks(linkOrFile);
     const std::size_t slash = path.rfind('/');
     const std::string folder =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -107,6 +129,14 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     // system accepts, it accepts the temporary file beside it too.
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() < 0) throw WriteError(errno);
+    // A destination that may not be written is not replaced behind its
+    // owner's back, not even by root: no write bit, or no write access.
+    struct stat old {};
+    const bool exists = ::fstatat(dir.Get(), name.c_str(), &old, 0) == 0;
+    if (exists && S_ISREG(old.st_mode) &&
+        ((old.st_mode & 0222) == 0 || ::faccessat(dir.Get(), name.c_str(), W_OK, AT_EACCESS) != 0)) {
+        throw ReadOnlyDestinationError();
+    }
     std::string temporary;
     Fd file(-1);
     for (int attempt = 0; file.Get() < 0; ++attempt) {
@@ -121,12 +151,16 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
         ::unlinkat(dir.Get(), temporary.c_str(), 0);
         throw WriteError(error);
     };
-    // The new file keeps the permissions of the one it replaces, or gets
-    // the usual ones for a new file.
-    struct stat old {};
+    // The new file keeps the permission bits and owner of the one it
+    // replaces (never setuid or setgid), or gets the usual ones for a new
+    // file.
     mode_t mode = 0;
-    if (::fstatat(dir.Get(), name.c_str(), &old, 0) == 0) {
-        mode = old.st_mode & 07777;
+    if (exists) {
+        mode = old.st_mode & 0777;
+        // Only root may give the file to another owner; for anyone else
+        // the owner is theirs already, or stays theirs when this fails.
+        if (::fchown(file.Get(), old.st_uid, old.st_gid) != 0) {
+        }
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);

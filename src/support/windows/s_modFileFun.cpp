@@ -37,8 +37,9 @@ private:
 };
 
 AppError WriteError(DWORD error) {
-    return (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) ? DiskFullError()
-                                                                         : PathFileAccessError();
+    return (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL || error == ERROR_NOT_ENOUGH_QUOTA)
+               ? DiskFullError()
+               : PathFileAccessError();
 }
 
 // A drive that is not ready must answer with an error, not ask the user.
@@ -89,20 +90,51 @@ std::wstring TemporaryName(unsigned attempt) {
     return name;
 }
 
+// The attributes a replaced file keeps.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The file a symbolic link (or other name surrogate) leads to, in the
+// extended form; the path itself when it is none or cannot be followed.
+std::wstring FollowLinks(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+    FileHandle target(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!target.Valid()) return path;
+    const DWORD needed = GetFinalPathNameByHandleW(target.Get(), nullptr, 0, FILE_NAME_NORMALIZED);
+    if (needed == 0) return path;
+    std::wstring final(needed, L'\0');
+    const DWORD written = GetFinalPathNameByHandleW(target.Get(), final.data(), needed, FILE_NAME_NORMALIZED);
+    if (written == 0 || written >= needed) return path;
+    final.resize(written);
+    return final;
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) noexcept {
     if (path.empty() || path.find('\0') != std::string::npos) return false;
-    // Wildcards are not honoured: the path names one file or none.
-    if (path.find_first_of("*?") != std::string::npos) return false;
+    // Wildcards are not honoured: the path names one file or none. The
+    // '?' of the extended form's prefix is no wildcard.
+    const std::size_t prefix = path.rfind("\\\\?\\", 0) == 0 ? 4 : 0;
+    if (path.find_first_of("*?", prefix) != std::string::npos) return false;
     NoCriticalErrorBoxes quiet;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    try {
+        const std::wstring wide = ExtendedPath(path);
+        if (wide.empty()) return false;
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    } catch (...) {
+        return false;
+    }
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     NoCriticalErrorBoxes quiet;
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const std::wstring wide = ExtendedPath(path);
+    if (wide.empty()) throw PathFileAccessError();
+    FileHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.Valid()) throw PathFileAccessError();
     LARGE_INTEGER size{};
@@ -130,12 +162,20 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
 void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     if (path.empty()) throw PathFileAccessError();
     NoCriticalErrorBoxes quiet;
-    const std::wstring destination = ExtendedPath(path);
+    // Through a link to its target, replaced there in one step.
+    const std::wstring destination = FollowLinks(ExtendedPath(path));
     const std::size_t slash = destination.find_last_of(L'\\');
     if (destination.empty() || slash == std::wstring::npos || slash + 1 == destination.size()) {
         throw PathFileAccessError();
     }
     const std::wstring folder = destination.substr(0, slash + 1);
+    // A read-only destination stays as it is, as deleting it would have
+    // been refused; the attributes of one replaced go to its successor.
+    const DWORD old = GetFileAttributesW(destination.c_str());
+    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (old & FILE_ATTRIBUTE_READONLY) != 0) {
+        throw ReadOnlyDestinationError();
+    }
     std::wstring temporary;
     FileHandle file(INVALID_HANDLE_VALUE);
     for (unsigned attempt = 0; !file.Valid(); ++attempt) {
@@ -152,6 +192,7 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     // From here on a failure removes the temporary file.
     auto fail = [&](DWORD error) {
         file.Close();
+        SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(temporary.c_str());
         throw WriteError(error);
     };
@@ -159,13 +200,17 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     while (done < bytes.size()) {
         DWORD wrote = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
-        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-            fail(GetLastError());
-        }
+        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr)) fail(GetLastError());
+        // Nothing written without an error: the disk has no room left.
+        if (wrote == 0) fail(ERROR_DISK_FULL);
         done += wrote;
     }
     if (!FlushFileBuffers(file.Get())) fail(GetLastError());
     if (!file.Close()) fail(GetLastError());
+    if (old != INVALID_FILE_ATTRIBUTES && (old & kKeptAttributes) != 0 &&
+        !SetFileAttributesW(temporary.c_str(), old & kKeptAttributes)) {
+        fail(GetLastError());
+    }
     if (!MoveFileExW(temporary.c_str(), destination.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         fail(GetLastError());
