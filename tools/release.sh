@@ -2,15 +2,21 @@
 # release.sh [--dirty] [--verify]: builds the windows preset from a clean
 # copy of the committed tree and writes to dist/:
 #   portquell-<version>-win64.zip         portquell.exe, portquell-cli.exe,
-#                                         README.txt, LICENSE.txt,
-#                                         CHANGELOG.txt, SHA256SUMS
+#                                         README.txt (for the user),
+#                                         LICENSE.txt, CHANGELOG.txt,
+#                                         BUILDINFO.txt, SHA256SUMS
 #   portquell-<version>-win64.zip.sha256  the zip's own checksum
-# The build is reproducible: the same commit gives the same bytes, in any
-# folder and at any time (no link time in the PE header, paths mapped out of
-# the binaries, the zip's order, times and permissions fixed from the
-# commit's time).
+# The build is reproducible and hermetic: the same commit gives the same
+# bytes, in any folder, at any time and whatever the caller's environment
+# (the build runs in an environment of its own: CXXFLAGS, LDFLAGS and the
+# like are ignored, and named when set); no link time in the PE header,
+# paths mapped out of the binaries, the zip's order, times and permissions
+# fixed from the commit's time. The executables (version resource,
+# portquell-cli --version) and BUILDINFO.txt name the commit.
 #   --verify  builds twice, in two temporary folders some seconds apart,
-#             and compares the executables and the zip byte for byte
+#             the second with another environment (compiler and linker
+#             flags, time zone, locale, umask), and compares the
+#             executables and the zip byte for byte
 #   --dirty   builds the working tree with its uncommitted changes; the
 #             version is then marked "-dirty"
 set -eu
@@ -45,7 +51,40 @@ commit=$(git rev-parse HEAD)
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct HEAD)
 name="portquell-$version-win64"
-files=(portquell.exe portquell-cli.exe README.txt LICENSE.txt CHANGELOG.txt SHA256SUMS)
+files=(portquell.exe portquell-cli.exe README.txt LICENSE.txt CHANGELOG.txt BUILDINFO.txt SHA256SUMS)
+revision=$commit
+[ "$dirty" = 1 ] && revision="$commit-dirty"
+
+# The caller's build variables change the bytes under the same name: the
+# build runs without them.
+for var in CFLAGS CXXFLAGS CPPFLAGS LDFLAGS RCFLAGS CC CXX RC AR LDLIBS MAKEFLAGS CMAKE_GENERATOR \
+    CMAKE_TOOLCHAIN_FILE CMAKE_PREFIX_PATH CMAKE_C_FLAGS CMAKE_CXX_FLAGS; do
+    if [ -n "${!var+set}" ]; then
+        echo "release.sh: ignoring $var from the environment: a release is built with the project's settings only."
+    fi
+done
+# hermetic COMMAND...: COMMAND in an environment of the release's own.
+hermetic() {
+    env -i PATH="/usr/local/bin:/usr/bin:/bin" HOME="$HOME" LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC \
+        SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" "$@"
+}
+
+# buildinfo SRC: what the release was made from and with.
+buildinfo() {
+    local first
+    first() { "$@" 2>/dev/null | head -1; }
+    echo "Portquell $version"
+    echo "Commit:    $revision"
+    echo "Date:      $(TZ=UTC git log -1 --date=iso-strict-local --format=%cd HEAD) (the commit's)"
+    echo "Built with:"
+    echo "  $(first hermetic x86_64-w64-mingw32-g++-posix --version)"
+    echo "  $(first hermetic x86_64-w64-mingw32-ld --version)"
+    echo "  $(first hermetic x86_64-w64-mingw32-windres --version)"
+    echo "  mingw-w64 runtime $(dpkg-query -W -f='${Version}' mingw-w64-x86-64-dev 2>/dev/null || echo unknown)"
+    echo "  $(first hermetic cmake --version)"
+    echo "  $(first hermetic make --version)"
+    echo "The build ignores the caller's environment: the same commit and tools give the same bytes."
+}
 
 # build WORK: the release in WORK/stage and WORK/$name.zip.
 build() {
@@ -56,19 +95,22 @@ build() {
     else
         git archive --format=tar HEAD | tar -xf - -C "$src"
     fi
-    (cd "$src" &&
-        cmake --preset windows -DPORTQUELL_BUILD_TESTS=OFF -DPORTQUELL_VERSION_TEXT="$version" >/dev/null &&
-        cmake --build --preset windows --target portquell portquell-cli -j "$(nproc)" >/dev/null) || {
+    (cd "$src" && umask 022 &&
+        hermetic cmake --preset windows -DPORTQUELL_BUILD_TESTS=OFF -DPORTQUELL_VERSION_TEXT="$version" \
+            -DPORTQUELL_SOURCE_REVISION="$revision" >/dev/null &&
+        hermetic cmake --build --preset windows --target portquell portquell-cli -j "$(nproc)" >/dev/null) || {
         echo "release.sh: the build failed in $src" >&2
         return 1
     }
     local stage=$work/stage
     cp "$src/build/windows/portquell.exe" "$src/build/windows/portquell-cli.exe" "$stage/"
-    # Text files for Windows: CRLF line ends.
-    sed 's/\r*$/\r/' "$src/README.md" >"$stage/README.txt"
+    # Text files for Windows: CRLF line ends. The user's README, not the
+    # developer's (whose links lead to files the zip does not hold).
+    sed 's/\r*$/\r/' "$src/docs/README-user.txt" >"$stage/README.txt"
     sed 's/\r*$/\r/' "$src/LICENSE" >"$stage/LICENSE.txt"
     sed 's/\r*$/\r/' "$src/CHANGELOG.md" >"$stage/CHANGELOG.txt"
-    (cd "$stage" && sha256sum "${files[@]:0:5}" >SHA256SUMS)
+    buildinfo "$src" | sed 's/\r*$/\r/' >"$stage/BUILDINFO.txt"
+    (cd "$stage" && sha256sum "${files[@]:0:6}" >SHA256SUMS)
     chmod 0644 "$stage"/*
     touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
     # Fixed order, no extra attributes, times in UTC from the commit.
@@ -83,8 +125,10 @@ build "$tmp/a"
 status=0
 if [ "$verify" = 1 ]; then
     sleep 2  # another time as well as another folder
-    echo "Building it again elsewhere..."
-    build "$tmp/second-build"
+    echo "Building it again elsewhere, with another environment..."
+    (export CXXFLAGS=-O0 CFLAGS=-O0 LDFLAGS=-s CPPFLAGS=-DNDEBUG TZ=Pacific/Chatham LANG=de_DE.UTF-8
+        umask 077
+        build "$tmp/second-build")
     for f in portquell.exe portquell-cli.exe; do
         a=$(sha256sum <"$tmp/a/stage/$f" | cut -d' ' -f1)
         b=$(sha256sum <"$tmp/second-build/stage/$f" | cut -d' ' -f1)

@@ -7,6 +7,9 @@
 #ifndef PORTQUELL_VERSION
 #define PORTQUELL_VERSION "unknown"
 #endif
+#ifndef PORTQUELL_SOURCE_REVISION
+#define PORTQUELL_SOURCE_REVISION "development build"
+#endif
 
 namespace portquell {
 
@@ -77,7 +80,7 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceAp
             out << kHelp;
             return cliexit::kDone;
         case ParsedArgs::Outcome::Version:
-            out << kProgram << " " << PORTQUELL_VERSION << "\n";
+            out << kProgram << " " << PORTQUELL_VERSION << " (" << PORTQUELL_SOURCE_REVISION << ")\n";
             return cliexit::kDone;
         case ParsedArgs::Outcome::Usage:
             err << kProgram << ": " << parsed.problem << "\nTry '" << kProgram << " --help'.\n";

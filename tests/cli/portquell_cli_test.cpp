@@ -587,6 +587,7 @@ TEST_F(Cli, HelpAndVersion) {
     r = Run({"list", "--version"});
     EXPECT_EQ(0, r.code);
     EXPECT_EQ(0u, r.out.find("portquell-cli "));
+    EXPECT_NE(std::string::npos, r.out.find(" (development build)\n")) << "names its source" << r.out;
     EXPECT_EQ('\n', r.out.back());
 }
 
