@@ -2,6 +2,7 @@
 // the port it is on.
 #include "cli/cli_commands.h"
 #include "cli/cli_formats.h"
+#include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 
 namespace portquell {
@@ -16,7 +17,14 @@ int MiceCommand(const Options& options, RegistryApi& registry, DeviceApi& device
             out << (i == 0 ? "\n    " : ",\n    ");
             WriteMouseJson(mice.mice[i], out);
         }
-        out << (mice.mice.empty() ? "]" : "\n  ]") << "\n}\n";
+        out << (mice.mice.empty() ? "]" : "\n  ]");
+        // A listing that failed says so in the document too.
+        if (!mice.status.Ok()) {
+            out << ",\n  \"refused\": {\"status\": " << mice.status.code
+                << ", \"reason\": " << JsonString("could not list the serial mice (" + DevStatusText(mice.status) + ")")
+                << "}";
+        }
+        out << "\n}\n";
     } else {
         WriteMiceTable(mice.mice, out);
     }
