@@ -91,10 +91,7 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry, PortScope scope) {
     if (scope == PortScope::All) {
         // Every port; the window's own keep their instance numbers as tags.
         for (const SerialPort& port : TakeInventory(registry, PortScope::All).ports) {
-            const std::optional<std::int32_t> n = SameTextIgnoringCase(port.enumerator, kAcpiEnumerator) &&
-                                                          SameTextIgnoringCase(port.device, kAcpiSerialDevice)
-                                                      ? WindowInstanceNumber(port.instance)
-                                                      : std::nullopt;
+            const std::optional<std::int32_t> n = port.WindowInstance();
             AddPortCheckBox(form, n ? std::to_string(*n) : port.InstanceId(), port.portName, port.skip.text);
         }
     } else {

@@ -10,9 +10,6 @@ namespace portquell {
 
 namespace {
 
-// ERROR_SUCCESS_REBOOT_REQUIRED: removed, but only when Windows restarts.
-constexpr std::uint32_t kRebootRequired = 3010;
-
 std::string Name(const SerialPort& port) { return port.portName.empty() ? port.InstanceId() : port.portName; }
 
 std::string Outcome(const SerialPort& port, const Relief& relief) {
@@ -28,7 +25,7 @@ std::string Outcome(const SerialPort& port, const Relief& relief) {
     }
     const auto failed = std::find_if(relief.removals.begin(), relief.removals.end(),
                                      [](const Relief::Removal& r) { return !r.Gone(); });
-    if (failed->status.code == kRebootRequired) {
+    if (failed->status.AtNextRestart()) {
         return "The serial mouse on " + name + " will be removed when Windows restarts (" +
                DevStatusText(failed->status) + "). Mouse detection is off for " + name + " from then on.";
     }

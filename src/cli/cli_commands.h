@@ -25,6 +25,8 @@ int MiceCommand(const Options& options, RegistryApi& registry, DeviceApi& device
 // status they call for: 0 when there are none, 2 when access was denied
 // everywhere (an administrator can read them), 3 otherwise.
 int ReportRefusals(const std::vector<PortRefusal>& refusals, const char* consequence, std::ostream& err);
+// Names each of names on err as matching no port.
+void ReportMissing(const std::vector<std::string>& names, std::ostream& err);
 // The same for a device listing that failed: 0 when it did not.
 int ReportDeviceRefusal(DevStatus status, const char* consequence, std::ostream& err);
 

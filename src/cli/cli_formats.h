@@ -20,6 +20,8 @@ void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out);
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out);
 // One mouse as a JSON object.
 void WriteMouseJson(const SerialMouse& mouse, std::ostream& out);
+// A failed mice listing as a JSON object: its status and the reason.
+void WriteDeviceRefusalJson(DevStatus status, std::ostream& out);
 
 // What a JSON document holds besides the ports; each field is written
 // when given.
@@ -29,6 +31,7 @@ struct JsonReport {
     std::optional<std::vector<PortRefusal>> refused;  // keys that could not be read
     std::optional<std::size_t> notChecked;            // ports outside what was checked
     std::optional<std::vector<SerialMouse>> mice;     // serial mice present on ports checked
+    std::optional<DevStatus> miceRefused;             // the mice listing, when it failed
     std::optional<bool> compliant;
 };
 void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out);

@@ -90,6 +90,10 @@ std::string SkipReason(const SkipSetting& skip) {
            " scans are skipped";
 }
 
+std::string DeviceRefusalText(DevStatus status) {
+    return "could not list the serial mice (" + DevStatusText(status) + ")";
+}
+
 std::string RefusalText(const PortRefusal& refusal) {
     const std::string key = PrintableKey(refusal.key);
     std::string text;

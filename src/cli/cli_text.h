@@ -41,6 +41,9 @@ inline constexpr const char* kProgram = "portquell-cli";
 // "SkipEnumerations is missing".
 [[nodiscard]] std::string SkipReason(const SkipSetting& skip);
 
+// "could not list the serial mice (status 5)".
+[[nodiscard]] std::string DeviceRefusalText(DevStatus status);
+
 // What could not be read, e.g. "could not open HKLM\... (status 5)".
 [[nodiscard]] std::string RefusalText(const PortRefusal& refusal);
 

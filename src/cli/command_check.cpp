@@ -46,22 +46,28 @@ std::vector<SerialMouse> PresentMice(const MiceInventory& mice, const std::vecto
 
 int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                  std::ostream& err) {
+    // Every port, taken once when a named check, the count of the others or
+    // the mice's ports need it.
+    std::optional<PortInventory> all;
+    if (!options.ports.empty() || options.all || options.mice) all = TakeInventory(registry, PortScope::All);
     std::vector<SerialPort> ports;
     std::vector<std::string> missing;
     std::vector<PortRefusal> refusals;
     std::optional<std::size_t> notChecked;
     if (!options.ports.empty()) {
-        PortSelection selection = SelectPorts(TakeInventory(registry, PortScope::All), options.ports);
+        PortSelection selection = SelectPorts(*all, options.ports);
         ports = std::move(selection.ports);
         missing = std::move(selection.missing);
         refusals = std::move(selection.refusals);
     } else {
-        PortInventory inventory =
-            TakeInventory(registry, options.all ? PortScope::All : PortScope::Acpi);
-        ports = std::move(inventory.ports);
-        refusals = std::move(inventory.refusals);
+        const PortInventory inventory = options.all ? *all : TakeInventory(registry, PortScope::Acpi);
+        ports = inventory.ports;
+        refusals = inventory.refusals;
         // The window's ports only: say how many others there are.
-        if (!options.all) notChecked = CountOutsideWindow(TakeInventory(registry, PortScope::All));
+        if (!options.all) {
+            if (!all) all = TakeInventory(registry, PortScope::All);
+            notChecked = CountOutsideWindow(*all);
+        }
     }
 
     bool on = false;
@@ -71,19 +77,15 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         err << kProgram << ": mouse detection is on for " << PortLabel(p) << " ("
             << PrintableKey(p.InstanceKey()) << "): " << SkipReason(p.skip) << "\n";
     }
-    for (const std::string& name : missing) {
-        err << kProgram << ": no serial port named " << Printable(name) << " (see '" << kProgram
-            << " list --all')\n";
-    }
+    ReportMissing(missing, err);
     int refused = ReportRefusals(refusals, "not every port could be checked", err);
     std::vector<SerialMouse> mice;
-    bool miceRefused = false;
+    std::optional<DevStatus> miceRefused;
     if (options.mice) {
-        const MiceInventory found =
-            FindSerialMice(devices, registry, TakeInventory(registry, PortScope::All).ports);
+        const MiceInventory found = FindSerialMice(devices, registry, all->ports);
         mice = PresentMice(found, ports, err);
         const int listed = ReportDeviceRefusal(found.status, "not every port could be checked", err);
-        miceRefused = listed != cliexit::kDone;
+        if (!found.status.Ok()) miceRefused = found.status;
         if (refused == cliexit::kDone) refused = listed;
     }
     const bool compliant = !on && missing.empty() && refusals.empty() && mice.empty() && !miceRefused;
@@ -95,12 +97,13 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         report.refused = refusals;
         report.notChecked = notChecked;
         if (options.mice) report.mice = mice;
+        report.miceRefused = miceRefused;
         report.compliant = compliant;
         WriteJson(ports, report, out);
     } else {
         if (!ports.empty()) WriteTable(ports, out);
         const std::size_t others = notChecked.value_or(0);
-        if (ports.empty() && missing.empty() && refusals.empty() && mice.empty() && !miceRefused) {
+        if (ports.empty() && compliant) {
             out << (others > 0 ? "no ACPI serial ports; " + OtherPorts(others)
                                : std::string("no serial ports found: nothing to switch off"))
                 << "\n";

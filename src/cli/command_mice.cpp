@@ -2,7 +2,6 @@
 // the port it is on.
 #include "cli/cli_commands.h"
 #include "cli/cli_formats.h"
-#include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 
 namespace portquell {
@@ -20,9 +19,8 @@ int MiceCommand(const Options& options, RegistryApi& registry, DeviceApi& device
         out << (mice.mice.empty() ? "]" : "\n  ]");
         // A listing that failed says so in the document too.
         if (!mice.status.Ok()) {
-            out << ",\n  \"refused\": {\"status\": " << mice.status.code
-                << ", \"reason\": " << JsonString("could not list the serial mice (" + DevStatusText(mice.status) + ")")
-                << "}";
+            out << ",\n  \"refused\": ";
+            WriteDeviceRefusalJson(mice.status, out);
         }
         out << "\n}\n";
     } else {

@@ -13,17 +13,15 @@ namespace portquell {
 
 namespace {
 
-// ERROR_SUCCESS_REBOOT_REQUIRED: done, but only when Windows restarts.
-constexpr std::uint32_t kRebootRequired = 3010;
-
 constexpr const char* kReminder =
     "Windows applies the change when it next enumerates the port: restart the\n"
     "computer, or unplug and replug a USB adapter.\n";
 
 // One port's relief, in one line: in force now, or at the next restart
-// and why.
-void SayRelief(const SerialPort& port, const Relief& relief, std::ostream& out) {
-    out << PortLabel(port) << ": " << (relief.InForceNow() ? "in force now" : "in force at the next restart");
+// and why. Without a listing of the mice, nobody saw them go.
+void SayRelief(const SerialPort& port, const Relief& relief, bool miceListed, std::ostream& out) {
+    const bool now = miceListed && relief.InForceNow();
+    out << PortLabel(port) << ": " << (now ? "in force now" : "in force at the next restart");
     if (relief.restart.Ok()) {
         out << ": port restarted";
     } else {
@@ -34,12 +32,13 @@ void SayRelief(const SerialPort& port, const Relief& relief, std::ostream& out) 
         if (removal.Gone()) {
             out << (removal.status.Ok() ? " removed" : " gone already");
             if (!relief.restart.Ok()) out << " (a scan for hardware changes may find it again until then)";
-        } else if (removal.status.code == kRebootRequired) {
+        } else if (removal.status.AtNextRestart()) {
             out << " removed when Windows restarts (" << DevStatusText(removal.status) << ")";
         } else {
             out << " not removed (" << DevStatusText(removal.status) << ")";
         }
     }
+    if (!miceListed) out << "; its serial mice could not be listed";
     out << "\n";
 }
 
@@ -59,10 +58,7 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
     const int refused = ReportRefusals(selection.refusals, "nothing was changed", err);
     if (refused != cliexit::kDone) return refused;
     if (!selection.missing.empty()) {
-        for (const std::string& name : selection.missing) {
-            err << kProgram << ": no serial port named " << Printable(name) << " (see '" << kProgram
-                << " list --all')\n";
-        }
+        ReportMissing(selection.missing, err);
         err << kProgram << ": nothing was changed.\n";
         return cliexit::kPortNotFound;
     }
@@ -121,11 +117,11 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
         handlers.clear();
         const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
         (void)ReportDeviceRefusal(mice.status, "their serial mice are not removed", err);
-        later = !mice.status.Ok();
+        later = false;
         for (const SerialPort& p : written) {
             const Relief relief = RelieveNow(devices, p, MiceOn(mice, p));
-            SayRelief(p, relief, out);
-            later = later || !relief.InForceNow();
+            SayRelief(p, relief, mice.status.Ok(), out);
+            later = later || !mice.status.Ok() || !relief.InForceNow();
         }
     }
     if (later) out << kReminder;

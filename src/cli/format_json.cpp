@@ -25,6 +25,10 @@ void WriteMouseJson(const SerialMouse& m, std::ostream& out) {
         << ", \"device\": " << JsonString(m.device.instanceId) << "}";
 }
 
+void WriteDeviceRefusalJson(DevStatus status, std::ostream& out) {
+    out << "{\"status\": " << status.code << ", \"reason\": " << JsonString(DeviceRefusalText(status)) << "}";
+}
+
 void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out) {
     out << "{\n  \"ports\": [";
     for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -48,6 +52,10 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
         });
     }
     if (report.mice) Array(out, "mice", *report.mice, [&](const SerialMouse& m) { WriteMouseJson(m, out); });
+    if (report.miceRefused) {
+        out << ",\n  \"miceRefused\": ";
+        WriteDeviceRefusalJson(*report.miceRefused, out);
+    }
     if (report.notChecked) out << ",\n  \"otherPortsNotChecked\": " << *report.notChecked;
     if (report.compliant) out << ",\n  \"compliant\": " << (*report.compliant ? "true" : "false");
     out << "\n}\n";

@@ -17,14 +17,19 @@ int ReportRefusals(const std::vector<PortRefusal>& refusals, const char* consequ
     return result;
 }
 
+void ReportMissing(const std::vector<std::string>& names, std::ostream& err) {
+    for (const std::string& name : names) {
+        err << kProgram << ": no serial port named " << Printable(name) << " (see '" << kProgram
+            << " list --all')\n";
+    }
+}
+
 int ReportDeviceRefusal(DevStatus status, const char* consequence, std::ostream& err) {
     if (status.Ok()) return cliexit::kDone;
-    err << kProgram << ": could not list the serial mice (" << DevStatusText(status) << ")"
-        << (status.code == devstatus::kAccessDenied ? ": access denied, run as administrator" : "") << ", so "
-        << consequence << ".\n";
-    return status.code == devstatus::kAccessDenied && status.kind == DevStatus::Kind::Win32
-               ? cliexit::kAccessDenied
-               : cliexit::kRegistryError;
+    const bool denied = status.kind == DevStatus::Kind::Win32 && status.code == devstatus::kAccessDenied;
+    err << kProgram << ": " << DeviceRefusalText(status) << (denied ? ": access denied, run as administrator" : "")
+        << ", so " << consequence << ".\n";
+    return denied ? cliexit::kAccessDenied : cliexit::kRegistryError;
 }
 
 }  // namespace portquell

@@ -15,25 +15,28 @@ namespace portquell {
 // The setup class of mice and other pointing devices.
 inline constexpr const char* kMouseClassGuid = "{4D36E96F-E325-11CE-BFC1-08002BE10318}";
 
+namespace devstatus {
+inline constexpr std::uint32_t kAccessDenied = 5;
+// ERROR_SUCCESS_REBOOT_REQUIRED: done, but only when Windows restarts.
+inline constexpr std::uint32_t kRebootRequired = 3010;
+// SetupAPI: the device instance does not exist.
+inline constexpr std::uint32_t kNoSuchDevinst = 0xE000020Bu;
+// A call that failed without saying why.
+inline constexpr std::uint32_t kNoStatus = 0xFFFFFFFFu;
+}  // namespace devstatus
+
 struct DevStatus {
     enum class Kind { Win32, ConfigRet };
     Kind kind = Kind::Win32;
     std::uint32_t code = 0;  // 0: success
 
     [[nodiscard]] bool Ok() const { return code == 0; }
+    // Done, but only when Windows restarts.
+    [[nodiscard]] bool AtNextRestart() const { return kind == Kind::Win32 && code == devstatus::kRebootRequired; }
     [[nodiscard]] static DevStatus Win32(std::uint32_t c) { return {Kind::Win32, c}; }
     [[nodiscard]] static DevStatus ConfigRet(std::uint32_t c) { return {Kind::ConfigRet, c}; }
 };
 
-namespace devstatus {
-inline constexpr std::uint32_t kAccessDenied = 5;
-inline constexpr std::uint32_t kNotSupported = 50;
-inline constexpr std::uint32_t kCallNotImplemented = 120;
-// SetupAPI: the device instance does not exist.
-inline constexpr std::uint32_t kNoSuchDevinst = 0xE000020Bu;
-// A call that failed without saying why.
-inline constexpr std::uint32_t kNoStatus = 0xFFFFFFFFu;
-}  // namespace devstatus
 
 // A status as people read it: "status 5", "status 0xE000020B" (SetupAPI's
 // own codes), "CONFIGRET 13", "no status".

@@ -18,12 +18,6 @@ RegStatus StatusOf(const clsRegHandler& handler) {
     return status == regstatus::kSuccess ? -1 : status;
 }
 
-bool IsWindowPort(const SerialPort& port) {
-    return SameTextIgnoringCase(port.enumerator, kAcpiEnumerator) &&
-           SameTextIgnoringCase(port.device, kAcpiSerialDevice) &&
-           WindowInstanceNumber(port.instance).has_value();
-}
-
 class Taker {
 public:
     explicit Taker(RegistryApi& registry) : lister_(registry), reader_(registry) {}
@@ -36,7 +30,7 @@ public:
             inventory_.refusals.push_back({PortRefusal::Step::Read, state.nameStatus, key, std::nullopt});
             return;
         }
-        if (!state.Named() && !IsWindowPort(port)) return;
+        if (!state.Named() && !port.WindowInstance()) return;
         port.portName = state.Named() ? state.portName : "";
         if (Refused(state.skipStatus)) {
             inventory_.refusals.push_back({PortRefusal::Step::Read, state.skipStatus, key, port});
@@ -146,7 +140,7 @@ PortSelection SelectPorts(const PortInventory& inventory, const std::vector<std:
 
 std::size_t CountOutsideWindow(const PortInventory& all) {
     return static_cast<std::size_t>(
-        std::count_if(all.ports.begin(), all.ports.end(), [](const SerialPort& p) { return !IsWindowPort(p); }));
+        std::count_if(all.ports.begin(), all.ports.end(), [](const SerialPort& p) { return !p.WindowInstance(); }));
 }
 
 }  // namespace portquell

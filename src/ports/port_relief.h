@@ -14,11 +14,11 @@ namespace portquell {
 struct Relief {
     struct Removal {
         SerialMouse mouse;
-        DevStatus status;  // 3010: removed when Windows restarts
+        DevStatus status;  // AtNextRestart(): removed when Windows restarts
         // Removed now, or gone already (it vanished after the listing).
         [[nodiscard]] bool Gone() const;
     };
-    DevStatus restart;  // the port's; 3010: at the next restart
+    DevStatus restart;  // the port's; AtNextRestart(): at the next restart
     std::vector<Removal> removals;
 
     // Every mouse gone now and detection off from now on.

@@ -66,7 +66,10 @@ bool SerialPort::IsCalled(const std::string& asked) const {
 
 std::string PortParameterKey(std::int32_t instance) { return SerialPort::Acpi(instance).ParameterKey(); }
 
-std::optional<std::int32_t> WindowInstanceNumber(const std::string& instance) {
+std::optional<std::int32_t> SerialPort::WindowInstance() const {
+    if (!SameTextIgnoringCase(enumerator, kAcpiEnumerator) || !SameTextIgnoringCase(device, kAcpiSerialDevice)) {
+        return std::nullopt;
+    }
     if (instance.empty() || instance.size() > 3 || instance[0] == '0') return std::nullopt;
     if (!std::all_of(instance.begin(), instance.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;

@@ -65,6 +65,10 @@ struct SerialPort {
     // "ENUMERATOR\DEVICE\INSTANCE", the device instance ID.
     [[nodiscard]] std::string InstanceId() const;
     [[nodiscard]] bool DetectionOff() const { return skip.Off(); }
+    // The instance number the window lists this port under: an ACPI\PNP0501
+    // instance named in decimal without sign or leading zeros, 1 to 200;
+    // none for any other port.
+    [[nodiscard]] std::optional<std::int32_t> WindowInstance() const;
     // Whether asked names this port: its PortName, or (for ports with or
     // without one) its instance ID, alone or below "SYSTEM\CurrentControlSet\Enum"
     // and "HKLM\" or "HKEY_LOCAL_MACHINE\"; any case.
@@ -73,10 +77,6 @@ struct SerialPort {
 
 // "SYSTEM\CurrentControlSet\Enum\ACPI\PNP0501\<n>\Device Parameters".
 [[nodiscard]] std::string PortParameterKey(std::int32_t instance);
-
-// The ACPI instance number that the window would list under this name:
-// decimal without sign or leading zeros, 1 to 200; none otherwise.
-[[nodiscard]] std::optional<std::int32_t> WindowInstanceNumber(const std::string& instance);
 
 // What the registry records for one port.
 struct PortState {

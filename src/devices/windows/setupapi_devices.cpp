@@ -126,7 +126,7 @@ DevStatus Settled(HDEVINFO set, SP_DEVINFO_DATA& data) {
     params.cbSize = sizeof params;
     if (SetupDiGetDeviceInstallParamsA(set, &data, &params) &&
         (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0) {
-        return DevStatus::Win32(ERROR_SUCCESS_REBOOT_REQUIRED);
+        return DevStatus::Win32(devstatus::kRebootRequired);
     }
     return {};
 }
