@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "ports/mice_plan.h"
+#include "ports/port_inventory.h"
 #include "ports/port_relief.h"
 #include "ports/serial_mice.h"
 
@@ -12,35 +14,59 @@ namespace {
 
 std::string Name(const SerialPort& port) { return port.portName.empty() ? port.InstanceId() : port.portName; }
 
-std::string Outcome(const SerialPort& port, const Relief& relief) {
-    const std::string name = Name(port);
-    if (relief.InForceNow()) {
-        return "The serial mouse on " + name + " was removed and the port restarted: mouse detection is off for " +
-               name + " from now on.";
+std::string DeviceName(const DeviceInfo& device) {
+    return device.instanceId.empty() ? "instance ID unreadable" : device.instanceId;
+}
+
+// One line for one mouse of the port: what became of it.
+std::string RemovalLine(const std::string& name, const Relief::Removal& removal) {
+    std::string line = (removal.mouse.device.present ? "The serial mouse on " : "The serial mouse left from before on ") +
+                       name + " (" + DeviceName(removal.mouse.device) + ")";
+    const DevStatus status = removal.status;
+    if (status.Ok()) return line + " was removed.";
+    if (status.Vanished()) return line + " was gone already.";
+    if (status.AtNextRestart()) return line + " will be removed when Windows restarts (" + DevStatusText(status) + ").";
+    line += " could not be removed (" + DevStatusText(status) + ")";
+    if (status.kind == DevStatus::Kind::Win32 && status.code == devstatus::kAccessDenied) {
+        line += ": removing devices needs administrator rights";
     }
-    if (relief.MiceGone()) {
-        return "The serial mouse on " + name + " was removed, but Windows did not restart the port (" +
-               DevStatusText(relief.restart) + ").\r\n\r\nMouse detection stays on for " + name +
-               " until Windows restarts: until then a scan for hardware changes may find the mouse again.";
+    return line + ".";
+}
+
+// The message after Yes: the port's restart, then each of its mice
+// (present ones first), then what may still be there. Every line says
+// only what happened.
+std::string Outcome(const std::string& name, const ReliefReport& report) {
+    const Relief& relief = report.ports.front();
+    std::string text;
+    if (relief.restart.Ok()) {
+        text = name + " was restarted: mouse detection is off for " + name + " from now on.";
+    } else {
+        text = "Windows did not restart " + name + " (" + DevStatusText(relief.restart) +
+               "): mouse detection stays on for " + name +
+               " until Windows restarts, and until then a scan for hardware changes may find a removed mouse again.";
     }
-    const auto failed = std::find_if(relief.removals.begin(), relief.removals.end(),
-                                     [](const Relief::Removal& r) { return !r.Gone(); });
-    if (failed->status.AtNextRestart()) {
-        return "The serial mouse on " + name + " will be removed when Windows restarts (" +
-               DevStatusText(failed->status) + "). Mouse detection is off for " + name + " from then on.";
+    text += "\r\n";
+    for (const Relief::Removal& removal : relief.removals) text += "\r\n" + RemovalLine(name, removal);
+    for (const SerialMouse& mouse : report.left) {
+        text += "\r\n\r\nA serial mouse on a port that cannot be told (" + DeviceName(mouse.device) +
+                ") is present and was not removed.";
     }
-    std::string text = "The serial mouse on " + name + " could not be removed (" + DevStatusText(failed->status) + ")";
-    if (failed->status.kind == DevStatus::Kind::Win32 && failed->status.code == devstatus::kAccessDenied) {
-        text += ": removing devices needs administrator rights";
+    if (!report.miceComplete) {
+        text += "\r\n\r\nNot every serial mouse could be listed and told to its port: another may still be "
+                "installed.";
     }
-    return text + ".\r\n\r\nIt goes when Windows restarts: mouse detection is off for " + name + " from then on.";
+    return text;
 }
 
 }  // namespace
 
 void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& registry, DeviceApi& devices) {
-    const MiceInventory mice = FindSerialMice(devices, registry, {port});
-    const std::vector<SerialMouse> on = MiceOn(mice, port);
+    // Every port of the machine, so that a mouse is placed as portquell-cli
+    // places it (a prefix two ports carry places it on neither).
+    const PortInventory inventory = TakeInventory(registry, PortScope::All);
+    const MicePlan plan = PlanMice(FindSerialMice(devices, registry, inventory.ports), {port}, false);
+    const std::vector<SerialMouse> on = plan.For(port);
     const bool present = std::any_of(on.begin(), on.end(), [](const SerialMouse& m) { return m.device.present; });
     if (!present) return;
     const std::string name = Name(port);
@@ -50,7 +76,7 @@ void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& re
                        "stops jumping without restarting Windows.")) {
         return;
     }
-    form.MessageBox(Outcome(port, RelieveNow(devices, port, on)), MessageIcon::None);
+    form.MessageBox(Outcome(name, RelieveNow(devices, plan, {port})), MessageIcon::None);
 }
 
 }  // namespace portquell

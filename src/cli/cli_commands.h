@@ -29,5 +29,8 @@ int ReportRefusals(const std::vector<PortRefusal>& refusals, const char* consequ
 void ReportMissing(const std::vector<std::string>& names, std::ostream& err);
 // The same for a device listing that failed: 0 when it did not.
 int ReportDeviceRefusal(DevStatus status, const char* consequence, std::ostream& err);
+// Two refusals' exit statuses as one, whatever their order: 3 when either
+// is 3, else 2 when either is 2, else 0.
+[[nodiscard]] int WorseExit(int a, int b);
 
 }  // namespace portquell

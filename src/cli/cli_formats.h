@@ -22,6 +22,13 @@ void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out);
 void WriteMouseJson(const SerialMouse& mouse, std::ostream& out);
 // A failed mice listing as a JSON object: its status and the reason.
 void WriteDeviceRefusalJson(DevStatus status, std::ostream& out);
+// The keys that could not be read, as the document's "refused" array
+// (after a field: it begins with a comma).
+void WriteRefusalsJson(const std::vector<PortRefusal>& refusals, std::ostream& out);
+// mice --json: the mice, "refused" (keys that could not be read) and
+// "miceRefused" when the mice could not be listed, as check --json has them.
+void WriteMiceJson(const std::vector<SerialMouse>& mice, const std::vector<PortRefusal>& refusals,
+                   std::optional<DevStatus> miceRefused, std::ostream& out);
 
 // What a JSON document holds besides the ports; each field is written
 // when given.
@@ -30,7 +37,7 @@ struct JsonReport {
     std::optional<std::vector<std::string>> missing;  // names that match no port
     std::optional<std::vector<PortRefusal>> refused;  // keys that could not be read
     std::optional<std::size_t> notChecked;            // ports outside what was checked
-    std::optional<std::vector<SerialMouse>> mice;     // serial mice present on ports checked
+    std::optional<std::vector<SerialMouse>> mice;     // serial mice present on ports checked, or that may be
     std::optional<DevStatus> miceRefused;             // the mice listing, when it failed
     std::optional<bool> compliant;
 };

@@ -72,6 +72,10 @@ std::string PrintablePath(const std::string& path) {
 
 std::string PrintableKey(const std::string& keyBelowHklm) { return "HKLM\\" + PrintablePath(keyBelowHklm); }
 
+std::string DeviceLabel(const std::string& instanceId) {
+    return instanceId.empty() ? "instance ID unreadable" : PrintablePath(instanceId);
+}
+
 std::string PortLabel(const SerialPort& port) {
     return port.portName.empty() ? PrintableKey(port.InstanceKey()) : Printable(port.portName);
 }

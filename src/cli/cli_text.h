@@ -31,6 +31,10 @@ inline constexpr const char* kProgram = "portquell-cli";
 // separators kept, so that it can be pasted into reg query.
 [[nodiscard]] std::string PrintableKey(const std::string& keyBelowHklm);
 
+// A device instance ID as PrintablePath shows it, or "instance ID
+// unreadable" when the system would not give it.
+[[nodiscard]] std::string DeviceLabel(const std::string& instanceId);
+
 // A port as people know it: its name, or its key when it has none.
 [[nodiscard]] std::string PortLabel(const SerialPort& port);
 

@@ -7,6 +7,7 @@
 #include "cli/cli_formats.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
+#include "ports/mice_plan.h"
 
 namespace portquell {
 
@@ -17,29 +18,20 @@ std::string OtherPorts(std::size_t count) {
            " not checked: use --all";
 }
 
-// The serial mice present on ports, or on a port that cannot be told
-// (it may be one of them); each named on err.
-std::vector<SerialMouse> PresentMice(const MiceInventory& mice, const std::vector<SerialPort>& ports,
-                                     std::ostream& err) {
-    std::vector<SerialMouse> present;
-    for (const SerialMouse& mouse : mice.mice) {
-        if (!mouse.device.present) continue;
+// Names each present mouse of the plan on err, with what removes it.
+void SayPresentMice(const std::vector<SerialMouse>& present, std::ostream& err) {
+    for (const SerialMouse& mouse : present) {
         if (mouse.port) {
-            const bool checked = std::any_of(ports.begin(), ports.end(), [&](const SerialPort& p) {
-                return SameTextIgnoringCase(p.InstanceKey(), mouse.port->InstanceKey());
-            });
-            if (!checked) continue;
             err << kProgram << ": a serial mouse is present on " << PortLabel(*mouse.port) << " ("
-                << PrintablePath(mouse.device.instanceId) << "); '" << kProgram << " disable "
+                << DeviceLabel(mouse.device.instanceId) << "); '" << kProgram << " disable "
                 << (mouse.port->portName.empty() ? PrintablePath(mouse.port->InstanceId()) : Printable(mouse.port->portName))
                 << " --now' removes it\n";
         } else {
             err << kProgram << ": a serial mouse is present on a port that cannot be told ("
-                << PrintablePath(mouse.device.instanceId) << ")\n";
+                << DeviceLabel(mouse.device.instanceId) << "); it may be on any port checked; '" << kProgram
+                << " disable --all --now' removes it\n";
         }
-        present.push_back(mouse);
     }
-    return present;
 }
 
 }  // namespace
@@ -78,16 +70,19 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
             << PrintableKey(p.InstanceKey()) << "): " << SkipReason(p.skip) << "\n";
     }
     ReportMissing(missing, err);
-    int refused = ReportRefusals(refusals, "not every port could be checked", err);
     std::vector<SerialMouse> mice;
     std::optional<DevStatus> miceRefused;
+    int refused = cliexit::kDone;
     if (options.mice) {
         const MiceInventory found = FindSerialMice(devices, registry, all->ports);
-        mice = PresentMice(found, ports, err);
-        const int listed = ReportDeviceRefusal(found.status, "not every port could be checked", err);
+        mice = PlanMice(found, ports, options.all).Present();
+        SayPresentMice(mice, err);
+        refused = ReportDeviceRefusal(found.status, "not every port could be checked", err);
         if (!found.status.Ok()) miceRefused = found.status;
-        if (refused == cliexit::kDone) refused = listed;
+        // A prefix that could not be read leaves mice that may be on a port checked.
+        refusals.insert(refusals.end(), found.refusals.begin(), found.refusals.end());
     }
+    refused = WorseExit(refused, ReportRefusals(refusals, "not every port could be checked", err));
     const bool compliant = !on && missing.empty() && refusals.empty() && mice.empty() && !miceRefused;
 
     if (options.json) {

@@ -10,25 +10,18 @@ int MiceCommand(const Options& options, RegistryApi& registry, DeviceApi& device
                 std::ostream& err) {
     const PortInventory inventory = TakeInventory(registry, PortScope::All);
     const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
+    // A port that could not be read, or whose prefix could not, may be the
+    // port of a mouse shown as '?'.
+    std::vector<PortRefusal> refusals = inventory.refusals;
+    refusals.insert(refusals.end(), mice.refusals.begin(), mice.refusals.end());
     if (options.json) {
-        out << "{\n  \"mice\": [";
-        for (std::size_t i = 0; i < mice.mice.size(); ++i) {
-            out << (i == 0 ? "\n    " : ",\n    ");
-            WriteMouseJson(mice.mice[i], out);
-        }
-        out << (mice.mice.empty() ? "]" : "\n  ]");
-        // A listing that failed says so in the document too.
-        if (!mice.status.Ok()) {
-            out << ",\n  \"refused\": ";
-            WriteDeviceRefusalJson(mice.status, out);
-        }
-        out << "\n}\n";
+        WriteMiceJson(mice.mice, refusals,
+                      mice.status.Ok() ? std::nullopt : std::optional<DevStatus>(mice.status), out);
     } else {
         WriteMiceTable(mice.mice, out);
     }
     const int listed = ReportDeviceRefusal(mice.status, "none can be shown", err);
-    if (listed != cliexit::kDone) return listed;
-    return ReportRefusals(inventory.refusals, "some mice's ports may be unknown", err);
+    return WorseExit(listed, ReportRefusals(refusals, "some mice's ports may be unknown", err));
 }
 
 }  // namespace portquell

@@ -17,29 +17,43 @@ constexpr const char* kReminder =
     "Windows applies the change when it next enumerates the port: restart the\n"
     "computer, or unplug and replug a USB adapter.\n";
 
-// One port's relief, in one line: in force now, or at the next restart
-// and why. Without a listing of the mice, nobody saw them go.
-void SayRelief(const SerialPort& port, const Relief& relief, bool miceListed, std::ostream& out) {
-    const bool now = miceListed && relief.InForceNow();
-    out << PortLabel(port) << ": " << (now ? "in force now" : "in force at the next restart");
-    if (relief.restart.Ok()) {
-        out << ": port restarted";
-    } else {
-        out << ": Windows did not restart the port (" << DevStatusText(relief.restart) << ")";
-    }
-    for (const Relief::Removal& removal : relief.removals) {
-        out << "; serial mouse " << PrintablePath(removal.mouse.device.instanceId);
-        if (removal.Gone()) {
-            out << (removal.status.Ok() ? " removed" : " gone already");
-            if (!relief.restart.Ok()) out << " (a scan for hardware changes may find it again until then)";
-        } else if (removal.status.AtNextRestart()) {
-            out << " removed when Windows restarts (" << DevStatusText(removal.status) << ")";
+// What became of one mouse, after "serial mouse <id>".
+std::string RemovalText(const Relief::Removal& removal) {
+    if (removal.Gone()) return removal.status.Ok() ? " removed" : " gone already";
+    if (removal.status.AtNextRestart()) return " removed when Windows restarts (" + DevStatusText(removal.status) + ")";
+    return " not removed (" + DevStatusText(removal.status) + ")";
+}
+
+// Each port's relief in one line (in force now, or at the next restart and
+// why), then the mice whose port cannot be told.
+void SayRelief(const ReliefReport& report, std::ostream& out) {
+    for (const Relief& relief : report.ports) {
+        out << PortLabel(relief.port) << ": "
+            << (report.InForceNow(relief) ? "in force now" : "in force at the next restart");
+        if (relief.restart.Ok()) {
+            out << ": port restarted";
         } else {
-            out << " not removed (" << DevStatusText(removal.status) << ")";
+            out << ": Windows did not restart the port (" << DevStatusText(relief.restart) << ")";
         }
+        for (const Relief::Removal& removal : relief.removals) {
+            out << "; serial mouse " << DeviceLabel(removal.mouse.device.instanceId) << RemovalText(removal);
+            if (removal.Gone() && !relief.restart.Ok()) {
+                out << " (a scan for hardware changes may find it again until then)";
+            }
+        }
+        if (!report.miceComplete) out << "; not every serial mouse could be listed and told to its port";
+        if (!report.left.empty()) out << "; a serial mouse whose port cannot be told is present";
+        out << "\n";
     }
-    if (!miceListed) out << "; its serial mice could not be listed";
-    out << "\n";
+    for (const Relief::Removal& removal : report.unattached) {
+        out << "serial mouse " << DeviceLabel(removal.mouse.device.instanceId) << " (port cannot be told)"
+            << RemovalText(removal) << "\n";
+    }
+    for (const SerialMouse& mouse : report.left) {
+        out << "serial mouse " << DeviceLabel(mouse.device.instanceId)
+            << " is present on a port that cannot be told: not removed ('" << kProgram
+            << " disable --all --now' removes it)\n";
+    }
 }
 
 }  // namespace
@@ -113,16 +127,17 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
     if (targets.empty()) out << "no serial ports found\n";
     bool later = changed;
     if (options.now && !written.empty()) {
-        // Only the ports written: nothing is removed where the write failed.
+        // Only the ports written: nothing is restarted or removed where the
+        // write failed, and mice whose port cannot be told are removed only
+        // when every port was asked for and written.
         handlers.clear();
         const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
         (void)ReportDeviceRefusal(mice.status, "their serial mice are not removed", err);
-        later = false;
-        for (const SerialPort& p : written) {
-            const Relief relief = RelieveNow(devices, p, MiceOn(mice, p));
-            SayRelief(p, relief, mice.status.Ok(), out);
-            later = later || !mice.status.Ok() || !relief.InForceNow();
-        }
+        (void)ReportRefusals(mice.refusals, "a serial mouse's port may not be told", err);
+        const bool everyPort = options.all && written.size() == targets.size();
+        const ReliefReport report = RelieveNow(devices, PlanMice(mice, written, everyPort), written);
+        SayRelief(report, out);
+        later = !report.AllInForceNow();
     }
     if (later) out << kReminder;
     if (result != cliexit::kDone) return result;

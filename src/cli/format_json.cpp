@@ -29,6 +29,29 @@ void WriteDeviceRefusalJson(DevStatus status, std::ostream& out) {
     out << "{\"status\": " << status.code << ", \"reason\": " << JsonString(DeviceRefusalText(status)) << "}";
 }
 
+void WriteRefusalsJson(const std::vector<PortRefusal>& refusals, std::ostream& out) {
+    Array(out, "refused", refusals, [&](const PortRefusal& r) {
+        out << "{\"key\": " << JsonString("HKLM\\" + r.key) << ", \"status\": " << r.status
+            << ", \"reason\": " << JsonString(RefusalText(r)) << "}";
+    });
+}
+
+void WriteMiceJson(const std::vector<SerialMouse>& mice, const std::vector<PortRefusal>& refusals,
+                   std::optional<DevStatus> miceRefused, std::ostream& out) {
+    out << "{\n  \"mice\": [";
+    for (std::size_t i = 0; i < mice.size(); ++i) {
+        out << (i == 0 ? "\n    " : ",\n    ");
+        WriteMouseJson(mice[i], out);
+    }
+    out << (mice.empty() ? "]" : "\n  ]");
+    WriteRefusalsJson(refusals, out);
+    if (miceRefused) {
+        out << ",\n  \"miceRefused\": ";
+        WriteDeviceRefusalJson(*miceRefused, out);
+    }
+    out << "\n}\n";
+}
+
 void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out) {
     out << "{\n  \"ports\": [";
     for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -45,12 +68,7 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
     if (report.missing) {
         Array(out, "missing", *report.missing, [&](const std::string& name) { out << JsonString(name); });
     }
-    if (report.refused) {
-        Array(out, "refused", *report.refused, [&](const PortRefusal& r) {
-            out << "{\"key\": " << JsonString("HKLM\\" + r.key) << ", \"status\": " << r.status
-                << ", \"reason\": " << JsonString(RefusalText(r)) << "}";
-        });
-    }
+    if (report.refused) WriteRefusalsJson(*report.refused, out);
     if (report.mice) Array(out, "mice", *report.mice, [&](const SerialMouse& m) { WriteMouseJson(m, out); });
     if (report.miceRefused) {
         out << ",\n  \"miceRefused\": ";

@@ -43,7 +43,7 @@ void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out) {
     for (const SerialMouse& m : mice) {
         rows.push_back({m.port ? PortLabel(*m.port) : "?", m.device.present ? "yes" : "no",
                         m.device.hardwareIds.empty() ? "-" : PrintablePath(m.device.hardwareIds.front()),
-                        PrintablePath(m.device.instanceId), m.port ? PrintableKey(m.port->InstanceKey()) : "-"});
+                        DeviceLabel(m.device.instanceId), m.port ? PrintableKey(m.port->InstanceKey()) : "-"});
     }
     WriteColumns({"PORT", "PRESENT", "HARDWARE ID", "DEVICE", "PORT KEY"}, rows, out);
 }

@@ -4,15 +4,18 @@
 
 namespace portquell {
 
+int WorseExit(int a, int b) {
+    if (a == cliexit::kRegistryError || b == cliexit::kRegistryError) return cliexit::kRegistryError;
+    if (a == cliexit::kAccessDenied || b == cliexit::kAccessDenied) return cliexit::kAccessDenied;
+    return cliexit::kDone;
+}
+
 int ReportRefusals(const std::vector<PortRefusal>& refusals, const char* consequence, std::ostream& err) {
     int result = cliexit::kDone;
     for (const PortRefusal& refusal : refusals) {
         err << kProgram << ": " << RefusalText(refusal) << ", so " << consequence << ".\n";
-        if (refusal.status != regstatus::kAccessDenied) {
-            result = cliexit::kRegistryError;
-        } else if (result == cliexit::kDone) {
-            result = cliexit::kAccessDenied;
-        }
+        result = WorseExit(result, refusal.status == regstatus::kAccessDenied ? cliexit::kAccessDenied
+                                                                              : cliexit::kRegistryError);
     }
     return result;
 }

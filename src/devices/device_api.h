@@ -19,8 +19,16 @@ namespace devstatus {
 inline constexpr std::uint32_t kAccessDenied = 5;
 // ERROR_SUCCESS_REBOOT_REQUIRED: done, but only when Windows restarts.
 inline constexpr std::uint32_t kRebootRequired = 3010;
-// SetupAPI: the device instance does not exist.
+// SetupAPI: the device instance does not exist (ERROR_NO_SUCH_DEVINST).
 inline constexpr std::uint32_t kNoSuchDevinst = 0xE000020Bu;
+// SetupAPI: not a device instance ID (ERROR_INVALID_DEVINST_NAME); what
+// the device layer answers for an empty one, which SetupAPI would take
+// for the root of the device tree.
+inline constexpr std::uint32_t kInvalidDevinstName = 0xE0000205u;
+// SetupAPI: a 32-bit program asked to change devices on 64-bit Windows.
+inline constexpr std::uint32_t kInWow64 = 0xE0000235u;
+// CfgMgr32: the device instance does not exist (CR_NO_SUCH_DEVINST).
+inline constexpr std::uint32_t kCrNoSuchDevinst = 13;
 // A call that failed without saying why.
 inline constexpr std::uint32_t kNoStatus = 0xFFFFFFFFu;
 }  // namespace devstatus
@@ -33,17 +41,24 @@ struct DevStatus {
     [[nodiscard]] bool Ok() const { return code == 0; }
     // Done, but only when Windows restarts.
     [[nodiscard]] bool AtNextRestart() const { return kind == Kind::Win32 && code == devstatus::kRebootRequired; }
+    // The device instance no longer exists.
+    [[nodiscard]] bool Vanished() const {
+        return kind == Kind::Win32 ? code == devstatus::kNoSuchDevinst : code == devstatus::kCrNoSuchDevinst;
+    }
     [[nodiscard]] static DevStatus Win32(std::uint32_t c) { return {Kind::Win32, c}; }
     [[nodiscard]] static DevStatus ConfigRet(std::uint32_t c) { return {Kind::ConfigRet, c}; }
 };
 
 
-// A status as people read it: "status 5", "status 0xE000020B" (SetupAPI's
-// own codes), "CONFIGRET 13", "no status".
+// A status as people read it: "status 5", "status 0xE0000217" (SetupAPI's
+// own codes), "CONFIGRET 13", "no status"; the codes the program keys on
+// with their meaning, e.g. "status 0xE000020B: no such device".
 [[nodiscard]] std::string DevStatusText(DevStatus status);
 
 struct DeviceInfo {
-    std::string instanceId;  // e.g. "SERENUM\PNP0F0C\4&1234&0&0000"
+    // e.g. "SERENUM\PNP0F0C\4&1234&0&0000"; "" when the system would not
+    // give it (such a device is listed, counted present, and never removed)
+    std::string instanceId;
     std::vector<std::string> hardwareIds;
     std::vector<std::string> compatibleIds;
     std::string service;     // e.g. "sermouse"; "" when none
@@ -58,15 +73,21 @@ public:
 
     // Every device instance, present or not, of the setup class classGuid
     // and/or of the enumerator (either may be empty, not both), in the
-    // system's order.
+    // system's order. A listing that breaks off is a failure: no devices.
     [[nodiscard]] virtual DevStatus ListDevices(const std::string& classGuid, const std::string& enumerator,
                                                 std::vector<DeviceInfo>& devices) = 0;
 
-    // Uninstalls the device instance (DIF_REMOVE): it is gone at once.
+    // Uninstalls the device instance (DIF_REMOVE): gone at once, or
+    // AtNextRestart() when its driver stack is running and cannot be
+    // stopped now. An empty ID is refused (kInvalidDevinstName), a vanished
+    // one answers Vanished().
     [[nodiscard]] virtual DevStatus RemoveDevice(const std::string& instanceId) = 0;
 
     // Stops and starts the device instance again (DIF_PROPERTYCHANGE,
-    // DICS_PROPCHANGE), so its drivers read their parameters anew.
+    // DICS_PROPCHANGE), so its drivers read their parameters anew: the
+    // serial enumerator above a port then finds no mouse where
+    // SkipEnumerations is -1, and the mice it made are no longer present.
+    // Empty and vanished IDs as for RemoveDevice.
     [[nodiscard]] virtual DevStatus RestartDevice(const std::string& instanceId) = 0;
 };
 

@@ -40,6 +40,7 @@ DevStatus MemoryDevices::ListDevices(const std::string& classGuid, const std::st
         if (!classGuid.empty() && Upper(d.classGuid) != Upper(classGuid)) continue;
         if (!enumerator.empty() && Upper(EnumeratorOf(d.instanceId)) != Upper(enumerator)) continue;
         devices.push_back(d);
+        if (hideParents_) devices.back().parent.clear();
     }
     return {};
 }
@@ -49,20 +50,42 @@ std::vector<DeviceInfo>::iterator MemoryDevices::Find(const std::string& instanc
                         [&](const DeviceInfo& d) { return Upper(d.instanceId) == Upper(instanceId); });
 }
 
+DeviceInfo* MemoryDevices::Edit(const std::string& instanceId) {
+    const auto device = Find(instanceId);
+    return device == devices_.end() ? nullptr : &*device;
+}
+
 DevStatus MemoryDevices::RemoveDevice(const std::string& instanceId) {
+    if (instanceId.empty()) return DevStatus::Win32(devstatus::kInvalidDevinstName);
     const auto failure = removeFailures_.find(Upper(instanceId));
     if (failure != removeFailures_.end()) return failure->second;
     const auto device = Find(instanceId);
     if (device == devices_.end()) return DevStatus::Win32(devstatus::kNoSuchDevinst);
+    // A running stack under a running parent is torn down at the next
+    // restart; until then the device stays as it is.
+    const auto parent = device->parent.empty() ? devices_.end() : Find(device->parent);
+    if (device->present && parent != devices_.end() && parent->present) {
+        return DevStatus::Win32(devstatus::kRebootRequired);
+    }
     devices_.erase(device);
     return {};
 }
 
 DevStatus MemoryDevices::RestartDevice(const std::string& instanceId) {
+    if (instanceId.empty()) return DevStatus::Win32(devstatus::kInvalidDevinstName);
     const auto failure = restartFailures_.find(Upper(instanceId));
     if (failure != restartFailures_.end()) return failure->second;
     if (Find(instanceId) == devices_.end()) return DevStatus::Win32(devstatus::kNoSuchDevinst);
     restarted_.push_back(instanceId);
+    // The serial enumerator starts again with the port and reads
+    // SkipEnumerations: with detection off it reports no children.
+    if (detectionOff_ && detectionOff_(instanceId)) {
+        for (DeviceInfo& d : devices_) {
+            if (Upper(d.parent) == Upper(instanceId) && Upper(EnumeratorOf(d.instanceId)) == "SERENUM") {
+                d.present = false;
+            }
+        }
+    }
     return {};
 }
 

@@ -3,8 +3,18 @@
 // will not give when asked (access denied, a restart it cannot do, a list
 // it cannot open). Every build has it: it is the device tree of the native
 // tests and of systems without one.
+//
+// What it models of Windows: a device's parent is its place in the tree
+// (DeviceInfo::parent), whether or not listings name it. Restarting a port
+// whose serial mouse detection is off (SetDetectionOff) leaves the serial
+// mice under it not present, as the serial enumerator finds none when the
+// port starts again. Removing a device that is present under a present
+// parent (its driver stack running) is done only at the next restart
+// (3010); the device stays until then. A vanished or empty instance ID is
+// refused with SetupAPI's codes.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +32,18 @@ public:
 
     void Add(DeviceInfo device) { devices_.push_back(std::move(device)); }
     [[nodiscard]] const std::vector<DeviceInfo>& Devices() const { return devices_; }
+    // The device with this instance ID (any case), to change in place; null
+    // when there is none.
+    [[nodiscard]] DeviceInfo* Edit(const std::string& instanceId);
+
+    // Listings leave every parent unnamed, as Wine's do (CfgMgr32 without
+    // a parent); the tree keeps them.
+    void HideParents(bool hide = true) { hideParents_ = hide; }
+    // Whether serial mouse detection is off for a port (by instance ID);
+    // asked when the port restarts. Without it, detection is on.
+    void SetDetectionOff(std::function<bool(const std::string& portInstanceId)> off) {
+        detectionOff_ = std::move(off);
+    }
 
     // Calls answer status instead of acting: every listing, or the removal
     // or restart of one instance ID (any case).
@@ -36,6 +58,8 @@ private:
     std::vector<DeviceInfo>::iterator Find(const std::string& instanceId);
 
     std::vector<DeviceInfo> devices_;
+    bool hideParents_ = false;
+    std::function<bool(const std::string&)> detectionOff_;
     DevStatus listFailure_;
     std::map<std::string, DevStatus> removeFailures_;   // upper-case instance ID
     std::map<std::string, DevStatus> restartFailures_;  // upper-case instance ID

@@ -4,26 +4,43 @@
 
 namespace portquell {
 
-bool Relief::Removal::Gone() const {
-    return status.Ok() ||
-           (status.kind == DevStatus::Kind::Win32 && status.code == devstatus::kNoSuchDevinst);
+namespace {
+
+bool AllGone(const std::vector<Relief::Removal>& removals) {
+    return std::all_of(removals.begin(), removals.end(), [](const Relief::Removal& r) { return r.Gone(); });
 }
 
-bool Relief::MiceGone() const {
-    return std::all_of(removals.begin(), removals.end(), [](const Removal& r) { return r.Gone(); });
+}  // namespace
+
+bool Relief::MiceGone() const { return AllGone(removals); }
+
+bool ReliefReport::InForceNow(const Relief& relief) const {
+    return relief.restart.Ok() && relief.MiceGone() && AllGone(unattached) && left.empty() && miceComplete;
 }
 
-bool Relief::InForceNow() const { return restart.Ok() && MiceGone(); }
+bool ReliefReport::AllInForceNow() const {
+    return std::all_of(ports.begin(), ports.end(), [&](const Relief& r) { return InForceNow(r); });
+}
 
-Relief RelieveNow(DeviceApi& devices, const SerialPort& port, const std::vector<SerialMouse>& mice) {
-    Relief relief;
-    // The restart first: the port's stack stops, and with it the mouse it
-    // made; then the mouse's device is uninstalled.
-    relief.restart = devices.RestartDevice(port.InstanceId());
-    for (const SerialMouse& mouse : mice) {
-        relief.removals.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
+ReliefReport RelieveNow(DeviceApi& devices, const MicePlan& plan, const std::vector<SerialPort>& written) {
+    ReliefReport report;
+    report.miceComplete = plan.Complete();
+    report.left = plan.Left();
+    for (const SerialPort& port : written) {
+        Relief relief;
+        relief.port = port;
+        // The restart first: the port's stack stops, and with it the mouse
+        // it made; then the mouse's device is uninstalled.
+        relief.restart = devices.RestartDevice(port.InstanceId());
+        for (const SerialMouse& mouse : plan.For(port)) {
+            relief.removals.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
+        }
+        report.ports.push_back(std::move(relief));
     }
-    return relief;
+    for (const SerialMouse& mouse : plan.Unattached()) {
+        report.unattached.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
+    }
+    return report;
 }
 
 }  // namespace portquell

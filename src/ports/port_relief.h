@@ -1,13 +1,14 @@
-// Relief now, after SkipEnumerations was written -1 for a port: restart
-// the port so that the serial enumerator reads the value again (it keeps
-// it in memory from the port's start), and remove the serial mice it
+// Relief now, after SkipEnumerations was written -1 for ports: restart
+// each port so that the serial enumerator reads the value again (it keeps
+// it in memory from the port's start), then remove the serial mice it
 // installed there, which would otherwise stay until Windows restarts.
+// What counts as done is decided here, once, for every front end.
 #pragma once
 
 #include <vector>
 
 #include "devices/device_api.h"
-#include "ports/serial_mice.h"
+#include "ports/mice_plan.h"
 
 namespace portquell {
 
@@ -16,21 +17,32 @@ struct Relief {
         SerialMouse mouse;
         DevStatus status;  // AtNextRestart(): removed when Windows restarts
         // Removed now, or gone already (it vanished after the listing).
-        [[nodiscard]] bool Gone() const;
+        [[nodiscard]] bool Gone() const { return status.Ok() || status.Vanished(); }
     };
-    DevStatus restart;  // the port's; AtNextRestart(): at the next restart
-    std::vector<Removal> removals;
+    SerialPort port;
+    DevStatus restart;  // the port's
+    std::vector<Removal> removals;  // the port's mice, present ones first
 
-    // Every mouse gone now and detection off from now on.
-    [[nodiscard]] bool InForceNow() const;
-    // Every mouse gone now (the pointer is the user's again), whatever the
-    // restart did.
+    // Every mouse of the port gone now.
     [[nodiscard]] bool MiceGone() const;
 };
 
-// Restarts port and removes mice (the serial mice installed on it). Call
-// it only for a port whose SkipEnumerations write succeeded.
-[[nodiscard]] Relief RelieveNow(DeviceApi& devices, const SerialPort& port,
-                                const std::vector<SerialMouse>& mice);
+struct ReliefReport {
+    std::vector<Relief> ports;               // in the order written
+    std::vector<Relief::Removal> unattached; // mice whose port cannot be told, removed (every port asked)
+    std::vector<SerialMouse> left;           // present mice whose port cannot be told, not removed
+    bool miceComplete = true;                // every mouse listed and placed where it could be
+
+    // The change is in force now for relief's port: it restarted, its mice
+    // are gone, and no mouse that could be on it is left or unknown.
+    [[nodiscard]] bool InForceNow(const Relief& relief) const;
+    [[nodiscard]] bool AllInForceNow() const;
+};
+
+// Restarts each port of written (those whose SkipEnumerations write
+// succeeded, and only those) and removes its mice, then removes the
+// plan's unattached mice.
+[[nodiscard]] ReliefReport RelieveNow(DeviceApi& devices, const MicePlan& plan,
+                                      const std::vector<SerialPort>& written);
 
 }  // namespace portquell

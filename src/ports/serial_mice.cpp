@@ -19,24 +19,53 @@ std::string InstancePart(const std::string& instanceId) {
 
 std::string EnumeratorPart(const std::string& instanceId) { return instanceId.substr(0, instanceId.find('\\')); }
 
-// Each port's ParentIdPrefix as a REG_SZ of its instance key; "" where it
-// has none or it cannot be read.
-std::vector<std::string> ParentIdPrefixes(RegistryApi& registry, const std::vector<SerialPort>& ports) {
+// Each port's ParentIdPrefix, a REG_SZ of its instance key: "" where it
+// has none (no key, no value, another type). A key or value the registry
+// refused is a refusal, and the prefix unknown.
+std::vector<std::string> ParentIdPrefixes(RegistryApi& registry, const std::vector<SerialPort>& ports,
+                                          std::vector<PortRefusal>& refusals) {
     std::vector<std::string> prefixes;
     clsRegHandler handler(registry);
     for (const SerialPort& port : ports) {
         std::string prefix;
         if (handler.OpenRegistry(regroot::kLocalMachine, port.InstanceKey(), false)) {
             prefix = handler.GetValue(kParentIdPrefix);
-            if (handler.LastRegStatus() != regstatus::kSuccess ||
-                handler.LastValueType() != std::optional<std::uint32_t>(regtype::kSz)) {
+            const RegStatus status = handler.LastRegStatus();
+            if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) {
+                if (status != regstatus::kFileNotFound) {
+                    refusals.push_back({PortRefusal::Step::Read, status == regstatus::kSuccess ? -1 : status,
+                                        port.InstanceKey(), port});
+                }
+                prefix.clear();
+            } else if (handler.LastValueType() != std::optional<std::uint32_t>(regtype::kSz)) {
                 prefix.clear();
             }
             (void)handler.CloseRegistry();
+        } else if (handler.LastRegStatus() != regstatus::kFileNotFound) {
+            const RegStatus status = handler.LastRegStatus();
+            refusals.push_back({PortRefusal::Step::Open, status == regstatus::kSuccess ? -1 : status,
+                                port.InstanceKey(), port});
         }
         prefixes.push_back(prefix);
     }
     return prefixes;
+}
+
+// The one port whose prefix and '&' begin instance; none when no port's
+// does, when two ports' do, or when a prefix is unknown.
+std::optional<SerialPort> PortByPrefix(const std::string& instance, const std::vector<SerialPort>& ports,
+                                       const std::vector<std::string>& prefixes, bool everyPrefixRead) {
+    std::optional<SerialPort> found;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const std::string& prefix = prefixes[i];
+        if (prefix.empty() || instance.size() <= prefix.size() || instance[prefix.size()] != '&' ||
+            !SameTextIgnoringCase(instance.substr(0, prefix.size()), prefix)) {
+            continue;
+        }
+        if (found) return std::nullopt;
+        found = ports[i];
+    }
+    return everyPrefixRead ? found : std::nullopt;
 }
 
 }  // namespace
@@ -53,7 +82,7 @@ MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry, const st
     std::vector<DeviceInfo> listed;
     inventory.status = devices.ListDevices(kMouseClassGuid, "", listed);
     if (!inventory.status.Ok()) return inventory;
-    std::optional<std::vector<std::string>> prefixes;
+    std::optional<std::vector<std::string>> prefixes;  // read once, when a mouse needs them
     for (DeviceInfo& device : listed) {
         if (!IsSerialMouse(device)) continue;
         SerialMouse mouse{std::move(device), std::nullopt};
@@ -62,32 +91,15 @@ MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry, const st
         });
         if (byParent != ports.end()) {
             mouse.port = *byParent;
-        } else if (mouse.device.parent.empty()) {
-            // No parent from the system: the instance ID begins with the
-            // port's ParentIdPrefix and '&'.
-            if (!prefixes) prefixes = ParentIdPrefixes(registry, ports);
-            const std::string instance = InstancePart(mouse.device.instanceId);
-            for (std::size_t i = 0; i < ports.size(); ++i) {
-                const std::string& prefix = (*prefixes)[i];
-                if (!prefix.empty() && instance.size() > prefix.size() &&
-                    SameTextIgnoringCase(instance.substr(0, prefix.size()), prefix) &&
-                    instance[prefix.size()] == '&') {
-                    mouse.port = ports[i];
-                    break;
-                }
-            }
+        } else {
+            // No parent from the system, or one that is no port: the prefix.
+            if (!prefixes) prefixes = ParentIdPrefixes(registry, ports, inventory.refusals);
+            mouse.port = PortByPrefix(InstancePart(mouse.device.instanceId), ports, *prefixes,
+                                      inventory.refusals.empty());
         }
         inventory.mice.push_back(std::move(mouse));
     }
     return inventory;
-}
-
-std::vector<SerialMouse> MiceOn(const MiceInventory& inventory, const SerialPort& port) {
-    std::vector<SerialMouse> on;
-    for (const SerialMouse& mouse : inventory.mice) {
-        if (mouse.port && SameTextIgnoringCase(mouse.port->InstanceKey(), port.InstanceKey())) on.push_back(mouse);
-    }
-    return on;
 }
 
 }  // namespace portquell

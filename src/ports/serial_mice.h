@@ -1,8 +1,9 @@
 // The serial mice that Windows installed on serial ports: the serial
 // enumerator (serenum) makes a mouse-class child device under a port when
 // it finds a mouse there, enumerator SERENUM, compatible ID SERIAL_MOUSE.
-// Its instance ID begins with the port's ParentIdPrefix; the system names
-// its parent where it can (CfgMgr32), and the prefix finds it elsewhere.
+// Its instance ID begins with the port's ParentIdPrefix and '&'; the
+// system names its parent where it can (CfgMgr32), and the prefix finds it
+// elsewhere.
 #pragma once
 
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "devices/device_api.h"
+#include "ports/port_inventory.h"
 #include "ports/serial_port.h"
 #include "registry/registry_api.h"
 
@@ -21,12 +23,16 @@ inline constexpr const char* kParentIdPrefix = "ParentIdPrefix";
 
 struct SerialMouse {
     DeviceInfo device;
-    std::optional<SerialPort> port;  // the port it is installed on; none when unknown
+    std::optional<SerialPort> port;  // the port it is installed on; none when it cannot be told
 };
 
 struct MiceInventory {
-    std::vector<SerialMouse> mice;  // in the system's order
-    DevStatus status;               // the device listing's; no mice when it failed
+    std::vector<SerialMouse> mice;      // in the system's order
+    DevStatus status;                   // the device listing's; no mice when it failed
+    std::vector<PortRefusal> refusals;  // ports whose ParentIdPrefix could not be read
+
+    // Every serial mouse listed and every port's prefix read where needed.
+    [[nodiscard]] bool Complete() const { return status.Ok() && refusals.empty(); }
 };
 
 // A mouse-class device that the serial enumerator made, or that is
@@ -34,11 +40,12 @@ struct MiceInventory {
 [[nodiscard]] bool IsSerialMouse(const DeviceInfo& device);
 
 // Every serial mouse installed, present or not, each with its port among
-// ports where one can be told.
+// ports (every port of the machine): the parent the system names when it
+// is one of them; otherwise the one port whose ParentIdPrefix (REG_SZ,
+// any case) and '&' begin the mouse's instance part. A prefix that two
+// ports carry, or a prefix that could not be read, leaves such a mouse
+// without a port: it cannot be told.
 [[nodiscard]] MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry,
                                            const std::vector<SerialPort>& ports);
-
-// The mice installed on port (its instance key decides, not its name).
-[[nodiscard]] std::vector<SerialMouse> MiceOn(const MiceInventory& inventory, const SerialPort& port);
 
 }  // namespace portquell

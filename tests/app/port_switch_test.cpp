@@ -143,8 +143,9 @@ INSTANTIATE_TEST_SUITE_P(Refusals, RefusedWrite,
                          [](const auto& info) { return std::string(info.param.label); });
 
 // A tick on a port with a serial mouse present under it asks once whether
-// to remove it now; Yes restarts the port, removes the mouse and says in
-// one message what happened.
+// to remove it now; Yes restarts the port, removes its mice and says in
+// one message what became of each, and every mouse it calls removed is
+// gone.
 struct MouseCase {
     const char* label;
     bool present;
@@ -152,14 +153,27 @@ struct MouseCase {
     bool answer;
     std::function<void(MemoryDevices&)> arrange;
     bool removed;
-    const char* says;  // "" for no message
+    std::string says;  // the whole message; "" for none
 };
 
 class MouseQuestion : public PortSwitch, public ::testing::WithParamInterface<MouseCase> {};
 
+const std::string kMouseId = "SERENUM\\PNP0F0C\\4&1234&0&0000";
+const std::string kPhantomId = "SERENUM\\PNP0F0C\\4&1234&0&0001";
+const std::string kRestarted = "COM3 was restarted: mouse detection is off for COM3 from now on.\r\n";
+
+DeviceInfo SerialMouseDevice(const std::string& id, bool present) {
+    DeviceInfo mouse;
+    mouse.instanceId = id;
+    mouse.compatibleIds = {"SERIAL_MOUSE"};
+    mouse.classGuid = kMouseClassGuid;
+    mouse.present = present;
+    mouse.parent = "ACPI\\PNP0501\\3";
+    return mouse;
+}
+
 TEST_P(MouseQuestion, AskedOnceAndTold) {
     const MouseCase& c = GetParam();
-    const std::string mouseId = "SERENUM\\PNP0F0C\\4&1234&0&0000";
     RegHandle key = 0;
     ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, testing::kPortsKey + "\\3", 0, regaccess::kAllAccess,
                                   false, &key, nullptr));
@@ -170,13 +184,11 @@ TEST_P(MouseQuestion, AskedOnceAndTold) {
     DeviceInfo port;
     port.instanceId = "ACPI\\PNP0501\\3";
     port.classGuid = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
+    port.present = true;
     devices.Add(port);
-    DeviceInfo mouse;
-    mouse.instanceId = mouseId;
-    mouse.compatibleIds = {"SERIAL_MOUSE"};
-    mouse.classGuid = kMouseClassGuid;
-    mouse.present = c.present;
-    devices.Add(mouse);
+    devices.Add(SerialMouseDevice(kMouseId, c.present));
+    devices.HideParents();
+    devices.SetDetectionOff([this](const std::string& id) { return testing::DetectionOffAt(reg_, id); });
     c.arrange(devices);
     FakeWindow window(reg_, &devices);
     Start(window);
@@ -188,13 +200,23 @@ TEST_P(MouseQuestion, AskedOnceAndTold) {
     if (!window.questions.empty()) {
         EXPECT_NE(std::string::npos, window.questions[0].find("COM3"));
     }
-    const auto& left = devices.Devices();
-    EXPECT_EQ(c.removed, std::none_of(left.begin(), left.end(), [&](const DeviceInfo& d) { return d.instanceId == mouseId; }));
-    if (*c.says == 0) {
+    const auto installed = [&](const std::string& id) {
+        const auto& left = devices.Devices();
+        return std::any_of(left.begin(), left.end(), [&](const DeviceInfo& d) { return d.instanceId == id; });
+    };
+    EXPECT_EQ(c.removed, !installed(kMouseId));
+    if (c.says.empty()) {
         EXPECT_TRUE(window.messages.empty());
     } else {
         ASSERT_EQ(1u, window.messages.size());
-        EXPECT_NE(std::string::npos, window.messages[0].text.find(c.says)) << window.messages[0].text;
+        const std::string& text = window.messages[0].text;
+        EXPECT_EQ(c.says, text);
+        // Every mouse the message calls removed is gone.
+        for (std::size_t at = text.find(") was removed."); at != std::string::npos;
+             at = text.find(") was removed.", at + 1)) {
+            const std::size_t open = text.rfind(" (", at);
+            EXPECT_FALSE(installed(text.substr(open + 2, at - open - 2))) << text;
+        }
     }
     window.UserClick(1);  // cleared: never a question
     EXPECT_EQ(c.asked ? 1u : 0u, window.questions.size());
@@ -204,15 +226,42 @@ INSTANTIATE_TEST_SUITE_P(
     Mice, MouseQuestion,
     ::testing::Values(
         MouseCase{"yes", true, true, true, [](MemoryDevices&) {}, true,
-                  "The serial mouse on COM3 was removed and the port restarted"},
+                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed."},
         MouseCase{"no", true, true, false, [](MemoryDevices&) {}, false, ""},
         MouseCase{"not_present", false, false, true, [](MemoryDevices&) {}, false, ""},
         MouseCase{"restart_refused", true, true, true,
                   [](MemoryDevices& d) { d.FailRestart("ACPI\\PNP0501\\3", DevStatus::Win32(devstatus::kNoStatus)); },
-                  true, "Windows did not restart the port (no status)"},
+                  false,
+                  "Windows did not restart COM3 (no status): mouse detection stays on for COM3 until Windows "
+                  "restarts, and until then a scan for hardware changes may find a removed mouse again.\r\n"
+                  "\r\nThe serial mouse on COM3 (" + kMouseId + ") will be removed when Windows restarts (status 3010)."},
+        // The present mouse first, then the one left from before, each told
+        // as it went.
+        MouseCase{"phantom_refused", true, true, true,
+                  [](MemoryDevices& d) {
+                      d.Add(SerialMouseDevice(kPhantomId, false));
+                      d.FailRemove(kPhantomId, DevStatus::Win32(5));
+                  },
+                  true,
+                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\nThe serial mouse left "
+                  "from before on COM3 (" + kPhantomId + ") could not be removed (status 5): removing devices needs "
+                  "administrator rights."},
+        MouseCase{"removal_at_restart", true, true, true,
+                  [](MemoryDevices& d) { d.FailRemove(kMouseId, DevStatus::Win32(3010)); }, false,
+                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId +
+                      ") will be removed when Windows restarts (status 3010)."},
         MouseCase{"removal_refused", true, true, true,
-                  [](MemoryDevices& d) { d.FailRemove("SERENUM\\PNP0F0C\\4&1234&0&0000", DevStatus::Win32(5)); },
-                  false, "could not be removed (status 5): removing devices needs administrator rights"},
+                  [](MemoryDevices& d) { d.FailRemove(kMouseId, DevStatus::Win32(1)); }, false,
+                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") could not be removed (status 1)."},
+        MouseCase{"untold_left", true, true, true,
+                  [](MemoryDevices& d) {
+                      DeviceInfo other = SerialMouseDevice("SERENUM\\PNP0F0C\\9&9&0&0000", true);
+                      other.parent.clear();
+                      d.Add(other);
+                  },
+                  true,
+                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\n\r\nA serial mouse on "
+                  "a port that cannot be told (SERENUM\\PNP0F0C\\9&9&0&0000) is present and was not removed."},
         MouseCase{"list_refused", true, false, true, [](MemoryDevices& d) { d.FailList(DevStatus::Win32(5)); }, false,
                   ""}),
     [](const auto& info) { return std::string(info.param.label); });

@@ -594,6 +594,8 @@ TEST_F(Cli, HelpAndVersion) {
 // Serial mice that Windows installed: found under their port (by the
 // parent the system names, or by the port's ParentIdPrefix), listed,
 // checked, and removed by disable --now after the write, never before.
+// The device tree knows each mouse's parent (COM1's by default) and, as
+// under Wine, names none unless a case says so.
 struct MiceCase {
     const char* label;
     std::vector<std::string> args;
@@ -603,14 +605,18 @@ struct MiceCase {
     std::string says;     // on stdout, or stderr when it says nothing there
     bool mouseLeft;       // the first mouse still installed afterwards
     std::size_t restarts; // port restarts that succeeded
+    RegStatus prefixRefused = 0;  // every read of ParentIdPrefix answers this
 };
 
 class CliMice : public ::testing::TestWithParam<MiceCase> {};
 
 const std::string kMouse = "SERENUM\\PNP0F0C\\4&1234&0&0000";
 const std::string kSecondMouse = "SERENUM\\PNP0F0C\\4&1234&0&0001";
+const std::string kUntoldMouse = "SERENUM\\PNP0F0C\\9&9&0&0000";
+const std::string kCom1Id = "ACPI\\PNP0501\\1";
+const std::string kFtdiId = "FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
 
-DeviceInfo Mouse(const std::string& id, bool present) {
+DeviceInfo Mouse(const std::string& id, bool present, const std::string& parent = kCom1Id) {
     DeviceInfo mouse;
     mouse.instanceId = id;
     mouse.hardwareIds = {"SERENUM\\PNP0F0C", "*PNP0F0C"};
@@ -618,123 +624,260 @@ DeviceInfo Mouse(const std::string& id, bool present) {
     mouse.service = "sermouse";
     mouse.classGuid = kMouseClassGuid;
     mouse.present = present;
+    mouse.parent = parent;
     return mouse;
+}
+
+DeviceInfo PortDevice(const std::string& id) {
+    DeviceInfo port;
+    port.instanceId = id;
+    port.classGuid = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
+    port.present = true;
+    return port;
+}
+
+// COM1 (ACPI, ParentIdPrefix 4&1234&0) and COM5 (FTDI, no prefix), both
+// present, with a present serial mouse under COM1; restarts read the
+// registry as the serial enumerator does.
+void MiceMachine(MemoryRegistry& reg, MemoryDevices& devices) {
+    AddPortAt(reg, kAcpi1, "COM1");
+    AddPortAt(reg, kFtdi, "COM5");
+    testing::SetPrefixAt(reg, kAcpi1, "4&1234&0");
+    devices.Add(PortDevice(kCom1Id));
+    devices.Add(PortDevice(kFtdiId));
+    devices.Add(Mouse(kMouse, true));
+    devices.HideParents();
+    devices.SetDetectionOff([&reg](const std::string& id) { return testing::DetectionOffAt(reg, id); });
+}
+
+bool Installed(const MemoryDevices& devices, const std::string& id) {
+    const auto& all = devices.Devices();
+    return std::any_of(all.begin(), all.end(), [&](const DeviceInfo& d) { return d.instanceId == id; });
 }
 
 TEST_P(CliMice, FindsChecksAndRemovesTheMiceOfAPort) {
     const MiceCase& c = GetParam();
     MemoryRegistry reg;
-    AddPortAt(reg, kAcpi1, "COM1");
-    AddPortAt(reg, kFtdi, "COM5");
-    RegHandle key = 0;
-    ASSERT_EQ(0, reg.CreateKeyEx(regroot::kLocalMachine, kAcpi1, 0, regaccess::kAllAccess, false, &key, nullptr));
-    const std::string prefix = "4&1234&0";
-    ASSERT_EQ(0, reg.SetValueEx(key, "ParentIdPrefix", regtype::kSz,
-                                reinterpret_cast<const std::uint8_t*>(prefix.c_str()), 9));
-    ASSERT_EQ(0, reg.CloseKey(key));
     MemoryDevices devices;
-    DeviceInfo port;
-    port.instanceId = "ACPI\\PNP0501\\1";
-    port.classGuid = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
-    port.present = true;
-    devices.Add(port);
-    devices.Add(Mouse(kMouse, true));
+    MiceMachine(reg, devices);
     c.arrange(devices, reg);
     testing::FaultyRegistry faulty(reg, c.faults);
+    if (c.prefixRefused != 0) {
+        faulty.FailWhen([](const testing::RegCallRecord& r) {
+            return r.call == testing::RegCall::QueryValueEx && r.name == "ParentIdPrefix";
+        }, c.prefixRefused);
+    }
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(c.code, RunCli(c.args, faulty, devices, out, err)) << out.str() << err.str();
     const std::string said = out.str().find(c.says) != std::string::npos ? out.str() : err.str();
     EXPECT_NE(std::string::npos, said.find(c.says)) << out.str() << err.str();
-    const auto& left = devices.Devices();
-    EXPECT_EQ(c.mouseLeft, std::any_of(left.begin(), left.end(), [](const DeviceInfo& d) { return d.instanceId == kMouse; }));
+    EXPECT_EQ(c.mouseLeft, Installed(devices, kMouse));
     EXPECT_EQ(c.restarts, devices.Restarted().size());
-    if (c.args[0] == "mice" || std::find(c.args.begin(), c.args.end(), "--json") != c.args.end()) {
+    // Every port restarted holds detection off: none whose write failed.
+    for (const std::string& id : devices.Restarted()) EXPECT_TRUE(testing::DetectionOffAt(reg, id)) << id;
+    if (c.args[0] == "mice" || c.args[0] == "check") {
         std::vector<std::string> json = c.args;
         if (std::find(json.begin(), json.end(), "--json") == json.end()) json.push_back("--json");
         std::ostringstream jsonOut;
         std::ostringstream jsonErr;
-        (void)RunCli(json, faulty, devices, jsonOut, jsonErr);
+        // The document is valid and gives its reason for every status but 0.
+        EXPECT_EQ(c.code, RunCli(json, faulty, devices, jsonOut, jsonErr));
         EXPECT_TRUE(testing::JsonCheck::Valid(jsonOut.str())) << jsonOut.str();
+        if (c.code == cliexit::kAccessDenied || c.code == cliexit::kRegistryError) {
+            EXPECT_TRUE(jsonOut.str().find("\"refused\": [\n") != std::string::npos ||
+                        jsonOut.str().find("\"miceRefused\"") != std::string::npos)
+                << jsonOut.str();
+        }
     }
 }
 
 void NoChange(MemoryDevices&, MemoryRegistry&) {}
 
+// The first mouse as another device.
+void ReplaceMouse(MemoryDevices& d, DeviceInfo replacement) {
+    DeviceInfo* mouse = d.Edit(kMouse);
+    ASSERT_NE(nullptr, mouse);
+    *mouse = std::move(replacement);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Mice, CliMice,
     ::testing::Values(
         MiceCase{"listed_on_its_port", {"mice"}, NoChange, {}, 0,
-                 "COM1  yes      SERENUM\\PNP0F0C  " + kMouse + "  HKLM\\" + kAcpi1, true, 0},
+                 "PORT  PRESENT  HARDWARE ID      DEVICE                         PORT KEY\n"
+                 "COM1  yes      SERENUM\\PNP0F0C  " + kMouse + "  HKLM\\" + kAcpi1 + "\n", true, 0},
         MiceCase{"not_present", {"mice"},
                  [](MemoryDevices& d, MemoryRegistry&) {
-                     ASSERT_EQ(0u, d.RemoveDevice(kMouse).code);
-                     d.Add(Mouse(kMouse, false));
+                     ReplaceMouse(d, Mouse(kMouse, false));
                  },
                  {}, 0, "COM1  no ", true, 0},
         MiceCase{"port_unknown", {"mice"},
-                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse("SERENUM\\PNP0F0C\\9&9&0&0000", true)); }, {},
-                 0, "?     yes      SERENUM\\PNP0F0C  SERENUM\\PNP0F0C\\9&9&0&0000     -\n", true, 0},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse(kUntoldMouse, true, kFtdiId)); }, {},
+                 0, "?     yes      SERENUM\\PNP0F0C  " + kUntoldMouse + "     -\n", true, 0},
         MiceCase{"parent_from_the_system", {"mice"},
                  [](MemoryDevices& d, MemoryRegistry&) {
-                     DeviceInfo m = Mouse("SERENUM\\PNP0F0C\\7&77&0&0000", true);
-                     m.parent = "FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
-                     d.Add(m);
+                     d.HideParents(false);
+                     d.Add(Mouse("SERENUM\\PNP0F0C\\7&77&0&0000", true, kFtdiId));
                  },
                  {}, 0, "COM5  yes      SERENUM\\PNP0F0C  SERENUM\\PNP0F0C\\7&77&0&0000", true, 0},
+        // A parent that is no port (a bus, a port whose values were not
+        // read): the prefix decides.
+        MiceCase{"parent_not_a_port", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     d.HideParents(false);
+                     ReplaceMouse(d, Mouse(kMouse, true, "PCI\\VEN_8086&DEV_1\\3&1"));
+                 },
+                 {}, 0, "COM1  yes      SERENUM\\PNP0F0C  " + kMouse, true, 0},
+        MiceCase{"prefix_lower_case", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry& r) {
+                     testing::SetPrefixAt(r, kAcpi1, "4&abcd&0");
+                     ReplaceMouse(d, Mouse("SERENUM\\PNP0F0C\\4&ABCD&0&0000", true));
+                 },
+                 {}, 0, "COM1  yes", false, 0},
+        MiceCase{"prefix_without_ampersand", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     ReplaceMouse(d, Mouse("SERENUM\\PNP0F0C\\4&1234&00&0000", true));
+                 },
+                 {}, 0, "?     yes", false, 0},
+        MiceCase{"prefix_not_a_string", {"mice"},
+                 [](MemoryDevices&, MemoryRegistry& r) { testing::SetPrefixAt(r, kAcpi1, "4&1234&0", regtype::kExpandSz); },
+                 {}, 0, "?     yes", true, 0},
+        MiceCase{"prefix_on_two_ports", {"disable", "COM1", "--now"},
+                 [](MemoryDevices&, MemoryRegistry& r) { testing::SetPrefixAt(r, kFtdi, "4&1234&0"); }, {}, 5,
+                 "COM1: in force at the next restart: port restarted; a serial mouse whose port cannot be told is "
+                 "present\nserial mouse " + kMouse + " is present on a port that cannot be told: not removed",
+                 true, 1},
+        MiceCase{"prefix_refused", {"mice"}, NoChange, {}, 2,
+                 "?     yes      SERENUM\\PNP0F0C  " + kMouse + "  -\n", true, 0, 5},
+        MiceCase{"prefix_refused_check", {"check", "--mice", "COM5"},
+                 [](MemoryDevices&, MemoryRegistry& r) {
+                     testing::SetValueAt(r, kFtdi, "SkipEnumerations", regtype::kDword, kOff);
+                 },
+                 {}, 3,
+                 "portquell-cli: could not read the values of HKLM\\" + kAcpi1 +
+                     " (status 1018), so not every port could be checked.\n",
+                 true, 0, 1018},
+        MiceCase{"prefix_refused_now", {"disable", "COM1", "--now"}, NoChange, {}, 5,
+                 "could not read the values of HKLM\\" + kAcpi1 + " (status 5): access denied, run as administrator, "
+                 "so a serial mouse's port may not be told.\n",
+                 true, 1, 5},
+        MiceCase{"modem_under_serenum", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     DeviceInfo modem = Mouse(kMouse, true);
+                     modem.classGuid = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
+                     modem.compatibleIds.clear();
+                     ReplaceMouse(d, modem);
+                 },
+                 {}, 0, "PORT  PRESENT  HARDWARE ID  DEVICE  PORT KEY\n", true, 0},
+        MiceCase{"id_unreadable", {"disable", "--all", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse("", true, "")); }, {}, 5,
+                 "serial mouse instance ID unreadable (port cannot be told) not removed (status 0xE0000205: no "
+                 "device instance ID)\n",
+                 false, 2},
         MiceCase{"list_refused", {"mice"},
                  [](MemoryDevices& d, MemoryRegistry&) { d.FailList(DevStatus::Win32(5)); }, {}, 2,
                  "could not list the serial mice (status 5)", true, 0},
         MiceCase{"list_refused_json", {"mice", "--json"},
                  [](MemoryDevices& d, MemoryRegistry&) { d.FailList(DevStatus::Win32(5)); }, {}, 2,
-                 "\"refused\": {\"status\": 5, \"reason\": \"could not list the serial mice (status 5)\"}", true, 0},
+                 "{\n  \"mice\": [],\n  \"refused\": [],\n  \"miceRefused\": {\"status\": 5, \"reason\": \"could "
+                 "not list the serial mice (status 5)\"}\n}\n",
+                 true, 0},
         MiceCase{"check_present", {"check", "--mice", "COM1"},
                  NoChange, {}, 1,
                  "a serial mouse is present on COM1 (" + kMouse + "); 'portquell-cli disable COM1 --now'", true, 0},
         MiceCase{"check_not_present", {"check", "--mice", "COM1", "--json"},
                  [](MemoryDevices& d, MemoryRegistry& r) {
-                     ASSERT_EQ(0u, d.RemoveDevice(kMouse).code);
-                     d.Add(Mouse(kMouse, false));
+                     ReplaceMouse(d, Mouse(kMouse, false));
                      testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kDword, kOff);
                  },
-                 {}, 0, "\"mice\": []", true, 0},
+                 {}, 0, "\"mice\": [],\n  \"compliant\": true\n}\n", true, 0},
         MiceCase{"check_other_port", {"check", "--mice", "COM5"},
                  [](MemoryDevices&, MemoryRegistry& r) { testing::SetValueAt(r, kFtdi, "SkipEnumerations", regtype::kDword, kOff); },
                  {}, 0, "off on every port checked", true, 0},
         MiceCase{"check_port_unknown", {"check", "--mice", "COM5"},
                  [](MemoryDevices& d, MemoryRegistry& r) {
                      testing::SetValueAt(r, kFtdi, "SkipEnumerations", regtype::kDword, kOff);
-                     d.Add(Mouse("SERENUM\\PNP0F0C\\9&9&0&0000", true));
+                     d.Add(Mouse(kUntoldMouse, true, kFtdiId));
                  },
                  {}, 1, "present on a port that cannot be told", true, 0},
         MiceCase{"check_list_refused", {"check", "--mice", "--all"},
                  [](MemoryDevices& d, MemoryRegistry&) { d.FailList(DevStatus::Win32(0xE0000217u)); }, {}, 3,
                  "could not list the serial mice (status 0xE0000217)", true, 0},
+        MiceCase{"check_list_refused_json", {"check", "--mice", "COM1", "--json"},
+                 [](MemoryDevices& d, MemoryRegistry& r) {
+                     testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kDword, kOff);
+                     d.FailList(DevStatus::Win32(5));
+                 },
+                 {}, 2,
+                 "\"mice\": [],\n  \"miceRefused\": {\"status\": 5, \"reason\": \"could not list the serial mice "
+                 "(status 5)\"},\n  \"compliant\": false\n}\n",
+                 true, 0},
         MiceCase{"now_in_force", {"disable", "COM1", "--now"}, NoChange, {}, 0,
                  "COM1: in force now: port restarted; serial mouse " + kMouse + " removed\n", false, 1},
         MiceCase{"now_two_mice", {"disable", "COM1", "--now"},
                  [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse(kSecondMouse, false)); }, {}, 0,
-                 "removed; serial mouse " + kSecondMouse + " removed", false, 1},
+                 "removed; serial mouse " + kSecondMouse + " removed\n", false, 1},
+        // A port's mice are its own by key: another port with the same
+        // name keeps its mouse.
+        MiceCase{"now_by_key_not_name", {"disable", "ACPI\\PNP0501\\1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry& r) {
+                     AddPortAt(r, kFtdi, "COM1");
+                     d.HideParents(false);
+                     d.Add(Mouse("SERENUM\\PNP0F0C\\7&77&0&0000", true, kFtdiId));
+                 },
+                 {}, 0, "COM1: in force now: port restarted; serial mouse " + kMouse + " removed\n", false, 1},
         MiceCase{"now_restart_refused", {"disable", "COM1", "--now"},
                  [](MemoryDevices& d, MemoryRegistry&) {
-                     d.FailRestart("ACPI\\PNP0501\\1", DevStatus::Win32(devstatus::kNoStatus));
+                     d.FailRestart(kCom1Id, DevStatus::Win32(devstatus::kNoStatus));
                  },
                  {}, 5,
                  "COM1: in force at the next restart: Windows did not restart the port (no status); serial mouse " +
-                     kMouse + " removed (a scan",
+                     kMouse + " removed when Windows restarts (status 3010)\n",
+                 true, 0},
+        MiceCase{"now_restart_refused_phantom", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     ReplaceMouse(d, Mouse(kMouse, false));
+                     d.FailRestart(kCom1Id, DevStatus::Win32(devstatus::kNoStatus));
+                 },
+                 {}, 5,
+                 "Windows did not restart the port (no status); serial mouse " + kMouse +
+                     " removed (a scan for hardware changes may find it again until then)\n",
                  false, 0},
         MiceCase{"now_removal_refused", {"disable", "COM1", "--now"},
                  [](MemoryDevices& d, MemoryRegistry&) { d.FailRemove(kMouse, DevStatus::Win32(5)); }, {}, 5,
-                 "in force at the next restart: port restarted; serial mouse " + kMouse + " not removed (status 5)",
+                 "in force at the next restart: port restarted; serial mouse " + kMouse + " not removed (status 5)\n",
+                 true, 1},
+        MiceCase{"now_removal_at_restart", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.FailRemove(kMouse, DevStatus::Win32(3010)); }, {}, 5,
+                 "in force at the next restart: port restarted; serial mouse " + kMouse +
+                     " removed when Windows restarts (status 3010)\n",
                  true, 1},
         MiceCase{"now_vanished", {"disable", "COM1", "--now"},
                  [](MemoryDevices& d, MemoryRegistry&) {
                      d.FailRemove(kMouse, DevStatus::Win32(devstatus::kNoSuchDevinst));
                  },
-                 {}, 0, "in force now: port restarted; serial mouse " + kMouse + " gone already", true, 1},
+                 {}, 0, "in force now: port restarted; serial mouse " + kMouse + " gone already\n", true, 1},
+        MiceCase{"now_vanished_configret", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     d.FailRemove(kMouse, DevStatus::ConfigRet(devstatus::kCrNoSuchDevinst));
+                 },
+                 {}, 0, "in force now: port restarted; serial mouse " + kMouse + " gone already\n", true, 1},
         MiceCase{"now_list_refused", {"disable", "COM1", "--now"},
                  [](MemoryDevices& d, MemoryRegistry&) { d.FailList(DevStatus::Win32(5)); }, {}, 5,
-                 "their serial mice are not removed", true, 1},
+                 "COM1: in force at the next restart: port restarted; not every serial mouse could be listed and "
+                 "told to its port\n",
+                 true, 1},
+        MiceCase{"now_untold_named", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse(kUntoldMouse, true, kFtdiId)); }, {}, 5,
+                 "serial mouse " + kUntoldMouse +
+                     " is present on a port that cannot be told: not removed ('portquell-cli disable --all --now' "
+                     "removes it)\n",
+                 false, 1},
+        MiceCase{"now_untold_all", {"disable", "--all", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse(kUntoldMouse, true, kFtdiId)); }, {}, 0,
+                 "COM5: in force now: port restarted\nserial mouse " + kUntoldMouse + " (port cannot be told) removed\n",
+                 false, 2},
         MiceCase{"now_write_refused", {"disable", "COM1", "--now"}, NoChange, testing::Faults{0, 0, 0, 5}, 2,
                  "could not write SkipEnumerations for COM1 (status 5)", true, 0},
         MiceCase{"without_now", {"disable", "COM1"}, NoChange, {}, 0, "restart the", true, 0}),

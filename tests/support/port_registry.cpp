@@ -50,6 +50,20 @@ void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::s
     SetValueAt(reg, InstanceKey(instance), name, type, data);
 }
 
+void SetPrefixAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& prefix,
+                 std::uint32_t type) {
+    RegHandle key = 0;
+    Succeeds(reg.CreateKeyEx(regroot::kLocalMachine, instanceKey, 0, regaccess::kAllAccess, false, &key, nullptr));
+    Succeeds(reg.SetValueEx(key, "ParentIdPrefix", type, reinterpret_cast<const std::uint8_t*>(prefix.c_str()),
+                            static_cast<std::uint32_t>(prefix.size() + 1)));
+    Succeeds(reg.CloseKey(key));
+}
+
+bool DetectionOffAt(MemoryRegistry& reg, const std::string& instanceId) {
+    const StoredValue v = ValueAt(reg, "SYSTEM\\CurrentControlSet\\Enum\\" + instanceId, "SkipEnumerations");
+    return v.present && v.type == 4 && v.data == std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF};
+}
+
 void SetValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& name,
                 std::uint32_t type, const std::vector<std::uint8_t>& data) {
     RegHandle key = 0;

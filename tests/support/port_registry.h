@@ -20,6 +20,13 @@ void AddPortAt(MemoryRegistry& reg, const std::string& instanceKey, const std::s
 // Sets a value in instanceKey's Device Parameters (instanceKey below HKLM).
 void SetValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& name,
                 std::uint32_t type, const std::vector<std::uint8_t>& data);
+// Sets the instance key's own ParentIdPrefix (REG_SZ unless type says).
+void SetPrefixAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& prefix,
+                 std::uint32_t type = 1);
+// Whether the port with this device instance ID has SkipEnumerations
+// REG_DWORD 0xFFFFFFFF, as the serial enumerator reads it when the port
+// starts (for MemoryDevices::SetDetectionOff).
+bool DetectionOffAt(MemoryRegistry& reg, const std::string& instanceId);
 // Sets a value in instance n's Device Parameters.
 void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name,
                   std::uint32_t type, const std::vector<std::uint8_t>& data);

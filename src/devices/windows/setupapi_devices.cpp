@@ -6,6 +6,7 @@
 #include <cfgmgr32.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <utility>
@@ -38,6 +39,7 @@ DevStatus LastError() {
     return DevStatus::Win32(error != 0 ? error : devstatus::kNoStatus);
 }
 
+
 bool ParseGuid(const std::string& text, GUID& guid) {
     unsigned long data1 = 0;
     unsigned int data2 = 0, data3 = 0, b[8] = {};
@@ -55,29 +57,39 @@ bool ParseGuid(const std::string& text, GUID& guid) {
     return true;
 }
 
-std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA& data) {
+// Reads a value whose size the system tells first; asks again while it
+// grows between the size query and the read. read(buffer, size, &needed)
+// answers like the SetupAPI call it wraps.
+template <class Read>
+std::string GrowingRead(Read read) {
     DWORD needed = 0;
-    SetupDiGetDeviceInstanceIdA(set, &data, nullptr, 0, &needed);
-    if (needed == 0) return "";
-    std::string id(needed, '\0');
-    if (!SetupDiGetDeviceInstanceIdA(set, &data, id.data(), needed, nullptr)) return "";
-    id.resize(id.find('\0') == std::string::npos ? id.size() : id.find('\0'));
-    return id;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string bytes(needed, '\0');
+        DWORD size = needed;
+        if (read(bytes.empty() ? nullptr : bytes.data(), size, &needed)) {
+            bytes.resize(std::min<std::size_t>(needed, bytes.size()));
+            return bytes;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= size) return "";
+    }
+    return "";
+}
+
+// The instance ID; "" when the system will not give it.
+std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA& data) {
+    const std::string id = GrowingRead([&](char* buffer, DWORD size, DWORD* needed) {
+        return SetupDiGetDeviceInstanceIdA(set, &data, buffer, size, needed) != FALSE;
+    });
+    return id.substr(0, id.find('\0'));
 }
 
 // A registry property's bytes; none when the device has no such property.
 std::string Property(HDEVINFO set, SP_DEVINFO_DATA& data, DWORD property) {
-    DWORD type = 0;
-    DWORD needed = 0;
-    SetupDiGetDeviceRegistryPropertyA(set, &data, property, &type, nullptr, 0, &needed);
-    if (needed == 0) return "";
-    std::string bytes(needed, '\0');
-    if (!SetupDiGetDeviceRegistryPropertyA(set, &data, property, &type,
-                                           reinterpret_cast<BYTE*>(bytes.data()), needed, &needed)) {
-        return "";
-    }
-    bytes.resize(std::min<std::size_t>(needed, bytes.size()));
-    return bytes;
+    return GrowingRead([&](char* buffer, DWORD size, DWORD* needed) {
+        DWORD type = 0;
+        return SetupDiGetDeviceRegistryPropertyA(set, &data, property, &type, reinterpret_cast<BYTE*>(buffer),
+                                                 size, needed) != FALSE;
+    });
 }
 
 std::string Text(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
@@ -111,8 +123,10 @@ HDEVINFO Open(const GUID* guid, const std::string& enumerator, DWORD flags) {
                                 flags | (guid == nullptr ? DIGCF_ALLCLASSES : 0));
 }
 
-// Opens one device instance in a set of its own.
+// Opens one device instance in a set of its own. An empty ID never
+// reaches SetupAPI, which would open the root of the device tree.
 DevStatus OpenOne(const std::string& instanceId, DevInfoSet& set, SP_DEVINFO_DATA& data) {
+    if (instanceId.empty()) return DevStatus::Win32(devstatus::kInvalidDevinstName);
     if (!set.Valid()) return LastError();
     data = SP_DEVINFO_DATA{};
     data.cbSize = sizeof data;
@@ -141,7 +155,9 @@ public:
         if (!classGuid.empty() && !ParseGuid(classGuid, guid)) return DevStatus::Win32(ERROR_INVALID_PARAMETER);
         const GUID* byClass = classGuid.empty() ? nullptr : &guid;
 
-        // Present ones are those that a listing of present devices has too.
+        // Present ones are those that a listing of present devices has too;
+        // that listing must end where the system says it ends, or a present
+        // device would pass for an absent one.
         std::set<std::string> present;
         {
             DevInfoSet set(Open(byClass, enumerator, DIGCF_PRESENT));
@@ -149,6 +165,8 @@ public:
             SP_DEVINFO_DATA data{};
             data.cbSize = sizeof data;
             for (DWORD i = 0; SetupDiEnumDeviceInfo(set.Get(), i, &data); ++i) present.insert(InstanceId(set.Get(), data));
+            const DWORD end = GetLastError();
+            if (end != ERROR_NO_MORE_ITEMS) return DevStatus::Win32(end != 0 ? end : devstatus::kNoStatus);
         }
         DevInfoSet set(Open(byClass, enumerator, 0));
         if (!set.Valid()) return LastError();
@@ -162,7 +180,8 @@ public:
             device.compatibleIds = Strings(Property(set.Get(), data, SPDRP_COMPATIBLEIDS));
             device.service = Text(Property(set.Get(), data, SPDRP_SERVICE));
             device.classGuid = Text(Property(set.Get(), data, SPDRP_CLASSGUID));
-            device.present = present.count(device.instanceId) != 0;
+            // A device whose ID cannot be read cannot be told absent.
+            device.present = device.instanceId.empty() || present.count(device.instanceId) != 0;
             device.parent = Parent(data.DevInst);
             devices.push_back(std::move(device));
         }
