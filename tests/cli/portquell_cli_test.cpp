@@ -3,6 +3,7 @@
 #include "cli/portquell_cli.h"
 
 #include "devices/memory_devices.h"
+#include "ports/serial_mice.h"
 
 #include <gtest/gtest.h>
 
@@ -605,7 +606,7 @@ struct MiceCase {
     std::string says;     // on stdout, or stderr when it says nothing there
     bool mouseLeft;       // the first mouse still installed afterwards
     std::size_t restarts; // port restarts that succeeded
-    RegStatus prefixRefused = 0;  // every read of ParentIdPrefix answers this
+    RegStatus prefixRefused = 0;  // the read of COM1's ParentIdPrefix answers this
 };
 
 class CliMice : public ::testing::TestWithParam<MiceCase> {};
@@ -663,9 +664,8 @@ TEST_P(CliMice, FindsChecksAndRemovesTheMiceOfAPort) {
     c.arrange(devices, reg);
     testing::FaultyRegistry faulty(reg, c.faults);
     if (c.prefixRefused != 0) {
-        faulty.FailWhen([](const testing::RegCallRecord& r) {
-            return r.call == testing::RegCall::QueryValueEx && r.name == "ParentIdPrefix";
-        }, c.prefixRefused);
+        faulty.FailWhen(OnKey(faulty, testing::RegCall::QueryValueEx, "ACPI\\PNP0501\\1", "ParentIdPrefix"),
+                        c.prefixRefused);
     }
     std::ostringstream out;
     std::ostringstream err;
@@ -748,8 +748,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "COM1: in force at the next restart: port restarted; a serial mouse whose port cannot be told is "
                  "present\nserial mouse " + kMouse + " is present on a port that cannot be told: not removed",
                  true, 1},
-        MiceCase{"prefix_refused", {"mice"}, NoChange, {}, 2,
-                 "?     yes      SERENUM\\PNP0F0C  " + kMouse + "  -\n", true, 0, 5},
+        // COM1's prefix unknown: it could be COM5's too, so no mouse is
+        // placed by prefix.
+        MiceCase{"prefix_refused", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry& r) {
+                     testing::SetPrefixAt(r, kFtdi, "7&77&0");
+                     d.Add(Mouse("SERENUM\\PNP0F0C\\7&77&0&0000", true, kFtdiId));
+                 },
+                 {}, 2,
+                 "PORT  PRESENT  HARDWARE ID      DEVICE                         PORT KEY\n"
+                 "?     yes      SERENUM\\PNP0F0C  " + kMouse + "  -\n"
+                 "?     yes      SERENUM\\PNP0F0C  SERENUM\\PNP0F0C\\7&77&0&0000    -\n", true, 0, 5},
         MiceCase{"prefix_refused_check", {"check", "--mice", "COM5"},
                  [](MemoryDevices&, MemoryRegistry& r) {
                      testing::SetValueAt(r, kFtdi, "SkipEnumerations", regtype::kDword, kOff);
@@ -882,6 +891,94 @@ INSTANTIATE_TEST_SUITE_P(
                  "could not write SkipEnumerations for COM1 (status 5)", true, 0},
         MiceCase{"without_now", {"disable", "COM1"}, NoChange, {}, 0, "restart the", true, 0}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// Over generated machines (two ports; up to three serial mice, present or
+// left from before, each under COM1, COM5 or no port, its ID beginning
+// with its port's prefix or an unknown one; prefixes unique, shared or of
+// another type; parents named or not) and one failed call anywhere: when
+// disable --now exits 0, check --mice then passes and no present serial
+// mouse hangs under a port asked about; no port is ever restarted unless
+// it holds detection off.
+TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
+    std::uint32_t seed = 20261207u;
+    const auto pick = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    const std::vector<std::vector<std::string>> targets = {{"COM1"}, {"COM5"}, {"--all"}};
+    const testing::RegCall calls[] = {testing::RegCall::OpenKeyEx, testing::RegCall::QueryValueEx,
+                                      testing::RegCall::SetValueEx, testing::RegCall::CreateKeyEx,
+                                      testing::RegCall::EnumKey};
+    int inForce = 0;
+    int notInForce = 0;
+    for (int round = 0; round < 600; ++round) {
+        MemoryRegistry reg;
+        MemoryDevices devices;
+        AddPortAt(reg, kAcpi1, "COM1");
+        AddPortAt(reg, kFtdi, "COM5");
+        testing::SetPrefixAt(reg, kAcpi1, "4&1234&0", pick(8) == 0 ? regtype::kBinary : regtype::kSz);
+        const std::string ftdiPrefix[] = {"", "7&77&0", "4&1234&0"};
+        const std::string com5Prefix = ftdiPrefix[pick(3)];
+        if (!com5Prefix.empty()) testing::SetPrefixAt(reg, kFtdi, com5Prefix);
+        devices.Add(PortDevice(kCom1Id));
+        devices.Add(PortDevice(kFtdiId));
+        const std::uint32_t mice = 1 + pick(3);
+        for (std::uint32_t m = 0; m < mice; ++m) {
+            const std::string parents[] = {kCom1Id, kFtdiId, ""};
+            const std::string parent = parents[pick(3)];
+            std::string prefix = parent == kCom1Id ? "4&1234&0" : parent == kFtdiId ? com5Prefix : "";
+            if (prefix.empty() || pick(4) == 0) prefix = "9&9&0";
+            devices.Add(Mouse("SERENUM\\PNP0F0C\\" + prefix + "&000" + std::to_string(m), pick(3) != 0, parent));
+        }
+        if (pick(2) == 0) devices.HideParents();
+        devices.SetDetectionOff([&reg](const std::string& id) { return testing::DetectionOffAt(reg, id); });
+        testing::FaultyRegistry faulty(reg);
+        const RegStatus statuses[] = {5, 1018};
+        switch (pick(5)) {
+            case 1:
+                faulty.Fail(calls[pick(5)], statuses[pick(2)], static_cast<int>(1 + pick(40)));
+                break;
+            case 2:
+                devices.FailList(DevStatus::Win32(5));
+                break;
+            case 3:
+                devices.FailRemove(devices.Devices()[2 + pick(mice)].instanceId,
+                                   DevStatus::Win32(pick(2) == 0 ? 5 : devstatus::kRebootRequired));
+                break;
+            case 4:
+                devices.FailRestart(pick(2) == 0 ? kCom1Id : kFtdiId, DevStatus::Win32(devstatus::kNoStatus));
+                break;
+            default:
+                break;
+        }
+        std::vector<std::string> args = {"disable"};
+        const std::vector<std::string>& target = targets[pick(3)];
+        args.insert(args.end(), target.begin(), target.end());
+        args.push_back("--now");
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = RunCli(args, faulty, devices, out, err);
+        const std::string story = "round " + std::to_string(round) + ": " + out.str() + err.str();
+        for (const std::string& id : devices.Restarted()) EXPECT_TRUE(testing::DetectionOffAt(reg, id)) << story;
+        if (code != cliexit::kDone) {
+            ++notInForce;
+            continue;
+        }
+        ++inForce;
+        std::vector<std::string> check = {"check", "--mice"};
+        check.insert(check.end(), target.begin(), target.end());
+        std::ostringstream checkOut;
+        std::ostringstream checkErr;
+        EXPECT_EQ(cliexit::kDone, RunCli(check, reg, devices, checkOut, checkErr)) << story << checkErr.str();
+        for (const DeviceInfo& d : devices.Devices()) {
+            const bool asked = target[0] == "--all" || d.parent == (target[0] == "COM1" ? kCom1Id : kFtdiId);
+            EXPECT_FALSE(IsSerialMouse(d) && d.present && asked) << story << d.instanceId;
+        }
+    }
+    // The machines reach both outcomes.
+    EXPECT_GT(inForce, 50);
+    EXPECT_GT(notInForce, 50);
+}
 
 }  // namespace
 }  // namespace portquell

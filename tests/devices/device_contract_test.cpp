@@ -86,11 +86,27 @@ TEST_F(DeviceContract, RemovalTakesTheDeviceAwayAtOnce) {
     EXPECT_EQ(other_.instanceId, left[0].instanceId);
 }
 
-TEST_F(DeviceContract, ADeviceThatVanishedIsRefusedAndNothingChanges) {
-    const DevStatus removed = devices_->Api().RemoveDevice("SERENUM\\" + devices_->Enumerator() + "\\GONE");
-    EXPECT_FALSE(removed.Ok());
-    EXPECT_EQ(DevStatus::Kind::Win32, removed.kind);
-    EXPECT_FALSE(devices_->Api().RestartDevice("SERENUM\\" + devices_->Enumerator() + "\\GONE").Ok());
+// The codes the port model keys on: a vanished device is "no such
+// device instance" (a mouse gone already counts as removed); an empty ID,
+// which SetupAPI would take for the root of the tree, never reaches it.
+TEST_F(DeviceContract, VanishedAndEmptyIdsAreRefusedWithTheirCodesAndNothingChanges) {
+    const std::string gone = "SERENUM\\" + devices_->Enumerator() + "\\GONE";
+    const struct {
+        const char* label;
+        DevStatus status;
+        std::uint32_t code;
+    } rows[] = {
+        {"remove vanished", devices_->Api().RemoveDevice(gone), devstatus::kNoSuchDevinst},
+        {"restart vanished", devices_->Api().RestartDevice(gone), devstatus::kNoSuchDevinst},
+        {"remove empty", devices_->Api().RemoveDevice(""), devstatus::kInvalidDevinstName},
+        {"restart empty", devices_->Api().RestartDevice(""), devstatus::kInvalidDevinstName},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DevStatus::Kind::Win32, row.status.kind) << row.label;
+        EXPECT_EQ(row.code, row.status.code) << row.label << ": " << DevStatusText(row.status);
+    }
+    EXPECT_TRUE(rows[0].status.Vanished());
+    EXPECT_FALSE(rows[2].status.Vanished());
     EXPECT_EQ(2u, Ours(kMouseClassGuid, "").size());
 }
 
