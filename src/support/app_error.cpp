@@ -25,6 +25,12 @@ AppError ReadOnlyDestinationError() {
     return AppError(errnum::kPathFileAccessError, "Path/File access error (the destination file is read-only)");
 }
 
+AppError PermissionsNotKeptError(std::uint32_t status) {
+    return AppError(errnum::kPathFileAccessError,
+                    "Path/File access error (the destination's permissions could not be kept: status " +
+                        std::to_string(status) + ")");
+}
+
 AppError PathFileAccessError() {
     return AppError(errnum::kPathFileAccessError, "Path/File access error");
 }

@@ -52,5 +52,8 @@ private:
 [[nodiscard]] AppError PathFileAccessError();
 // 75 as well, saying why: the destination may not be written.
 [[nodiscard]] AppError ReadOnlyDestinationError();
+// 75 as well: the destination's access list could not be read or given to
+// its successor (the system's status follows), so it was left as it was.
+[[nodiscard]] AppError PermissionsNotKeptError(std::uint32_t status);
 
 }  // namespace portquell

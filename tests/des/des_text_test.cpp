@@ -20,7 +20,10 @@
 #undef EncryptFile
 #undef DecryptFile
 #else
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace portquell {
@@ -207,6 +210,9 @@ struct DestinationCase {
     std::function<bool(const Scratch&, std::string& dest)> arrange;
     bool refused;  // EncryptFile raises 75 and leaves it as it was
     std::function<void(const Scratch&, const std::string& dest)> check;
+    // POSIX: EncryptFile runs as an unprivileged user (uid and gid 65534,
+    // also in group kMemberGroup), as only root can set such rows up.
+    bool unprivileged = false;
 };
 
 void NoCheck(const Scratch&, const std::string&) {}
@@ -233,6 +239,99 @@ std::vector<std::string> NamesIn(const std::string& folder) {
     return names;
 }
 
+#ifdef _WIN32
+void EncryptUnprivileged(const std::string&, const std::string&) { FAIL() << "POSIX rows only"; }
+
+std::string CurrentUserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
+    BYTE buffer[256];
+    DWORD size = 0;
+    std::string text;
+    char* sid = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+        text = sid;
+        LocalFree(sid);
+    }
+    CloseHandle(token);
+    return text;
+}
+
+// The access list of a file or folder in SDDL; "" when it cannot be read.
+std::string DaclOf(const std::string& path) {
+    DWORD needed = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::vector<BYTE> security(needed);
+    char* sddl = nullptr;
+    std::string text;
+    if (needed != 0 &&
+        GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, security.data(), needed, &needed) &&
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(security.data(), SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
+        text = sddl;
+        LocalFree(sddl);
+    }
+    return text;
+}
+
+bool SetDacl(const std::string& path, const std::string& sddl) {
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &security, nullptr)) {
+        return false;
+    }
+    const bool set = SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, security) != FALSE;
+    LocalFree(security);
+    return set;
+}
+
+std::string daclBefore;  // the owner-only row's, as set
+#else
+constexpr gid_t kMemberGroup = 4242;
+
+// EncryptFile in a child process that has given up root; raises 75 when
+// the child's call did, fails the test for anything else.
+void EncryptUnprivileged(const std::string& source, const std::string& dest) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const gid_t groups[] = {kMemberGroup};
+        if (::setgroups(1, groups) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        try {
+            clsDES des;
+            des.EncryptFile(source, dest, "k");
+            ::_exit(0);
+        } catch (const AppError& e) {
+            ::_exit(e.Number() == 75 ? 75 : 1);
+        } catch (...) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 75) throw PathFileAccessError();
+    ASSERT_EQ(0, WEXITSTATUS(status)) << "the unprivileged EncryptFile failed otherwise";
+}
+
+// A folder an unprivileged user may write, holding dest owned by another
+// user with group and mode; false when this process cannot set it up
+// (not root).
+bool OthersFile(const Scratch& s, std::string& dest, gid_t group, mode_t mode) {
+    if (::geteuid() != 0) return false;
+    const std::string folder = s.Path("shared");
+    fs::create_directory(folder);
+    dest = folder + "/dest";
+    Write(dest, Sample(3));
+    return ::chmod(folder.c_str(), 0777) == 0 && ::chown(dest.c_str(), 4343, group) == 0 &&
+           ::chmod(dest.c_str(), mode) == 0;
+}
+
+gid_t GroupOf(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_gid : 0;
+}
+#endif
+
 class DesDestinations : public ::testing::TestWithParam<DestinationCase> {};
 
 TEST_P(DesDestinations, KeepWhatTheDestinationIs) {
@@ -240,11 +339,17 @@ TEST_P(DesDestinations, KeepWhatTheDestinationIs) {
     Scratch scratch;
     Write(scratch.Path("src"), Sample(20));
     std::string dest = scratch.Path("dest");
-    if (!c.arrange(scratch, dest)) GTEST_SKIP() << "this system cannot make such a destination";
+    if (!c.arrange(scratch, dest)) {
+        GTEST_SKIP() << "this system or user cannot make such a destination (another user's file needs root)";
+    }
     const Bytes before = fs::is_regular_file(dest) ? Read(dest) : Bytes();
     clsDES des;
     try {
-        des.EncryptFile(scratch.Path("src"), dest, "k");
+        if (c.unprivileged) {
+            EncryptUnprivileged(scratch.Path("src"), dest);
+        } else {
+            des.EncryptFile(scratch.Path("src"), dest, "k");
+        }
         EXPECT_FALSE(c.refused) << "replaced";
         ASSERT_TRUE(FileExists(dest)) << dest;
         des.DecryptFile(dest, scratch.Path("back"), "k");
@@ -336,7 +441,25 @@ INSTANTIATE_TEST_SUITE_P(
                             EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
                                       Attributes(dest) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
                             SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
-                        }}
+                        }},
+        // Only its owner and SYSTEM may read the file, in a folder whose
+        // inherited list lets everyone in: the new file keeps the old list.
+        DestinationCase{"owner_only_access_list",
+                        [](const Scratch& s, std::string& dest) {
+                            const std::string folder = s.Path("open");
+                            fs::create_directory(folder);
+                            dest = folder + "\\dest";
+                            Write(dest, Sample(3));
+                            const std::string user = CurrentUserSid();
+                            if (user.empty() || !SetDacl(folder, "D:(A;OICI;FA;;;WD)") ||
+                                !SetDacl(dest, "D:(A;;FA;;;SY)(A;;FA;;;" + user + ")")) {
+                                return false;
+                            }
+                            daclBefore = DaclOf(dest);
+                            return !daclBefore.empty() && daclBefore.find("WD") == std::string::npos;
+                        },
+                        false,
+                        [](const Scratch&, const std::string& dest) { EXPECT_EQ(daclBefore, DaclOf(dest)); }}
 #else
         DestinationCase{"ordinary_mode",
                         [](const Scratch&, std::string& dest) {
@@ -355,7 +478,32 @@ INSTANTIATE_TEST_SUITE_P(
                             Write(dest, Sample(3));
                             return ::chmod(dest.c_str(), 06755) == 0;
                         },
-                        false, [](const Scratch&, const std::string& dest) { EXPECT_EQ(0755u, Mode(dest)); }}
+                        false, [](const Scratch&, const std::string& dest) { EXPECT_EQ(0755u, Mode(dest)); }},
+        // Another user's file, writable through a group the caller is in:
+        // the group and its bits stay.
+        DestinationCase{"group_kept",
+                        [](const Scratch& s, std::string& dest) { return OthersFile(s, dest, kMemberGroup, 0660); },
+                        false,
+                        [](const Scratch&, const std::string& dest) {
+                            EXPECT_EQ(0660u, Mode(dest));
+                            EXPECT_EQ(kMemberGroup, GroupOf(dest));
+                        },
+                        true},
+        // Writable by all, of a group the caller is not in: the caller's
+        // group gets none of that group's bits.
+        DestinationCase{"group_not_kept",
+                        [](const Scratch& s, std::string& dest) { return OthersFile(s, dest, 4444, 0666); },
+                        false,
+                        [](const Scratch&, const std::string& dest) {
+                            EXPECT_EQ(0606u, Mode(dest));
+                            EXPECT_EQ(65534u, GroupOf(dest));
+                        },
+                        true},
+        // Another user's file the caller may not write, though the folder
+        // is: refused, and only the permission check can tell.
+        DestinationCase{"others_file_not_writable",
+                        [](const Scratch& s, std::string& dest) { return OthersFile(s, dest, 4444, 0644); },
+                        true, NoCheck, true}
 #endif
         ),
     [](const auto& info) { return std::string(info.param.label); });

@@ -159,7 +159,12 @@ void WriteFileReplacing(const std::string& linkOrFile, const std::vector<std::ui
         mode = old.st_mode & 0777;
         // Only root may give the file to another owner; for anyone else
         // the owner is theirs already, or stays theirs when this fails.
-        if (::fchown(file.Get(), old.st_uid, old.st_gid) != 0) {
+        // The group is kept where the caller belongs to it; where it
+        // cannot be, the group the file gets instead is given nothing of
+        // what the old group had.
+        if (::fchown(file.Get(), old.st_uid, old.st_gid) != 0 &&
+            ::fchown(file.Get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
+            mode &= ~static_cast<mode_t>(070);
         }
     } else {
         const mode_t mask = ::umask(0);

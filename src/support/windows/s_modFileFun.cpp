@@ -111,6 +111,28 @@ std::wstring FollowLinks(const std::wstring& path) {
     return final;
 }
 
+// What the file's security descriptor says, in self-relative form: owner,
+// group and access list. Empty where the volume keeps none (FAT).
+// Throws when it cannot be read: a file whose permissions are unknown is
+// not replaced by one with other permissions.
+std::vector<BYTE> ReadSecurity(const std::wstring& path) {
+    constexpr SECURITY_INFORMATION kWhat =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    std::vector<BYTE> security;
+    DWORD needed = 0;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        security.resize(needed);
+        const DWORD size = needed;
+        if (GetFileSecurityW(path.c_str(), kWhat, security.empty() ? nullptr : security.data(), size, &needed)) {
+            return security;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) return {};
+        if (error != ERROR_INSUFFICIENT_BUFFER || needed <= size) throw PermissionsNotKeptError(error);
+    }
+    throw PermissionsNotKeptError(ERROR_INSUFFICIENT_BUFFER);
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) noexcept {
@@ -176,6 +198,11 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
         (old & FILE_ATTRIBUTE_READONLY) != 0) {
         throw ReadOnlyDestinationError();
     }
+    // The replaced file's owner, group and access list go to its
+    // successor; a temporary file would otherwise carry the folder's
+    // inherited permissions, which may let others read what was private.
+    const bool replacing = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    std::vector<BYTE> security = replacing ? ReadSecurity(destination) : std::vector<BYTE>();
     std::wstring temporary;
     FileHandle file(INVALID_HANDLE_VALUE);
     for (unsigned attempt = 0; !file.Valid(); ++attempt) {
@@ -190,10 +217,13 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     }
 
     // From here on a failure removes the temporary file.
-    auto fail = [&](DWORD error) {
+    auto discard = [&]() {
         file.Close();
         SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(temporary.c_str());
+    };
+    auto fail = [&](DWORD error) {
+        discard();
         throw WriteError(error);
     };
     std::size_t done = 0;
@@ -210,6 +240,18 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     if (old != INVALID_FILE_ATTRIBUTES && (old & kKeptAttributes) != 0 &&
         !SetFileAttributesW(temporary.c_str(), old & kKeptAttributes)) {
         fail(GetLastError());
+    }
+    // Last, as the access list may leave the caller less than it had.
+    if (!security.empty()) {
+        // Owner and group where the caller may set them (giving a file
+        // away takes a privilege); the access list must go along.
+        (void)SetFileSecurityW(temporary.c_str(), OWNER_SECURITY_INFORMATION, security.data());
+        (void)SetFileSecurityW(temporary.c_str(), GROUP_SECURITY_INFORMATION, security.data());
+        if (!SetFileSecurityW(temporary.c_str(), DACL_SECURITY_INFORMATION, security.data())) {
+            const DWORD error = GetLastError();
+            discard();
+            throw PermissionsNotKeptError(error);
+        }
     }
     if (!MoveFileExW(temporary.c_str(), destination.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
