@@ -16,6 +16,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// Security descriptors as text, after windows.h.
+#include <sddl.h>
 // The class's own methods, not the Win32 file encryption.
 #undef EncryptFile
 #undef DecryptFile
@@ -340,7 +342,7 @@ TEST_P(DesDestinations, KeepWhatTheDestinationIs) {
     Write(scratch.Path("src"), Sample(20));
     std::string dest = scratch.Path("dest");
     if (!c.arrange(scratch, dest)) {
-        GTEST_SKIP() << "this system or user cannot make such a destination (another user's file needs root)";
+        GTEST_SKIP() << "cannot make such a destination here (a link under Wine; another user's file without root)";
     }
     const Bytes before = fs::is_regular_file(dest) ? Read(dest) : Bytes();
     clsDES des;
