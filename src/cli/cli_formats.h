@@ -8,13 +8,27 @@
 #include <string>
 #include <vector>
 
+#include "ports/mouse_guard.h"
 #include "ports/port_inventory.h"
+#include "ports/serial_enumerator.h"
 #include "ports/serial_mice.h"
 
 namespace portquell {
 
-// PORT, MOUSE DETECTION and KEY in aligned columns.
-void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out);
+// PORT, MOUSE DETECTION and KEY in aligned columns; with enumerators (one
+// per port) SERIAL ENUMERATOR before KEY.
+void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
+                const std::vector<SerialEnumerator>* enumerators = nullptr);
+
+// "yes", "no" or "unknown".
+[[nodiscard]] std::string EnumeratorText(SerialEnumerator enumerator);
+
+// The guard: in force or not, and why.
+[[nodiscard]] std::string GuardReason(const GuardState& guard);
+// Its state for people, with notes on other entries and the driver.
+void WriteGuardText(const GuardState& guard, std::ostream& out);
+// Its state as one JSON object.
+void WriteGuardJson(const GuardState& guard, std::ostream& out);
 
 // The serial mice: PORT, PRESENT, HARDWARE ID, DEVICE and PORT KEY.
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out);
@@ -39,6 +53,8 @@ struct JsonReport {
     std::optional<std::size_t> notChecked;            // ports outside what was checked
     std::optional<std::vector<SerialMouse>> mice;     // serial mice present on ports checked, or that may be
     std::optional<DevStatus> miceRefused;             // the mice listing, when it failed
+    std::optional<std::vector<SerialEnumerator>> enumerators;  // one per port
+    std::optional<GuardState> guard;                           // check --guard
     std::optional<bool> compliant;
 };
 void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out);

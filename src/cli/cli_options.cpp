@@ -15,7 +15,7 @@ ParsedArgs Usage(std::string problem) {
 
 bool IsCommand(const std::string& word) {
     return word == "list" || word == "disable" || word == "enable" || word == "export" ||
-           word == "check" || word == "mice";
+           word == "check" || word == "mice" || word == "guard";
 }
 
 }  // namespace
@@ -44,6 +44,8 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
             options.now = true;
         } else if (arg == "--mice") {
             options.mice = true;
+        } else if (arg == "--guard") {
+            options.guard = true;
         } else if (!arg.empty() && arg[0] == '-') {
             // Anything that looks like an option is one: "-n" is never a port.
             return Usage("unknown option '" + Printable(arg) + "'");
@@ -58,14 +60,22 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     if (!IsCommand(command)) return Usage("unknown command '" + Printable(command) + "'");
     const bool switches = command == "disable" || command == "enable";
     const bool takesPorts = switches || command == "check";
-    if (options.json && command != "list" && command != "check" && command != "mice") {
-        return Usage("--json is for list, check and mice only");
+    if (options.json && command != "list" && command != "check" && command != "mice" && command != "guard") {
+        return Usage("--json is for list, check, mice and guard only");
     }
     if (options.dryRun && !switches) return Usage("--dry-run is for disable and enable only");
     if (options.now && command != "disable") return Usage("--now is for disable only");
     if (options.now && options.dryRun) return Usage("give --now or --dry-run, not both");
     if (options.mice && command != "check") return Usage("--mice is for check only");
     if (options.all && command == "mice") return Usage("mice lists every serial mouse: no --all");
+    if (options.guard && command != "check") return Usage("--guard is for check only");
+    if (command == "guard") {
+        if (options.all) return Usage("the guard is machine-wide: no --all");
+        if (options.ports.size() > 1 || (options.ports.size() == 1 && options.ports[0] != "on" && options.ports[0] != "off")) {
+            return Usage("guard takes 'on', 'off' or nothing");
+        }
+        return parsed;
+    }
     if (!takesPorts && !options.ports.empty()) {
         return Usage("unexpected argument '" + Printable(options.ports.front()) + "'");
     }

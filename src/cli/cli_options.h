@@ -13,7 +13,8 @@ struct Options {
     bool dryRun = false;
     bool now = false;   // disable: restart the ports and remove their serial mice
     bool mice = false;  // check: a serial mouse present on a port checked fails it
-    std::vector<std::string> ports;
+    bool guard = false; // check: the serial mouse guard not in force fails it
+    std::vector<std::string> ports;  // guard: its one word, "on" or "off"
 };
 
 struct ParsedArgs {

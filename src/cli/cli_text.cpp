@@ -111,6 +111,9 @@ std::string RefusalText(const PortRefusal& refusal) {
         case PortRefusal::Step::Read:
             text = "could not read the values of " + key;
             break;
+        case PortRefusal::Step::Write:
+            text = "could not change " + key;
+            break;
     }
     text += " (status " + std::to_string(refusal.status) + ")";
     if (refusal.status == regstatus::kAccessDenied) text += ": access denied, run as administrator";

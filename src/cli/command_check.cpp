@@ -62,12 +62,22 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         }
     }
 
+    // Whether a mouse can be detected on each port at all: it does not
+    // change the status (a driver update can add the enumerator), only
+    // what is said.
+    const std::vector<SerialEnumerator> enumerators = FindSerialEnumerators(registry, ports);
     bool on = false;
-    for (const SerialPort& p : ports) {
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const SerialPort& p = ports[i];
         if (p.DetectionOff()) continue;
         on = true;
         err << kProgram << ": mouse detection is on for " << PortLabel(p) << " ("
-            << PrintableKey(p.InstanceKey()) << "): " << SkipReason(p.skip) << "\n";
+            << PrintableKey(p.InstanceKey()) << "): " << SkipReason(p.skip);
+        if (enumerators[i] == SerialEnumerator::No) {
+            err << "; the serial enumerator is not on its driver stack, so no mouse can be detected there now, "
+                   "but a driver update may add it";
+        }
+        err << "\n";
     }
     ReportMissing(missing, err);
     std::vector<SerialMouse> mice;
@@ -82,8 +92,18 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         // A prefix that could not be read leaves mice that may be on a port checked.
         refusals.insert(refusals.end(), found.refusals.begin(), found.refusals.end());
     }
+    std::optional<GuardState> guard;
+    if (options.guard) {
+        guard = ReadGuard(registry);
+        if (!guard->InForce()) {
+            err << kProgram << ": the serial mouse guard is not in force: " << GuardReason(*guard) << "; '"
+                << kProgram << " guard on' sets it\n";
+        }
+        refusals.insert(refusals.end(), guard->refusals.begin(), guard->refusals.end());
+    }
     refused = WorseExit(refused, ReportRefusals(refusals, "not every port could be checked", err));
-    const bool compliant = !on && missing.empty() && refusals.empty() && mice.empty() && !miceRefused;
+    const bool compliant = !on && missing.empty() && refusals.empty() && mice.empty() && !miceRefused &&
+                           (!guard || guard->InForce());
 
     if (options.json) {
         JsonReport report;
@@ -93,10 +113,12 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         report.notChecked = notChecked;
         if (options.mice) report.mice = mice;
         report.miceRefused = miceRefused;
+        report.enumerators = enumerators;
+        report.guard = guard;
         report.compliant = compliant;
         WriteJson(ports, report, out);
     } else {
-        if (!ports.empty()) WriteTable(ports, out);
+        if (!ports.empty()) WriteTable(ports, out, &enumerators);
         const std::size_t others = notChecked.value_or(0);
         if (ports.empty() && compliant) {
             out << (others > 0 ? "no ACPI serial ports; " + OtherPorts(others)

@@ -62,6 +62,7 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
             << ", \"device\": " << JsonString(p.device) << ", \"instance\": " << JsonString(p.instance)
             << ", \"key\": " << JsonString("HKLM\\" + p.InstanceKey());
         if (report.reasons) out << ", \"reason\": " << JsonString(SkipReason(p.skip));
+        if (report.enumerators) out << ", \"serialEnumerator\": \"" << EnumeratorText((*report.enumerators)[i]) << "\"";
         out << "}";
     }
     out << (ports.empty() ? "]" : "\n  ]");
@@ -75,6 +76,10 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
         WriteDeviceRefusalJson(*report.miceRefused, out);
     }
     if (report.notChecked) out << ",\n  \"otherPortsNotChecked\": " << *report.notChecked;
+    if (report.guard) {
+        out << ",\n  \"guard\": ";
+        WriteGuardJson(*report.guard, out);
+    }
     if (report.compliant) out << ",\n  \"compliant\": " << (*report.compliant ? "true" : "false");
     out << "\n}\n";
 }

@@ -28,14 +28,33 @@ void WriteColumns(const std::vector<std::string>& head, const std::vector<std::v
 
 }  // namespace
 
-void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out) {
-    std::vector<std::vector<std::string>> rows;
-    for (const SerialPort& p : ports) {
-        // A port without a name shows "-": its key is in the last column.
-        rows.push_back({p.portName.empty() ? "-" : Printable(p.portName), Detection(p),
-                        PrintableKey(p.InstanceKey())});
+std::string EnumeratorText(SerialEnumerator enumerator) {
+    switch (enumerator) {
+        case SerialEnumerator::Yes:
+            return "yes";
+        case SerialEnumerator::No:
+            return "no";
+        case SerialEnumerator::Unknown:
+            break;
     }
-    WriteColumns({"PORT", "MOUSE DETECTION", "KEY"}, rows, out);
+    return "unknown";
+}
+
+void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
+                const std::vector<SerialEnumerator>* enumerators) {
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const SerialPort& p = ports[i];
+        // A port without a name shows "-": its key is in the last column.
+        rows.push_back({p.portName.empty() ? "-" : Printable(p.portName), Detection(p)});
+        if (enumerators != nullptr) rows.back().push_back(EnumeratorText((*enumerators)[i]));
+        rows.back().push_back(PrintableKey(p.InstanceKey()));
+    }
+    if (enumerators != nullptr) {
+        WriteColumns({"PORT", "MOUSE DETECTION", "SERIAL ENUMERATOR", "KEY"}, rows, out);
+    } else {
+        WriteColumns({"PORT", "MOUSE DETECTION", "KEY"}, rows, out);
+    }
 }
 
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out) {

@@ -31,12 +31,18 @@ constexpr const char* kHelp =
     "  enable [--dry-run] PORT...   switch detection on again\n"
     "  export [--all]               print a .reg file that sets the current states\n"
     "                               (importing it creates the keys a machine lacks)\n"
-    "  check [--all] [--json] [--mice] [PORT...]\n"
+    "  check [--all] [--json] [--mice] [--guard] [PORT...]\n"
     "                               exit 0 if detection is off on every port asked\n"
     "                               about, 1 if it is on anywhere (or a port is missing,\n"
     "                               or with --mice a serial mouse is present on one\n"
-    "                               or on a port that cannot be told)\n"
+    "                               or on a port that cannot be told; with --guard the\n"
+    "                               serial mouse guard is not in force)\n"
     "  mice [--json]                every serial mouse Windows installed, with its port\n"
+    "  guard [on|off] [--json]      the machine-wide guard: Windows' device installation\n"
+    "                               policy denying SERIAL_MOUSE, so that no serial mouse\n"
+    "                               gets a driver on any port, present or future; on adds\n"
+    "                               it, off undoes what on did, nothing: its state (exit\n"
+    "                               0 in force, 1 not)\n"
     "\n"
     "PORT is a port name such as COM3 (any case), a port's key (its device\n"
     "instance ID such as ACPI\\PNP0501\\2, alone or as HKLM\\SYSTEM\\...), or --all\n"
@@ -51,10 +57,11 @@ constexpr const char* kHelp =
     "\n"
     "Options:\n"
     "  --all       every serial port on the machine\n"
-    "  --json      machine-readable output for list, check and mice\n"
+    "  --json      machine-readable output for list, check, mice and guard\n"
     "  --dry-run   say what would change, write nothing\n"
     "  --now       disable: put the change in force now, not at the next restart\n"
     "  --mice      check: fail while a serial mouse is present on a port checked\n"
+    "  --guard     check: fail unless the serial mouse guard is in force\n"
     "  --help      this text\n"
     "  --version   the version\n"
     "\n"
@@ -97,6 +104,7 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceAp
     if (options.command == "export") return ExportCommand(options, registry, out, err);
     if (options.command == "check") return CheckCommand(options, registry, devices, out, err);
     if (options.command == "mice") return MiceCommand(options, registry, devices, out, err);
+    if (options.command == "guard") return GuardCommand(options, registry, out, err);
     return SwitchCommand(options, registry, devices, out, err);
 }
 

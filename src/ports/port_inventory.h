@@ -16,7 +16,7 @@ namespace portquell {
 
 // A key that exists but could not be read.
 struct PortRefusal {
-    enum class Step { Open, List, Read };
+    enum class Step { Open, List, Read, Write };
     Step step = Step::Open;
     RegStatus status = regstatus::kSuccess;
     std::string key;  // below HKEY_LOCAL_MACHINE

@@ -200,6 +200,12 @@ std::int32_t clsRegHandler::SetValue(const std::string& VarName, const std::stri
                                  static_cast<std::uint32_t>(data.size()));
 }
 
+std::int32_t clsRegHandler::DeleteValue(const std::string& VarName) {
+    return registry_->DeleteValue(hKey.Get(), VarName);
+}
+
+std::int32_t clsRegHandler::DeleteSubKey(const std::string& name) { return registry_->DeleteKey(hKey.Get(), name); }
+
 RegNameList clsRegHandler::GetAllsSubDirectories() {
     return ListNames(kSubKeyNameBuffer, [&](std::uint32_t index, std::vector<char>& buffer) {
         return registry_->EnumKey(hKey.Get(), index, buffer.data(),

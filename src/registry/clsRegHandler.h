@@ -48,6 +48,10 @@ public:
     // value of any other type with no data; returns the registry's status.
     [[nodiscard]] std::int32_t SetValue(const std::string& VarName, const std::string& sValue,
                                         std::int32_t dwType = 1);
+    // Removes the open key's value, or its sub-key (which must have none of
+    // its own); returns the registry's status.
+    [[nodiscard]] std::int32_t DeleteValue(const std::string& VarName);
+    [[nodiscard]] std::int32_t DeleteSubKey(const std::string& name);
     // The value as text: strings as they are, binary and DWORD data as hex
     // pairs ("FF FF FF FF") unless ReturnBinStr asks for the raw bytes.
     [[nodiscard]] std::string GetValue(const std::string& VarName, bool ReturnBinStr = false);

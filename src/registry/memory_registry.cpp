@@ -259,6 +259,43 @@ RegStatus MemoryRegistry::CloseKey(RegHandle key) {
     return handles_.erase(key) != 0 ? regstatus::kSuccess : regstatus::kInvalidHandle;
 }
 
+RegStatus MemoryRegistry::DeleteValue(RegHandle key, const std::string& name) {
+    const LookupResult found = Lookup(key);
+    if (found.status != regstatus::kSuccess) return found.status;
+    if ((found.handle->access & regaccess::kSetValue) == 0) return regstatus::kAccessDenied;
+    Key& target = *found.handle->key;
+    const auto at = target.valueIndex.find(name);
+    if (at == target.valueIndex.end()) return regstatus::kFileNotFound;
+    const std::size_t gone = at->second;
+    target.values.erase(target.values.begin() + static_cast<std::ptrdiff_t>(gone));
+    target.valueIndex.erase(at);
+    for (auto& entry : target.valueIndex) {
+        if (entry.second > gone) --entry.second;
+    }
+    return regstatus::kSuccess;
+}
+
+RegStatus MemoryRegistry::DeleteKey(RegHandle key, const std::string& subKey) {
+    const LookupResult found = Lookup(key);
+    if (found.status != regstatus::kSuccess) return found.status;
+    std::vector<std::string> parts;
+    if (!SplitPath(subKey, parts) || parts.empty()) return regstatus::kInvalidParameter;
+    std::shared_ptr<Key> parent = found.handle->key;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        auto child = parent->subKeys.find(parts[i]);
+        if (child == parent->subKeys.end()) return regstatus::kFileNotFound;
+        parent = child->second;
+    }
+    auto victim = parent->subKeys.find(parts.back());
+    if (victim == parent->subKeys.end()) return regstatus::kFileNotFound;
+    // Windows deletes only a key without sub-keys.
+    if (!victim->second->subKeys.empty()) return regstatus::kAccessDenied;
+    victim->second->MarkDeleted();
+    parent->subKeys.erase(victim);
+    parent->subKeyOrderStale = true;
+    return regstatus::kSuccess;
+}
+
 RegStatus MemoryRegistry::DeleteTree(RegHandle root, const std::string& subKey) {
     const LookupResult parent = Lookup(root);
     if (parent.status != regstatus::kSuccess) return parent.status;

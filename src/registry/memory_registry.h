@@ -38,6 +38,8 @@ public:
                         std::uint32_t* type, std::uint8_t* data,
                         std::uint32_t* dataSize) override;
     RegStatus CloseKey(RegHandle key) override;
+    RegStatus DeleteValue(RegHandle key, const std::string& name) override;
+    RegStatus DeleteKey(RegHandle key, const std::string& subKey) override;
 
     // RegDeleteTreeA of root\subKey (not part of what the handler uses;
     // tests remove keys with it). Handles still open on a removed key

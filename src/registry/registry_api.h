@@ -1,4 +1,4 @@
-// The registry as the handler sees it: the seven ANSI functions it calls,
+// The registry as the handler sees it: the nine ANSI functions it calls,
 // with their Win32 status codes, and nothing Windows-specific in the types.
 // Two implementations stand behind it: advapi32 on Windows and an
 // in-memory registry that every build has.
@@ -109,6 +109,14 @@ public:
 
     // RegCloseKey.
     [[nodiscard]] virtual RegStatus CloseKey(RegHandle key) = 0;
+
+    // RegDeleteValueA: removes the value (the key needs kSetValue access);
+    // kFileNotFound when there is none.
+    [[nodiscard]] virtual RegStatus DeleteValue(RegHandle key, const std::string& name) = 0;
+
+    // RegDeleteKeyA: removes key\subKey, which must have no sub-keys of its
+    // own (kAccessDenied otherwise); its values go with it.
+    [[nodiscard]] virtual RegStatus DeleteKey(RegHandle key, const std::string& subKey) = 0;
 };
 
 // The registry of the system the program runs on: advapi32 on Windows; on

@@ -43,6 +43,12 @@ testing::FaultyRegistry::Match OnKey(testing::FaultyRegistry& f, testing::RegCal
     };
 }
 
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 struct Result {
     int code;
     std::string out;
@@ -83,23 +89,44 @@ TEST_F(Cli, ListShowsTheWindowsPortsInAlignedColumns) {
     const Result r = Run({"list"});
     EXPECT_EQ(0, r.code);
     EXPECT_EQ(
-        "PORT  MOUSE DETECTION  KEY\n"
-        "COM1  on               HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
-        "COM3  off              HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
+        "PORT  MOUSE DETECTION  SERIAL ENUMERATOR  KEY\n"
+        "COM1  on               no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
+        "COM3  off              no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
         r.out);
     EXPECT_EQ("", r.err);
 }
 
+// The serial enumerator named in a port's own UpperFilters (any case,
+// among other filters) or the class's; a refused read is "unknown".
 TEST_F(Cli, ListAllFindsPortsUnderEveryEnumerator) {
-    const Result r = Run({"list", "--all"});
+    testing::SetFiltersAt(reg_, kFtdi, {"ftdibus_filter", "SerEnum"});
+    testing::SetFiltersAt(reg_, kUsb, {"serenumx"});
+    testing::FaultyRegistry faulty(reg_);
+    faulty.FailWhen(OnKey(faulty, testing::RegCall::QueryValueEx, "ACPI\\PNP0501\\3", "UpperFilters"), 5);
+    const Result r = RunOn(faulty, {"list", "--all"});
     EXPECT_EQ(0, r.code);
     EXPECT_EQ(
-        "PORT   MOUSE DETECTION  KEY\n"
-        "COM1   on               HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
-        "COM3   off              HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
-        "COM5   on               HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
-        "COM12  on               HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
+        "PORT   MOUSE DETECTION  SERIAL ENUMERATOR  KEY\n"
+        "COM1   on               no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
+        "COM3   off              unknown            HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
+        "COM5   on               yes                HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
+        "COM12  on               no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
         r.out);
+    // On the class's stack: every port has it, whatever it could read.
+    testing::SetFiltersAt(reg_, "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E978-E325-11CE-BFC1-08002BE10318}",
+                          {"serenum"});
+    const std::string json = RunOn(faulty, {"list", "--all", "--json"}).out;
+    EXPECT_EQ(4u, Count(json, "\"serialEnumerator\": \"yes\"")) << json;
+    // check says where no mouse can be detected now, its status unchanged.
+    const Result check = Run({"check", "COM1"});
+    EXPECT_EQ(1, check.code);
+    EXPECT_NE(std::string::npos, check.err.find("SkipEnumerations is missing\n")) << check.err;
+    testing::SetFiltersAt(reg_, "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E978-E325-11CE-BFC1-08002BE10318}",
+                          {"kbdclass"});
+    EXPECT_NE(std::string::npos,
+              Run({"check", "COM1"}).err.find("SkipEnumerations is missing; the serial enumerator is not on its driver "
+                                               "stack, so no mouse can be detected there now, but a driver update may "
+                                               "add it\n"));
 }
 
 TEST_F(Cli, JsonIsStableAndEscaped) {
@@ -109,16 +136,16 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
         "{\n  \"ports\": [\n"
         "    {\"port\": \"COM1\", \"mouseDetection\": \"on\", \"enumerator\": \"ACPI\", \"device\": "
         "\"PNP0501\", \"instance\": \"1\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\1\"},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\1\", \"serialEnumerator\": \"no\"},\n"
         "    {\"port\": \"COM3\", \"mouseDetection\": \"off\", \"enumerator\": \"ACPI\", \"device\": "
         "\"PNP0501\", \"instance\": \"3\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\"},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\", \"serialEnumerator\": \"no\"},\n"
         "    {\"port\": \"COM5\", \"mouseDetection\": \"on\", \"enumerator\": \"FTDIBUS\", \"device\": "
         "\"VID_0403+PID_6001+A1B2C3D4A\", \"instance\": \"0000\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\FTDIBUS\\\\VID_0403+PID_6001+A1B2C3D4A\\\\0000\"},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\FTDIBUS\\\\VID_0403+PID_6001+A1B2C3D4A\\\\0000\", \"serialEnumerator\": \"no\"},\n"
         "    {\"port\": \"COM12\", \"mouseDetection\": \"on\", \"enumerator\": \"USB\", \"device\": "
         "\"VID_067B&PID_2303\", \"instance\": \"5&2A1B3C&0&2\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USB\\\\VID_067B&PID_2303\\\\5&2A1B3C&0&2\"}\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USB\\\\VID_067B&PID_2303\\\\5&2A1B3C&0&2\", \"serialEnumerator\": \"no\"}\n"
         "  ]\n}\n",
         r.out);
     MemoryRegistry empty;
@@ -340,7 +367,7 @@ TEST_F(Cli, APortIsWrittenOnceHoweverOftenItIsNamed) {
 // ACPI ports (an imported export creates them) included.
 TEST_F(Cli, CheckAndDisableAllConverge) {
     testing::SetValueAt(reg_, kEnum + "\\ACPI\\PNP0501\\2", "SkipEnumerations", regtype::kSz, {'1', 0});
-    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-     on               HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-     on               no                 HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
     for (const char* scope : {"", "--all"}) {
         std::vector<std::string> check{"check"};
         if (*scope != 0) check.push_back(scope);
@@ -519,6 +546,15 @@ TEST_F(Cli, NoRefusedReadMakesCheckSayCompliant) {
                         faulty.PathOf(refused->key).find("\\HID\\") != std::string::npos) {
                         continue;
                     }
+                    // Nor does where the serial enumerator is: the class
+                    // key, an instance key, their UpperFilters.
+                    if (refused != faulty.Calls().end() &&
+                        (refused->name == "UpperFilters" ||
+                         (call == testing::RegCall::OpenKeyEx &&
+                          (refused->name.find("\\Class\\") != std::string::npos ||
+                           std::count(refused->name.begin(), refused->name.end(), '\\') == 5)))) {
+                        continue;
+                    }
                     EXPECT_NE(0, code) << static_cast<int>(call) << " #" << nth << " " << status;
                     EXPECT_LE(code, 3);
                 }
@@ -560,7 +596,11 @@ TEST_F(Cli, UsageErrorsExitWith64) {
         {{"list", "--colour"}, "unknown option '--colour'"},
         {{"disable"}, "needs port names or --all"},
         {{"enable", "--all", "COM1"}, "not both"},
-        {{"export", "--json"}, "--json is for list, check and mice only"},
+        {{"export", "--json"}, "--json is for list, check, mice and guard only"},
+        {{"guard", "maybe"}, "guard takes 'on', 'off' or nothing"},
+        {{"guard", "on", "off"}, "guard takes 'on', 'off' or nothing"},
+        {{"guard", "--all"}, "no --all"},
+        {{"list", "--guard"}, "--guard is for check only"},
         {{"enable", "--now", "COM1"}, "--now is for disable only"},
         {{"disable", "--now", "--dry-run", "COM1"}, "not both"},
         {{"list", "--mice"}, "--mice is for check only"},

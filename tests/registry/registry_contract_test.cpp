@@ -203,6 +203,31 @@ TEST_F(RegistryContract, SettingReplacesValueWhateverItsOldType) {
     EXPECT_EQ(regstatus::kSuccess, api().CloseKey(key));
 }
 
+// Deleting a value keeps the others in order; a key goes only without
+// sub-keys, with its values; what is missing answers 2; a read-only handle
+// deletes no value.
+TEST_F(RegistryContract, DeletionRemovesOneValueOrOneKeyWithoutSubKeys) {
+    const RegHandle key = Create("Del");
+    for (const char* name : {"1", "2", "3"}) Set(key, name, regtype::kSz, {'x', 0});
+    EXPECT_EQ(regstatus::kSuccess, api().DeleteValue(key, "2"));
+    EXPECT_EQ(regstatus::kFileNotFound, api().DeleteValue(key, "2"));
+    EXPECT_EQ((std::vector<std::string>{"1", "3"}), ValueNames(key));
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    EXPECT_EQ(regstatus::kSuccess, api().QueryValueEx(key, "3", &type, nullptr, &size));
+    const RegHandle readOnly = Open("Del", regaccess::kQueryAndEnumerate);
+    EXPECT_EQ(regstatus::kAccessDenied, api().DeleteValue(readOnly, "1"));
+    EXPECT_EQ(regstatus::kSuccess, api().CloseKey(readOnly));
+    const RegHandle child = Create("Del\\Child\\Grandchild");
+    EXPECT_EQ(regstatus::kSuccess, api().CloseKey(child));
+    EXPECT_EQ(regstatus::kAccessDenied, api().DeleteKey(key, "Child"));
+    EXPECT_EQ(regstatus::kSuccess, api().DeleteKey(key, "Child\\Grandchild"));
+    EXPECT_EQ(regstatus::kSuccess, api().DeleteKey(key, "child"));
+    EXPECT_EQ(regstatus::kFileNotFound, api().DeleteKey(key, "Child"));
+    EXPECT_TRUE(SubKeys(key).empty());
+    EXPECT_EQ(regstatus::kSuccess, api().CloseKey(key));
+}
+
 TEST_F(RegistryContract, AccessRightsOfTheHandleAreEnforced) {
     RegHandle writable = Create("Rights");
     Set(writable, "v", regtype::kDword, {1, 0, 0, 0});

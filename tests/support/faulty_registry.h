@@ -15,7 +15,17 @@
 
 namespace portquell::testing {
 
-enum class RegCall { OpenKeyEx, CreateKeyEx, QueryValueEx, SetValueEx, EnumKey, EnumValue, CloseKey };
+enum class RegCall {
+    OpenKeyEx,
+    CreateKeyEx,
+    QueryValueEx,
+    SetValueEx,
+    EnumKey,
+    EnumValue,
+    CloseKey,
+    DeleteValue,
+    DeleteKey
+};
 
 // One call as the registry saw it.
 struct RegCallRecord {
@@ -120,6 +130,14 @@ public:
                          std::uint32_t s) override {
         RegCallRecord record = Record(RegCall::SetValueEx, k, n);
         return Handle(record, [&] { return inner_.SetValueEx(k, n, t, d, s); });
+    }
+    RegStatus DeleteValue(RegHandle k, const std::string& n) override {
+        RegCallRecord record = Record(RegCall::DeleteValue, k, n);
+        return Handle(record, [&] { return inner_.DeleteValue(k, n); });
+    }
+    RegStatus DeleteKey(RegHandle k, const std::string& s) override {
+        RegCallRecord record = Record(RegCall::DeleteKey, k, s);
+        return Handle(record, [&] { return inner_.DeleteKey(k, s); });
     }
     RegStatus EnumKey(RegHandle k, std::uint32_t i, char* n, std::uint32_t s) override {
         RegCallRecord record = Record(RegCall::EnumKey, k, "", i);

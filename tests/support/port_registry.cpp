@@ -59,6 +59,17 @@ void SetPrefixAt(MemoryRegistry& reg, const std::string& instanceKey, const std:
     Succeeds(reg.CloseKey(key));
 }
 
+void SetFiltersAt(MemoryRegistry& reg, const std::string& key, const std::vector<std::string>& filters) {
+    std::string bytes;
+    for (const std::string& f : filters) bytes += f + '\0';
+    bytes += '\0';
+    RegHandle handle = 0;
+    Succeeds(reg.CreateKeyEx(regroot::kLocalMachine, key, 0, regaccess::kAllAccess, false, &handle, nullptr));
+    Succeeds(reg.SetValueEx(handle, "UpperFilters", 7, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                            static_cast<std::uint32_t>(bytes.size())));
+    Succeeds(reg.CloseKey(handle));
+}
+
 bool DetectionOffAt(MemoryRegistry& reg, const std::string& instanceId) {
     const StoredValue v = ValueAt(reg, "SYSTEM\\CurrentControlSet\\Enum\\" + instanceId, "SkipEnumerations");
     return v.present && v.type == 4 && v.data == std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF};

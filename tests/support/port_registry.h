@@ -23,6 +23,8 @@ void SetValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::
 // Sets the instance key's own ParentIdPrefix (REG_SZ unless type says).
 void SetPrefixAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& prefix,
                  std::uint32_t type = 1);
+// Sets key's own UpperFilters (REG_MULTI_SZ) to filters.
+void SetFiltersAt(MemoryRegistry& reg, const std::string& key, const std::vector<std::string>& filters);
 // Whether the port with this device instance ID has SkipEnumerations
 // REG_DWORD 0xFFFFFFFF, as the serial enumerator reads it when the port
 // starts (for MemoryDevices::SetDetectionOff).

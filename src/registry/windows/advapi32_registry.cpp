@@ -93,6 +93,14 @@ RegStatus Advapi32Registry::EnumValue(RegHandle key, std::uint32_t index, char* 
 
 RegStatus Advapi32Registry::CloseKey(RegHandle key) { return RegCloseKey(ToHkey(key)); }
 
+RegStatus Advapi32Registry::DeleteValue(RegHandle key, const std::string& name) {
+    return RegDeleteValueA(ToHkey(key), name.c_str());
+}
+
+RegStatus Advapi32Registry::DeleteKey(RegHandle key, const std::string& subKey) {
+    return RegDeleteKeyA(ToHkey(key), subKey.c_str());
+}
+
 RegistryApi& PlatformRegistry() {
     static Advapi32Registry registry;  // stateless: it only forwards calls
     return registry;

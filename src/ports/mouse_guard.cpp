@@ -1,0 +1,329 @@
+#include "ports/mouse_guard.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "ports/serial_mice.h"
+#include "registry/clsRegHandler.h"
+
+namespace portquell {
+
+namespace {
+
+const std::string kListKey = std::string(kRestrictionsKey) + "\\" + kDenyDeviceIds;
+constexpr const char* kRecordEntry = "Entry";
+constexpr const char* kRecordSwitch = "SwitchBefore";
+constexpr const char* kRecordCreated = "CreatedKey";
+
+bool Refused(RegStatus status) { return status != regstatus::kSuccess && status != regstatus::kFileNotFound; }
+
+// The handler's own failures carry no registry status: -1.
+RegStatus StatusOf(const clsRegHandler& handler) {
+    return handler.LastRegStatus() == regstatus::kSuccess ? -1 : handler.LastRegStatus();
+}
+
+// One value of the open key: its text (raw bytes for REG_DWORD) and type;
+// none when missing. A refused read is added to refusals.
+struct Read {
+    std::optional<std::uint32_t> type;
+    std::string text;
+};
+Read ReadValue(clsRegHandler& handler, const std::string& key, const std::string& name,
+               std::vector<PortRefusal>& refusals) {
+    Read read;
+    read.text = handler.GetValue(name, true);
+    const RegStatus status = handler.LastRegStatus();
+    if (status == regstatus::kFileNotFound) return {};
+    if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) {
+        refusals.push_back({PortRefusal::Step::Read, StatusOf(handler), key, std::nullopt});
+        return {};
+    }
+    read.type = handler.LastValueType();
+    return read;
+}
+
+std::optional<std::uint32_t> Dword(const Read& read) {
+    if (read.type != std::optional<std::uint32_t>(regtype::kDword) || read.text.size() != 4) return std::nullopt;
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(read.text[static_cast<std::size_t>(i)]);
+    return value;
+}
+
+std::string Text(const Read& read) { return read.type == std::optional<std::uint32_t>(regtype::kSz) ? read.text : ""; }
+
+// Opens HKLM\key read-only; false when it is missing, or refused (added to
+// refusals).
+bool OpenToRead(clsRegHandler& handler, const std::string& key, std::vector<PortRefusal>& refusals) {
+    if (handler.OpenRegistry(regroot::kLocalMachine, key, false)) return true;
+    if (handler.LastRegStatus() != regstatus::kFileNotFound) {
+        refusals.push_back({PortRefusal::Step::Open, StatusOf(handler), key, std::nullopt});
+    }
+    return false;
+}
+
+std::string Parent(const std::string& key) { return key.substr(0, key.rfind('\\')); }
+std::string Leaf(const std::string& key) { return key.substr(key.rfind('\\') + 1); }
+
+// The shallowest key of path (below HKLM) that does not exist yet, from
+// its third level down; "" when it exists.
+std::string FirstMissing(RegistryApi& registry, const std::string& path) {
+    clsRegHandler handler(registry);
+    for (std::size_t at = path.find('\\', path.find('\\') + 1); ; at = path.find('\\', at + 1)) {
+        const std::string key = path.substr(0, at);
+        if (!handler.OpenRegistry(regroot::kLocalMachine, key, false) &&
+            handler.LastRegStatus() == regstatus::kFileNotFound) {
+            return key;
+        }
+        (void)handler.CloseRegistry();
+        if (at == std::string::npos) return "";
+    }
+}
+
+// Removes HKLM\key when it holds no value and no key; 0 (also when it
+// was kept), or the refusal.
+RegStatus DeleteIfEmpty(RegistryApi& registry, const std::string& key) {
+    clsRegHandler handler(registry);
+    if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) return handler.LastRegStatus();
+    const RegNameList values = handler.GetAllValues();
+    const RegNameList keys = handler.GetAllsSubDirectories();
+    if (!values.Names().empty() || !keys.Names().empty()) return regstatus::kSuccess;
+    if (!handler.OpenRegistry(regroot::kLocalMachine, Parent(key), false)) return StatusOf(handler);
+    return handler.DeleteSubKey(Leaf(key));
+}
+
+// The steps of one change, each with its undoing: a refused step undoes
+// the ones before it, last first, so the policy stays as it was.
+class Journal {
+public:
+    explicit Journal(GuardChange& change) : change_(change) {}
+
+    // Runs change, a change of HKLM\key; false when it was refused.
+    bool Step(const std::string& key, const std::function<RegStatus()>& change, std::function<RegStatus()> undo) {
+        const RegStatus status = change();
+        if (Refused(status)) {
+            change_.refusals.push_back({PortRefusal::Step::Write, status, key, std::nullopt});
+            for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
+                const RegStatus undone = it->second();
+                if (Refused(undone)) {
+                    change_.notUndone.push_back({PortRefusal::Step::Write, undone, it->first, std::nullopt});
+                }
+            }
+            undo_.clear();
+            change_.outcome = GuardChange::Outcome::Refused;
+            return false;
+        }
+        undo_.push_back({key, std::move(undo)});
+        return true;
+    }
+
+private:
+    GuardChange& change_;
+    std::vector<std::pair<std::string, std::function<RegStatus()>>> undo_;
+};
+
+RegStatus Nothing() { return regstatus::kSuccess; }
+
+RegStatus SetValueAt(RegistryApi& registry, const std::string& key, const std::string& name, const std::string& text,
+                     std::int32_t type) {
+    clsRegHandler handler(registry);
+    if (!handler.OpenRegistry(regroot::kLocalMachine, key, true)) return StatusOf(handler);
+    return handler.SetValue(name, text, type);
+}
+
+RegStatus DeleteValueAt(RegistryApi& registry, const std::string& key, const std::string& name) {
+    clsRegHandler handler(registry);
+    if (!handler.OpenRegistry(regroot::kLocalMachine, key, true)) return StatusOf(handler);
+    const RegStatus status = handler.DeleteValue(name);
+    return status == regstatus::kFileNotFound ? regstatus::kSuccess : status;
+}
+
+// Removes the keys from deepest up to and including top (a key above
+// deepest, as recorded), each only while it is empty: what another tool
+// put there since stays, and so do the keys above it. A top that is no
+// such key (the record is anyone's to edit) removes nothing.
+RegStatus DeleteCreatedKeys(RegistryApi& registry, const std::string& deepest, const std::string& top) {
+    const std::size_t depth = static_cast<std::size_t>(std::count(top.begin(), top.end(), '\\'));
+    if (depth < 2 || !SameTextIgnoringCase(deepest.substr(0, top.size()), top) ||
+        (deepest.size() > top.size() && deepest[top.size()] != '\\')) {
+        return regstatus::kSuccess;
+    }
+    for (std::string key = deepest;; key = Parent(key)) {
+        const RegStatus status = DeleteIfEmpty(registry, key);
+        if (Refused(status)) return status;
+        clsRegHandler handler(registry);
+        if (handler.OpenRegistry(regroot::kLocalMachine, key, false)) return regstatus::kSuccess;  // kept
+        if (key.size() <= top.size()) return regstatus::kSuccess;
+    }
+}
+
+// The switch as it was, where guard on recorded it.
+RegStatus RestoreSwitch(RegistryApi& registry, const std::string& before) {
+    if (before == "0") return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "0", regtype::kDword);
+    return DeleteValueAt(registry, kRestrictionsKey, kDenyDeviceIds);
+}
+
+RegStatus DeleteRecord(RegistryApi& registry) {
+    clsRegHandler handler(registry);
+    if (!handler.OpenRegistry(regroot::kLocalMachine, Parent(kGuardRecordKey), false)) {
+        return handler.LastRegStatus();
+    }
+    const RegStatus deleted = handler.DeleteSubKey(Leaf(kGuardRecordKey));
+    if (Refused(deleted)) return deleted;
+    const RegStatus parent = DeleteIfEmpty(registry, Parent(kGuardRecordKey));
+    return Refused(parent) ? parent : regstatus::kSuccess;
+}
+
+}  // namespace
+
+std::string GuardState::FirstFreeName() const {
+    for (std::size_t n = 1;; ++n) {
+        const std::string name = std::to_string(n);
+        if (std::none_of(entries.begin(), entries.end(), [&](const auto& used) { return used.first == name; })) {
+            return name;
+        }
+    }
+}
+
+bool GuardState::NamesSerialMouse(const std::string& name) const {
+    return std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
+        return SameTextIgnoringCase(e.first, name) && SameTextIgnoringCase(e.second, kSerialMouseId);
+    });
+}
+
+GuardState ReadGuard(RegistryApi& registry) {
+    GuardState state;
+    clsRegHandler handler(registry);
+    if (OpenToRead(handler, kRestrictionsKey, state.refusals)) {
+        const Read toggle = ReadValue(handler, kRestrictionsKey, kDenyDeviceIds, state.refusals);
+        state.switchPresent = toggle.type.has_value();
+        state.switchType = toggle.type.value_or(0);
+        state.switchValue = Dword(toggle);
+        state.retroactive = Dword(ReadValue(handler, kRestrictionsKey, kDenyRetroactive, state.refusals));
+    }
+    if (OpenToRead(handler, kListKey, state.refusals)) {
+        const RegNameList names = handler.GetAllValues();
+        if (!names.IsList() || handler.LastRegStatus() != regstatus::kSuccess) {
+            state.refusals.push_back({PortRefusal::Step::List, StatusOf(handler), kListKey, std::nullopt});
+        }
+        for (const std::string& name : names.Names()) {
+            const std::string id = Text(ReadValue(handler, kListKey, name, state.refusals));
+            state.entries.emplace_back(name, id);
+            if (!SameTextIgnoringCase(id, kSerialMouseId)) {
+                ++state.otherEntries;
+            } else if (state.entry.empty()) {
+                state.entry = name;
+            }
+        }
+    }
+    if (OpenToRead(handler, kGuardRecordKey, state.refusals)) {
+        state.record.present = true;
+        state.record.entry = Text(ReadValue(handler, kGuardRecordKey, kRecordEntry, state.refusals));
+        state.record.switchBefore = Text(ReadValue(handler, kGuardRecordKey, kRecordSwitch, state.refusals));
+        state.record.createdKey = Text(ReadValue(handler, kGuardRecordKey, kRecordCreated, state.refusals));
+    }
+    if (OpenToRead(handler, kSerialMouseServiceKey, state.refusals)) {
+        state.serviceStart = Dword(ReadValue(handler, kSerialMouseServiceKey, "Start", state.refusals));
+    }
+    (void)handler.CloseRegistry();
+    return state;
+}
+
+GuardChange GuardOn(RegistryApi& registry) {
+    GuardChange change;
+    const GuardState before = ReadGuard(registry);
+    change.after = before;
+    if (!before.refusals.empty()) {
+        change.refusals = before.refusals;
+        change.outcome = GuardChange::Outcome::Refused;
+        return change;
+    }
+    if (before.switchPresent && !before.switchValue) {
+        // Another tool's value of another type: not ours to overwrite.
+        change.refusedWhy = std::string(kDenyDeviceIds) + " is not a four-byte REG_DWORD; it was left as it is";
+        change.outcome = GuardChange::Outcome::Refused;
+        return change;
+    }
+    if (before.InForce()) return change;
+
+    const bool addEntry = before.entry.empty();
+    const bool setSwitch = !before.SwitchOn();
+    const std::string deepest = addEntry ? kListKey : kRestrictionsKey;
+    const std::string created = FirstMissing(registry, deepest);
+    Journal journal(change);
+    // Keys it creates go again if a later step is refused.
+    (void)journal.Step(created, Nothing, [&registry, deepest, created] {
+        return DeleteCreatedKeys(registry, deepest, created);
+    });
+    const std::string entry = addEntry ? before.FirstFreeName() : "";
+    const std::string switchBefore = before.switchPresent ? "0" : "missing";
+    const bool done =
+        (!addEntry ||
+         journal.Step(kListKey, [&] { return SetValueAt(registry, kListKey, entry, kSerialMouseId, regtype::kSz); },
+                      [&registry, entry] { return DeleteValueAt(registry, kListKey, entry); })) &&
+        (!setSwitch ||
+         journal.Step(kRestrictionsKey,
+                      [&] { return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "1", regtype::kDword); },
+                      [&registry, switchBefore] { return RestoreSwitch(registry, switchBefore); })) &&
+        // The record last, beside what an earlier guard on recorded.
+        journal.Step(kGuardRecordKey, Nothing,
+                     [&registry, existed = before.record.present] { return existed ? Nothing() : DeleteRecord(registry); }) &&
+        (!addEntry || journal.Step(kGuardRecordKey, [&] {
+             return SetValueAt(registry, kGuardRecordKey, kRecordEntry, entry, regtype::kSz);
+         }, Nothing)) &&
+        (!setSwitch || journal.Step(kGuardRecordKey, [&] {
+             return SetValueAt(registry, kGuardRecordKey, kRecordSwitch, switchBefore, regtype::kSz);
+         }, Nothing)) &&
+        (created.empty() || journal.Step(kGuardRecordKey, [&] {
+             return SetValueAt(registry, kGuardRecordKey, kRecordCreated, created, regtype::kSz);
+         }, Nothing));
+    change.after = ReadGuard(registry);
+    if (done) change.outcome = GuardChange::Outcome::Done;
+    return change;
+}
+
+GuardChange GuardOff(RegistryApi& registry) {
+    GuardChange change;
+    const GuardState before = ReadGuard(registry);
+    change.after = before;
+    if (!before.refusals.empty()) {
+        change.refusals = before.refusals;
+        change.outcome = GuardChange::Outcome::Refused;
+        return change;
+    }
+    if (before.record.present) {
+        const GuardRecord record = before.record;
+        Journal journal(change);
+        // The entry it added, if it still names SERIAL_MOUSE; the switch it
+        // set, if it is still 1; then the record. Keys it created go last,
+        // where nothing else came to live in them.
+        const bool removeEntry = before.NamesSerialMouse(record.entry);
+        const bool restoreSwitch = !record.switchBefore.empty() && before.switchValue == std::optional<std::uint32_t>(1);
+        const bool undone =
+            (!removeEntry ||
+             journal.Step(kListKey, [&] { return DeleteValueAt(registry, kListKey, record.entry); },
+                          [&registry, record] {
+                              return SetValueAt(registry, kListKey, record.entry, kSerialMouseId, regtype::kSz);
+                          })) &&
+            (!restoreSwitch ||
+             journal.Step(kRestrictionsKey, [&] { return RestoreSwitch(registry, record.switchBefore); },
+                          [&registry] {
+                              return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "1", regtype::kDword);
+                          })) &&
+            journal.Step(kGuardRecordKey, [&] { return DeleteRecord(registry); }, Nothing);
+        if (!undone) {
+            change.after = ReadGuard(registry);
+            return change;
+        }
+        const RegStatus keys = DeleteCreatedKeys(registry, kListKey, record.createdKey);
+        if (Refused(keys)) change.notUndone.push_back({PortRefusal::Step::Write, keys, record.createdKey, std::nullopt});
+    }
+    change.after = ReadGuard(registry);
+    if (change.after.InForce()) {
+        change.outcome = GuardChange::Outcome::StillInForce;
+    } else if (before.record.present) {
+        change.outcome = GuardChange::Outcome::Done;
+    }
+    return change;
+}
+
+}  // namespace portquell
