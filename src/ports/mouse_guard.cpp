@@ -65,7 +65,8 @@ std::string Parent(const std::string& key) { return key.substr(0, key.rfind('\\'
 std::string Leaf(const std::string& key) { return key.substr(key.rfind('\\') + 1); }
 
 // The shallowest key of path (below HKLM) that does not exist yet, from
-// its third level down; "" when it exists.
+// its second level down (SOFTWARE is never created or removed); "" when
+// it exists.
 std::string FirstMissing(RegistryApi& registry, const std::string& path) {
     clsRegHandler handler(registry);
     for (std::size_t at = path.find('\\', path.find('\\') + 1); ; at = path.find('\\', at + 1)) {
@@ -79,14 +80,29 @@ std::string FirstMissing(RegistryApi& registry, const std::string& path) {
     }
 }
 
-// Removes HKLM\key when it holds no value and no key; 0 (also when it
-// was kept), or the refusal.
-RegStatus DeleteIfEmpty(RegistryApi& registry, const std::string& key) {
+// Whether HKLM\key holds no value and no key (a key that would not open
+// or list counts as not empty: it is left).
+bool IsEmpty(RegistryApi& registry, const std::string& key) {
     clsRegHandler handler(registry);
-    if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) return handler.LastRegStatus();
+    if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) return false;
     const RegNameList values = handler.GetAllValues();
+    const bool noValues = values.IsList() && values.Names().empty() && handler.LastRegStatus() == regstatus::kSuccess;
     const RegNameList keys = handler.GetAllsSubDirectories();
-    if (!values.Names().empty() || !keys.Names().empty()) return regstatus::kSuccess;
+    return noValues && keys.IsList() && keys.Names().empty() && handler.LastRegStatus() == regstatus::kSuccess;
+}
+
+bool Exists(RegistryApi& registry, const std::string& key) {
+    clsRegHandler handler(registry);
+    return handler.OpenRegistry(regroot::kLocalMachine, key, false);
+}
+
+RegStatus CreateKeyAt(RegistryApi& registry, const std::string& key) {
+    clsRegHandler handler(registry);
+    return handler.OpenRegistry(regroot::kLocalMachine, key, true) ? regstatus::kSuccess : StatusOf(handler);
+}
+
+RegStatus DeleteKeyAt(RegistryApi& registry, const std::string& key) {
+    clsRegHandler handler(registry);
     if (!handler.OpenRegistry(regroot::kLocalMachine, Parent(key), false)) return StatusOf(handler);
     return handler.DeleteSubKey(Leaf(key));
 }
@@ -121,7 +137,6 @@ private:
     std::vector<std::pair<std::string, std::function<RegStatus()>>> undo_;
 };
 
-RegStatus Nothing() { return regstatus::kSuccess; }
 
 RegStatus SetValueAt(RegistryApi& registry, const std::string& key, const std::string& name, const std::string& text,
                      std::int32_t type) {
@@ -137,23 +152,20 @@ RegStatus DeleteValueAt(RegistryApi& registry, const std::string& key, const std
     return status == regstatus::kFileNotFound ? regstatus::kSuccess : status;
 }
 
-// Removes the keys from deepest up to and including top (a key above
-// deepest, as recorded), each only while it is empty: what another tool
-// put there since stays, and so do the keys above it. A top that is no
-// such key (the record is anyone's to edit) removes nothing.
-RegStatus DeleteCreatedKeys(RegistryApi& registry, const std::string& deepest, const std::string& top) {
-    const std::size_t depth = static_cast<std::size_t>(std::count(top.begin(), top.end(), '\\'));
-    if (depth < 2 || !SameTextIgnoringCase(deepest.substr(0, top.size()), top) ||
+// The keys from deepest up to top (a key above it, as recorded), deepest
+// first; none when top is no such key (the record is anyone's to edit).
+std::vector<std::string> KeysDownTo(const std::string& deepest, const std::string& top) {
+    std::vector<std::string> keys;
+    if (top.find('\\') == std::string::npos || top.size() > deepest.size() ||
+        !SameTextIgnoringCase(deepest.substr(0, top.size()), top) ||
         (deepest.size() > top.size() && deepest[top.size()] != '\\')) {
-        return regstatus::kSuccess;
+        return keys;
     }
-    for (std::string key = deepest;; key = Parent(key)) {
-        const RegStatus status = DeleteIfEmpty(registry, key);
-        if (Refused(status)) return status;
-        clsRegHandler handler(registry);
-        if (handler.OpenRegistry(regroot::kLocalMachine, key, false)) return regstatus::kSuccess;  // kept
-        if (key.size() <= top.size()) return regstatus::kSuccess;
+    for (std::string key = deepest; key.size() >= top.size(); key = Parent(key)) {
+        keys.push_back(key);
+        if (key.size() == top.size()) break;
     }
+    return keys;
 }
 
 // The switch as it was, where guard on recorded it.
@@ -162,15 +174,17 @@ RegStatus RestoreSwitch(RegistryApi& registry, const std::string& before) {
     return DeleteValueAt(registry, kRestrictionsKey, kDenyDeviceIds);
 }
 
-RegStatus DeleteRecord(RegistryApi& registry) {
-    clsRegHandler handler(registry);
-    if (!handler.OpenRegistry(regroot::kLocalMachine, Parent(kGuardRecordKey), false)) {
-        return handler.LastRegStatus();
+// A record as it was read, values in the order guard on writes them.
+RegStatus WriteRecord(RegistryApi& registry, const GuardRecord& record) {
+    const std::pair<const char*, std::string> fields[] = {
+        {kRecordEntry, record.entry}, {kRecordSwitch, record.switchBefore}, {kRecordCreated, record.createdKey}};
+    RegStatus status = CreateKeyAt(registry, kGuardRecordKey);
+    for (const auto& [name, value] : fields) {
+        if (status == regstatus::kSuccess && !value.empty()) {
+            status = SetValueAt(registry, kGuardRecordKey, name, value, regtype::kSz);
+        }
     }
-    const RegStatus deleted = handler.DeleteSubKey(Leaf(kGuardRecordKey));
-    if (Refused(deleted)) return deleted;
-    const RegStatus parent = DeleteIfEmpty(registry, Parent(kGuardRecordKey));
-    return Refused(parent) ? parent : regstatus::kSuccess;
+    return status;
 }
 
 }  // namespace
@@ -249,33 +263,37 @@ GuardChange GuardOn(RegistryApi& registry) {
     const bool setSwitch = !before.SwitchOn();
     const std::string deepest = addEntry ? kListKey : kRestrictionsKey;
     const std::string created = FirstMissing(registry, deepest);
-    Journal journal(change);
-    // Keys it creates go again if a later step is refused.
-    (void)journal.Step(created, Nothing, [&registry, deepest, created] {
-        return DeleteCreatedKeys(registry, deepest, created);
-    });
     const std::string entry = addEntry ? before.FirstFreeName() : "";
     const std::string switchBefore = before.switchPresent ? "0" : "missing";
-    const bool done =
-        (!addEntry ||
-         journal.Step(kListKey, [&] { return SetValueAt(registry, kListKey, entry, kSerialMouseId, regtype::kSz); },
-                      [&registry, entry] { return DeleteValueAt(registry, kListKey, entry); })) &&
-        (!setSwitch ||
-         journal.Step(kRestrictionsKey,
-                      [&] { return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "1", regtype::kDword); },
-                      [&registry, switchBefore] { return RestoreSwitch(registry, switchBefore); })) &&
-        // The record last, beside what an earlier guard on recorded.
-        journal.Step(kGuardRecordKey, Nothing,
-                     [&registry, existed = before.record.present] { return existed ? Nothing() : DeleteRecord(registry); }) &&
-        (!addEntry || journal.Step(kGuardRecordKey, [&] {
-             return SetValueAt(registry, kGuardRecordKey, kRecordEntry, entry, regtype::kSz);
-         }, Nothing)) &&
-        (!setSwitch || journal.Step(kGuardRecordKey, [&] {
-             return SetValueAt(registry, kGuardRecordKey, kRecordSwitch, switchBefore, regtype::kSz);
-         }, Nothing)) &&
-        (created.empty() || journal.Step(kGuardRecordKey, [&] {
-             return SetValueAt(registry, kGuardRecordKey, kRecordCreated, created, regtype::kSz);
-         }, Nothing));
+    Journal journal(change);
+    // Each change with its undoing, keys first, the record last.
+    std::vector<std::string> newKeys = KeysDownTo(deepest, created);
+    for (const std::string& key : {std::string(Parent(kGuardRecordKey)), std::string(kGuardRecordKey)}) {
+        if (!Exists(registry, key)) newKeys.insert(newKeys.begin(), key);
+    }
+    bool done = true;
+    for (auto key = newKeys.rbegin(); done && key != newKeys.rend(); ++key) {
+        done = journal.Step(*key, [&] { return CreateKeyAt(registry, *key); },
+                            [&registry, k = *key] { return DeleteKeyAt(registry, k); });
+    }
+    const auto record = [&](const char* name, const std::string& value, const std::string& old) {
+        return journal.Step(kGuardRecordKey, [&] { return SetValueAt(registry, kGuardRecordKey, name, value, regtype::kSz); },
+                            [&registry, name, old] {
+                                return old.empty() ? DeleteValueAt(registry, kGuardRecordKey, name)
+                                                   : SetValueAt(registry, kGuardRecordKey, name, old, regtype::kSz);
+                            });
+    };
+    done = done &&
+           (!addEntry ||
+            journal.Step(kListKey, [&] { return SetValueAt(registry, kListKey, entry, kSerialMouseId, regtype::kSz); },
+                         [&registry, entry] { return DeleteValueAt(registry, kListKey, entry); })) &&
+           (!setSwitch ||
+            journal.Step(kRestrictionsKey,
+                         [&] { return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "1", regtype::kDword); },
+                         [&registry, switchBefore] { return RestoreSwitch(registry, switchBefore); })) &&
+           (!addEntry || record(kRecordEntry, entry, before.record.entry)) &&
+           (!setSwitch || record(kRecordSwitch, switchBefore, before.record.switchBefore)) &&
+           (created.empty() || record(kRecordCreated, created, before.record.createdKey));
     change.after = ReadGuard(registry);
     if (done) change.outcome = GuardChange::Outcome::Done;
     return change;
@@ -294,28 +312,38 @@ GuardChange GuardOff(RegistryApi& registry) {
         const GuardRecord record = before.record;
         Journal journal(change);
         // The entry it added, if it still names SERIAL_MOUSE; the switch it
-        // set, if it is still 1; then the record. Keys it created go last,
-        // where nothing else came to live in them.
-        const bool removeEntry = before.NamesSerialMouse(record.entry);
-        const bool restoreSwitch = !record.switchBefore.empty() && before.switchValue == std::optional<std::uint32_t>(1);
-        const bool undone =
-            (!removeEntry ||
+        // set, if it is still 1; the record; then the keys it created,
+        // while nothing else came to live in them.
+        bool undone =
+            (!before.NamesSerialMouse(record.entry) ||
              journal.Step(kListKey, [&] { return DeleteValueAt(registry, kListKey, record.entry); },
                           [&registry, record] {
                               return SetValueAt(registry, kListKey, record.entry, kSerialMouseId, regtype::kSz);
                           })) &&
-            (!restoreSwitch ||
+            (record.switchBefore.empty() || before.switchValue != std::optional<std::uint32_t>(1) ||
              journal.Step(kRestrictionsKey, [&] { return RestoreSwitch(registry, record.switchBefore); },
                           [&registry] {
                               return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "1", regtype::kDword);
-                          })) &&
-            journal.Step(kGuardRecordKey, [&] { return DeleteRecord(registry); }, Nothing);
+                          }));
+        // The record goes whole, and comes back as it was.
+        undone = undone && journal.Step(kGuardRecordKey, [&] { return DeleteKeyAt(registry, kGuardRecordKey); },
+                                        [&registry, record] { return WriteRecord(registry, record); });
+        std::vector<std::string> keys = KeysDownTo(kListKey, record.createdKey);
+        keys.insert(keys.begin(), std::string(Parent(kGuardRecordKey)));
+        for (const std::string& key : keys) {
+            if (!undone || !Exists(registry, key)) continue;
+            if (!IsEmpty(registry, key)) {
+                // Something else lives there: it and the keys above stay.
+                if (key == Parent(kGuardRecordKey)) continue;
+                break;
+            }
+            undone = journal.Step(key, [&] { return DeleteKeyAt(registry, key); },
+                                  [&registry, key] { return CreateKeyAt(registry, key); });
+        }
         if (!undone) {
             change.after = ReadGuard(registry);
             return change;
         }
-        const RegStatus keys = DeleteCreatedKeys(registry, kListKey, record.createdKey);
-        if (Refused(keys)) change.notUndone.push_back({PortRefusal::Step::Write, keys, record.createdKey, std::nullopt});
     }
     change.after = ReadGuard(registry);
     if (change.after.InForce()) {

@@ -932,6 +932,176 @@ INSTANTIATE_TEST_SUITE_P(
         MiceCase{"without_now", {"disable", "COM1"}, NoChange, {}, 0, "restart the", true, 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// The machine-wide guard over the states other tools leave in the policy
+// key. For each: guard on puts it in force (or refuses, changing
+// nothing), guard off then leaves the registry exactly as it was, and a
+// refusal of any single write midway through either leaves it as it was
+// before that command.
+const std::string kPolicy = "SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall\\Restrictions";
+
+void SetAt(MemoryRegistry& reg, const std::string& key, const std::string& name, std::uint32_t type,
+           const std::string& bytes) {
+    RegHandle handle = 0;
+    ASSERT_EQ(0, reg.CreateKeyEx(regroot::kLocalMachine, key, 0, regaccess::kAllAccess, false, &handle, nullptr));
+    ASSERT_EQ(0, reg.SetValueEx(handle, name, type, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                static_cast<std::uint32_t>(bytes.size())));
+    ASSERT_EQ(0, reg.CloseKey(handle));
+}
+void Entry(MemoryRegistry& reg, const std::string& name, const std::string& id) {
+    SetAt(reg, kPolicy + "\\DenyDeviceIDs", name, regtype::kSz, id + '\0');
+}
+void Switch(MemoryRegistry& reg, std::uint8_t on) {
+    SetAt(reg, kPolicy, "DenyDeviceIDs", regtype::kDword, std::string{static_cast<char>(on), 0, 0, 0});
+}
+
+struct GuardCase {
+    const char* label;
+    std::function<void(MemoryRegistry&)> arrange;
+    int on;              // guard on's exit status
+    std::string added;   // the list value guard on adds ("" none)
+    int off;             // guard off's exit status after it
+};
+
+class CliGuard : public ::testing::TestWithParam<GuardCase> {};
+
+TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
+    const GuardCase& c = GetParam();
+    const auto arrange = [&c](MemoryRegistry& r) {
+        SetAt(r, "SOFTWARE", "", regtype::kSz, std::string(1, '\0'));
+        c.arrange(r);
+    };
+    MemoryRegistry reg;
+    arrange(reg);
+    const std::string original = DumpMachine(reg);
+    MemoryDevices devices;
+    const auto run = [&](RegistryApi& r, std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        return Result{RunCli(args, r, devices, out, err), out.str(), err.str()};
+    };
+    testing::FaultyRegistry counted(reg);
+    const Result on = run(counted, {"guard", "on"});
+    ASSERT_EQ(c.on, on.code) << on.out << on.err;
+    const std::string afterOn = DumpMachine(reg);
+    if (c.on != cliexit::kDone) {
+        EXPECT_EQ(original, afterOn) << on.err;
+        return;
+    }
+    EXPECT_EQ(0, run(reg, {"guard"}).code) << "in force after guard on";
+    EXPECT_EQ(0, run(reg, {"check", "--guard"}).code);
+    if (!c.added.empty()) {
+        EXPECT_EQ(std::vector<std::uint8_t>({'S', 'E', 'R', 'I', 'A', 'L', '_', 'M', 'O', 'U', 'S', 'E', 0}),
+                  testing::RawValueAt(reg, kPolicy + "\\DenyDeviceIDs", c.added));
+    }
+    EXPECT_EQ(0, run(reg, {"guard", "on"}).code);
+    EXPECT_EQ(afterOn, DumpMachine(reg)) << "a second guard on changes nothing";
+    testing::FaultyRegistry countedOff(reg);
+    const Result off = run(countedOff, {"guard", "off"});
+    EXPECT_EQ(c.off, off.code) << off.out << off.err;
+    EXPECT_EQ(c.off == 0 ? original : afterOn, DumpMachine(reg));
+    // Each write of on (from the original) and of off (from after on)
+    // refused in turn: the registry as it was before that command.
+    for (const bool turningOn : {true, false}) {
+        const testing::FaultyRegistry& clean = turningOn ? counted : countedOff;
+        for (const testing::RegCall call : {testing::RegCall::CreateKeyEx, testing::RegCall::SetValueEx,
+                                            testing::RegCall::DeleteValue, testing::RegCall::DeleteKey}) {
+            for (int nth = 1; nth <= static_cast<int>(clean.CountOf(call)); ++nth) {
+                MemoryRegistry fresh;
+                arrange(fresh);
+                if (!turningOn) {
+                    ASSERT_EQ(0, run(fresh, {"guard", "on"}).code);
+                }
+                const std::string before = DumpMachine(fresh);
+                testing::FaultyRegistry faulty(fresh);
+                faulty.Fail(call, regstatus::kAccessDenied, nth);
+                const Result refused = run(faulty, {"guard", turningOn ? "on" : "off"});
+                const std::string story = std::string(turningOn ? "on" : "off") + " #" + std::to_string(nth) + " " +
+                                          std::to_string(static_cast<int>(call)) + ": " + refused.err;
+                const bool hit = faulty.CountOf(call) >= static_cast<std::size_t>(nth);
+                if (!hit) continue;
+                EXPECT_EQ(before, DumpMachine(fresh)) << story;
+                EXPECT_EQ(cliexit::kAccessDenied, refused.code) << story;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guard, CliGuard,
+    ::testing::Values(
+        GuardCase{"no_policy_yet", [](MemoryRegistry&) {}, 0, "1", 0},
+        GuardCase{"others_entries_with_a_gap",
+                  [](MemoryRegistry& r) {
+                      Entry(r, "1", "PCI\\VEN_8086");
+                      Entry(r, "2", "USB\\VID_1234");
+                      Entry(r, "4", "ACPI\\PNP0303");
+                      Switch(r, 1);
+                      SetAt(r, kPolicy, "DenyDeviceIDsRetroactive", regtype::kDword, std::string(4, '\1'));
+                  },
+                  0, "3", 0},
+        GuardCase{"names_that_are_no_numbers_and_other_types",
+                  [](MemoryRegistry& r) {
+                      Entry(r, "abc", "SERIAL_MOUSE_NOT");
+                      SetAt(r, kPolicy + "\\DenyDeviceIDs", "1", regtype::kExpandSz, std::string("SERIAL_MOUSE") + '\0');
+                      Switch(r, 0);
+                  },
+                  0, "2", 0},
+        GuardCase{"a_long_list",
+                  [](MemoryRegistry& r) {
+                      for (int n = 1; n <= 300; ++n) Entry(r, std::to_string(n), "ID" + std::to_string(n));
+                  },
+                  0, "301", 0},
+        // Another administrator's entry in another case: not added again;
+        // guard off puts the switch back to 0 and leaves the entry.
+        GuardCase{"entry_in_another_case",
+                  [](MemoryRegistry& r) {
+                      Entry(r, "7", "serial_mouse");
+                      Switch(r, 0);
+                  },
+                  0, "", 0},
+        // In force by another's hand: guard off has nothing of its own to
+        // undo and says the guard stays (exit 1).
+        GuardCase{"in_force_already", [](MemoryRegistry& r) { Entry(r, "1", "SERIAL_MOUSE"); Switch(r, 1); }, 0, "", 1},
+        GuardCase{"switch_of_another_type",
+                  [](MemoryRegistry& r) { SetAt(r, kPolicy, "DenyDeviceIDs", regtype::kSz, std::string("1") + '\0'); },
+                  3, "", 0}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// What guard says, for people and scripts.
+TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
+    MemoryRegistry reg;
+    MemoryDevices devices;
+    Entry(reg, "1", "PCI\\VEN_8086");
+    SetAt(reg, "SYSTEM\\CurrentControlSet\\Services\\sermouse", "Start", regtype::kDword, std::string{4, 0, 0, 0});
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(1, RunCli({"guard"}, reg, devices, out, err));
+    EXPECT_EQ("serial mouse guard: not in force: the switch DenyDeviceIDs is missing; no value of the DenyDeviceIDs "
+              "list names SERIAL_MOUSE\n"
+              "  policy key:    HKLM\\" + kPolicy + "\n"
+              "  switch:        DenyDeviceIDs missing\n"
+              "  entry:         none\n"
+              "  retroactive:   not set (portquell-cli never sets it: 'disable --all --now' removes installed mice)\n"
+              "  other entries: 1\n"
+              "note: the list has other entries, so Group Policy or Intune probably manages it: the next policy "
+              "refresh may overwrite what portquell-cli wrote\n"
+              "note: the serial mouse driver (sermouse) has start type 4 (disabled): serial mice get no driver "
+              "whatever this policy says\n",
+              out.str());
+    std::ostringstream json;
+    EXPECT_EQ(0, RunCli({"guard", "on", "--json"}, reg, devices, json, err));
+    EXPECT_EQ("{\n  \"guard\": {\"inForce\": true, \"reason\": \"value 2 of the DenyDeviceIDs list names SERIAL_MOUSE "
+              "and the switch is on\", \"switch\": 1, \"entry\": \"2\", \"retroactive\": null, \"otherEntries\": 1, "
+              "\"setByPortquell\": true, \"serialMouseStart\": 4},\n  \"refused\": [],\n  \"outcome\": \"done\"\n}\n",
+              json.str());
+    std::ostringstream check;
+    testing::FaultyRegistry faulty(reg);
+    faulty.FailWhen(OnKey(faulty, testing::RegCall::OpenKeyEx, "DeviceInstall\\Restrictions\\DenyDeviceIDs"), 5);
+    EXPECT_EQ(2, RunCli({"check", "--guard", "--json"}, faulty, devices, check, err));
+    EXPECT_NE(std::string::npos, check.str().find("\"inForce\": false")) << check.str();
+    EXPECT_NE(std::string::npos, check.str().find("\"compliant\": false")) << check.str();
+}
+
 // Over generated machines (two ports; up to three serial mice, present or
 // left from before, each under COM1, COM5 or no port, its ID beginning
 // with its port's prefix or an unknown one; prefixes unique, shared or of

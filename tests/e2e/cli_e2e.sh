@@ -172,6 +172,33 @@ check "...and the port's line says why" \
 run mice
 check "mice lists no mouse now" test "$(grep -c SERENUM <<<"$stdout")" = 0
 
+# The machine-wide guard on a machine whose policy list another
+# administrator manages: guard on adds SERIAL_MOUSE beside their entry,
+# check --guard passes, guard off removes only what guard on added.
+POLICY='HKLM\SOFTWARE\Policies\Microsoft\Windows\DeviceInstall\Restrictions'
+pq_fresh_prefix "$out/prefix-guard"
+wine reg add "$POLICY\DenyDeviceIDs" /v 1 /t REG_SZ /d 'PCI\VEN_8086' /f >/dev/null 2>&1
+wine reg add "$POLICY" /v DenyDeviceIDs /t REG_DWORD /d 1 /f >/dev/null 2>&1
+policy() { wine reg query "$POLICY" /s 2>/dev/null | tr -d '\r'; }
+before=$(policy)
+run guard
+check "guard: not in force yet (1)" test "$status" = 1
+run check --guard
+check "check --guard fails before (1)" test "$status" = 1
+run guard on
+check "guard on exits 0" test "$status" = 0
+check "...SERIAL_MOUSE is value 2" grep -qE '^ +2 +REG_SZ +SERIAL_MOUSE$' <<<"$(policy)"
+check "...the other administrator's entry stays" grep -qF 'PCI\VEN_8086' <<<"$(policy)"
+run guard
+check "guard: in force (0)" test "$status" = 0
+run check --guard
+check "check --guard passes after guard on (0)" test "$status" = 0
+run guard off
+check "guard off exits 0" test "$status" = 0
+check "guard off leaves the policy as it was" test "$(policy)" = "$before"
+run guard
+check "guard: not in force after off (1)" test "$status" = 1
+
 echo "$failures failed"
 [ "$failures" -eq 0 ]
 

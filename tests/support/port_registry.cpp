@@ -70,6 +70,20 @@ void SetFiltersAt(MemoryRegistry& reg, const std::string& key, const std::vector
     Succeeds(reg.CloseKey(handle));
 }
 
+std::vector<std::uint8_t> RawValueAt(MemoryRegistry& reg, const std::string& key, const std::string& name) {
+    RegHandle handle = 0;
+    if (reg.OpenKeyEx(regroot::kLocalMachine, key, 0, regaccess::kQueryAndEnumerate, &handle) != 0) return {};
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    std::vector<std::uint8_t> data;
+    if (reg.QueryValueEx(handle, name, &type, nullptr, &size) == 0) {
+        data.resize(size);
+        if (reg.QueryValueEx(handle, name, &type, data.data(), &size) != 0) data.clear();
+    }
+    (void)reg.CloseKey(handle);
+    return data;
+}
+
 bool DetectionOffAt(MemoryRegistry& reg, const std::string& instanceId) {
     const StoredValue v = ValueAt(reg, "SYSTEM\\CurrentControlSet\\Enum\\" + instanceId, "SkipEnumerations");
     return v.present && v.type == 4 && v.data == std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF};

@@ -41,6 +41,8 @@ struct StoredValue {
 };
 StoredValue PortValue(MemoryRegistry& reg, const std::string& instance, const std::string& name);
 StoredValue ValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& name);
+// The bytes of key's own value name (key below HKLM); none when missing.
+std::vector<std::uint8_t> RawValueAt(MemoryRegistry& reg, const std::string& key, const std::string& name);
 // Every key and value under HKEY_LOCAL_MACHINE, one per line.
 std::string DumpMachine(MemoryRegistry& reg);
 // The lines of a dump, sorted: a change shows as lines added or removed.
