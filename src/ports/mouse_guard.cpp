@@ -199,7 +199,7 @@ std::string GuardState::FirstFreeName() const {
 }
 
 bool GuardState::NamesSerialMouse(const std::string& name) const {
-    return std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
+    return !name.empty() && std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
         return SameTextIgnoringCase(e.first, name) && SameTextIgnoringCase(e.second, kSerialMouseId);
     });
 }
@@ -222,7 +222,9 @@ GuardState ReadGuard(RegistryApi& registry) {
         for (const std::string& name : names.Names()) {
             const std::string id = Text(ReadValue(handler, kListKey, name, state.refusals));
             state.entries.emplace_back(name, id);
-            if (!SameTextIgnoringCase(id, kSerialMouseId)) {
+            // The list's entries are its named values; a default value
+            // is none.
+            if (name.empty() || !SameTextIgnoringCase(id, kSerialMouseId)) {
                 ++state.otherEntries;
             } else if (state.entry.empty()) {
                 state.entry = name;

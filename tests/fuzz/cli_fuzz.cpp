@@ -3,7 +3,9 @@
 // arbitrary arguments. The exit code is one of the documented ones, the
 // console output stays printable, only disable and enable change the
 // registry, and the export, read back, holds exactly the keys and states
-// of the ports listed (less those it names as left out). Every --json
+// of the ports listed (less those it names as left out); guard on and off
+// over an arbitrary policy list leave it as it was, also when one call
+// is refused. Every --json
 // output parses. check's status is the one an independent reading of the
 // registry gives; under a registry that refuses one call anywhere, check
 // never says 0 unless that reading says the machine is compliant.
@@ -168,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool dryRun = false;
     for (const std::string& a : args) dryRun = dryRun || a == "--dry-run";
     for (const std::string& a : args) {
-        if (a == "disable" || a == "enable") writes = !dryRun && any.code != 64;
+        if (a == "disable" || a == "enable" || a == "guard") writes = !dryRun && any.code != 64;
         if (!a.empty() && a[0] != '-') break;  // the command is the first word
     }
     if (!writes) Require(testing::DumpMachine(reg) == before);
@@ -193,10 +195,43 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(check.code == (compliant ? 0 : 1));
     // One refused call, of any kind, anywhere: never a false "compliant".
     testing::FaultyRegistry faulty(reg);
-    const auto call = static_cast<testing::RegCall>(in.Byte() % 7);
+    const auto call = static_cast<testing::RegCall>(in.Byte() % 9);
     faulty.Fail(call, in.Byte() % 2 == 0 ? regstatus::kAccessDenied : 1018, 1 + in.Byte() % 64);
     const Run refused = Cli(faulty, {"check", "--all"});
     Require(refused.code == 0 ? compliant : (refused.code >= 1 && refused.code <= 3));
+
+    // The guard over a policy list of arbitrary names, types and data:
+    // on puts it in force or refuses (changing nothing), and off after it
+    // leaves the registry exactly as it was; a refusal at one write of
+    // either changes nothing.
+    {
+        MemoryRegistry policy;
+        const std::string list = "SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall\\Restrictions";
+        const int entries = in.Byte() % 8;
+        for (int i = 0; i <= entries; ++i) {
+            RegHandle key = 0;
+            const std::string name = i == entries ? "DenyDeviceIDs" : in.Text(6);
+            const std::string data = in.Text(14);
+            Require(policy.CreateKeyEx(regroot::kLocalMachine, i == entries ? list : list + "\\DenyDeviceIDs", 0,
+                                       regaccess::kAllAccess, false, &key, nullptr) == 0);
+            (void)policy.SetValueEx(key, name, in.Byte() % 12, reinterpret_cast<const std::uint8_t*>(data.data()),
+                                    static_cast<std::uint32_t>(data.size()));
+            Require(policy.CloseKey(key) == 0);
+        }
+        const std::string original = testing::DumpMachine(policy);
+        testing::FaultyRegistry once(policy);
+        once.Fail(static_cast<testing::RegCall>(in.Byte() % 9), regstatus::kAccessDenied, 1 + in.Byte() % 8);
+        const Run refusedOn = Cli(once, {"guard", "on"});
+        Require(refusedOn.code == 0 || refusedOn.code == 2 || refusedOn.code == 3);
+        if (refusedOn.code != 0) Require(testing::DumpMachine(policy) == original);
+        if (refusedOn.code == 0) Require(Cli(policy, {"guard", "off"}).code <= 3);
+        Require(testing::DumpMachine(policy) == original);
+        const Run on = Cli(policy, {"guard", "on", "--json"});
+        Require(testing::JsonCheck::Valid(on.out) && Printable(on.err));
+        Require(on.code == 0 ? Cli(policy, {"guard"}).code == 0 : testing::DumpMachine(policy) == original);
+        const Run off = Cli(policy, {"guard", "off"});
+        Require(off.code <= 3 && Printable(off.out) && testing::DumpMachine(policy) == original);
+    }
 
     const Run exported = Cli(reg, {"export", "--all"});
     Require(Printable(exported.out) && Printable(exported.err));
