@@ -187,6 +187,18 @@ RegStatus WriteRecord(RegistryApi& registry, const GuardRecord& record) {
     return status;
 }
 
+// The policy before a change; a state that could not be read wholly
+// refuses the change.
+GuardState Begin(RegistryApi& registry, GuardChange& change) {
+    GuardState before = ReadGuard(registry);
+    change.after = before;
+    if (!before.refusals.empty()) {
+        change.refusals = before.refusals;
+        change.outcome = GuardChange::Outcome::Refused;
+    }
+    return before;
+}
+
 }  // namespace
 
 std::string GuardState::FirstFreeName() const {
@@ -246,13 +258,8 @@ GuardState ReadGuard(RegistryApi& registry) {
 
 GuardChange GuardOn(RegistryApi& registry) {
     GuardChange change;
-    const GuardState before = ReadGuard(registry);
-    change.after = before;
-    if (!before.refusals.empty()) {
-        change.refusals = before.refusals;
-        change.outcome = GuardChange::Outcome::Refused;
-        return change;
-    }
+    const GuardState before = Begin(registry, change);
+    if (change.outcome == GuardChange::Outcome::Refused) return change;
     if (before.switchPresent && !before.switchValue) {
         // Another tool's value of another type: not ours to overwrite.
         change.refusedWhy = std::string(kDenyDeviceIds) + " is not a four-byte REG_DWORD; it was left as it is";
@@ -303,13 +310,8 @@ GuardChange GuardOn(RegistryApi& registry) {
 
 GuardChange GuardOff(RegistryApi& registry) {
     GuardChange change;
-    const GuardState before = ReadGuard(registry);
-    change.after = before;
-    if (!before.refusals.empty()) {
-        change.refusals = before.refusals;
-        change.outcome = GuardChange::Outcome::Refused;
-        return change;
-    }
+    const GuardState before = Begin(registry, change);
+    if (change.outcome == GuardChange::Outcome::Refused) return change;
     if (before.record.present) {
         const GuardRecord record = before.record;
         Journal journal(change);

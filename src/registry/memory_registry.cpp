@@ -275,28 +275,11 @@ RegStatus MemoryRegistry::DeleteValue(RegHandle key, const std::string& name) {
     return regstatus::kSuccess;
 }
 
-RegStatus MemoryRegistry::DeleteKey(RegHandle key, const std::string& subKey) {
-    const LookupResult found = Lookup(key);
-    if (found.status != regstatus::kSuccess) return found.status;
-    std::vector<std::string> parts;
-    if (!SplitPath(subKey, parts) || parts.empty()) return regstatus::kInvalidParameter;
-    std::shared_ptr<Key> parent = found.handle->key;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        auto child = parent->subKeys.find(parts[i]);
-        if (child == parent->subKeys.end()) return regstatus::kFileNotFound;
-        parent = child->second;
-    }
-    auto victim = parent->subKeys.find(parts.back());
-    if (victim == parent->subKeys.end()) return regstatus::kFileNotFound;
-    // Windows deletes only a key without sub-keys.
-    if (!victim->second->subKeys.empty()) return regstatus::kAccessDenied;
-    victim->second->MarkDeleted();
-    parent->subKeys.erase(victim);
-    parent->subKeyOrderStale = true;
-    return regstatus::kSuccess;
-}
+RegStatus MemoryRegistry::DeleteKey(RegHandle key, const std::string& subKey) { return Remove(key, subKey, false); }
 
-RegStatus MemoryRegistry::DeleteTree(RegHandle root, const std::string& subKey) {
+RegStatus MemoryRegistry::DeleteTree(RegHandle root, const std::string& subKey) { return Remove(root, subKey, true); }
+
+RegStatus MemoryRegistry::Remove(RegHandle root, const std::string& subKey, bool withSubKeys) {
     const LookupResult parent = Lookup(root);
     if (parent.status != regstatus::kSuccess) return parent.status;
     std::vector<std::string> parts;
@@ -309,6 +292,8 @@ RegStatus MemoryRegistry::DeleteTree(RegHandle root, const std::string& subKey) 
     }
     auto victim = key->subKeys.find(parts.back());
     if (victim == key->subKeys.end()) return regstatus::kFileNotFound;
+    // RegDeleteKey removes only a key without sub-keys.
+    if (!withSubKeys && !victim->second->subKeys.empty()) return regstatus::kAccessDenied;
     victim->second->MarkDeleted();
     key->subKeys.erase(victim);
     key->subKeyOrderStale = true;

@@ -61,6 +61,8 @@ private:
     };
 
     LookupResult Lookup(RegHandle key);
+    // root\subKey removed, with its sub-keys or only when it has none.
+    RegStatus Remove(RegHandle root, const std::string& subKey, bool withSubKeys);
     RegHandle NewHandle(std::shared_ptr<Key> key, std::uint32_t access);
 
     static constexpr std::size_t kRootCount = 5;

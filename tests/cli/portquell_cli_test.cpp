@@ -1030,6 +1030,13 @@ INSTANTIATE_TEST_SUITE_P(
     Guard, CliGuard,
     ::testing::Values(
         GuardCase{"no_policy_yet", [](MemoryRegistry&) {}, 0, "1", 0},
+        // Windows' policy key exists, with a value of another policy's:
+        // the keys below it come and go, it stays.
+        GuardCase{"policy_key_of_others",
+                  [](MemoryRegistry& r) {
+                      SetAt(r, "SOFTWARE\\Policies\\Microsoft\\Windows", "Other", regtype::kDword, std::string(4, '\0'));
+                  },
+                  0, "1", 0},
         GuardCase{"others_entries_with_a_gap",
                   [](MemoryRegistry& r) {
                       Entry(r, "1", "PCI\\VEN_8086");
