@@ -82,7 +82,7 @@ int GuardCommand(const Options& options, RegistryApi& registry, std::ostream& ou
     }
     // Said only when it is so: a refusal midway whose undoing failed too
     // left part of the change.
-    const char* consequence = change.notUndone.empty() ? "nothing was changed" : "the policy is changed in part";
+    const char* consequence = change.notUndone.empty() ? "nothing was changed" : "the policy may be changed in part";
     int refused = ReportRefusals(change.refusals, consequence, err);
     if (!change.refusedWhy.empty()) {
         err << kProgram << ": " << change.refusedWhy << ", so nothing was changed.\n";

@@ -1101,6 +1101,20 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
               "and the switch is on\", \"switch\": 1, \"entry\": \"2\", \"retroactive\": null, \"otherEntries\": 1, "
               "\"setByPortquell\": true, \"serialMouseStart\": 4},\n  \"refused\": [],\n  \"outcome\": \"done\"\n}\n",
               json.str());
+    // A refusal midway whose undoing is refused too says what is left.
+    MemoryRegistry partial;
+    Entry(partial, "1", "PCI\\VEN_8086");
+    Switch(partial, 0);
+    testing::FaultyRegistry stubborn(partial);
+    stubborn.Fail(testing::RegCall::SetValueEx, 5, 2);
+    stubborn.Fail(testing::RegCall::DeleteValue, 5);
+    std::ostringstream partialErr;
+    EXPECT_EQ(2, RunCli({"guard", "on"}, stubborn, devices, out, partialErr));
+    EXPECT_EQ("portquell-cli: could not change HKLM\\" + kPolicy +
+                  " (status 5): access denied, run as administrator, so the policy may be changed in part.\n"
+                  "portquell-cli: undoing failed: could not change HKLM\\" + kPolicy +
+                  "\\DenyDeviceIDs (status 5): access denied, run as administrator; look at it by hand.\n",
+              partialErr.str());
     std::ostringstream check;
     testing::FaultyRegistry faulty(reg);
     faulty.FailWhen(OnKey(faulty, testing::RegCall::OpenKeyEx, "DeviceInstall\\Restrictions\\DenyDeviceIDs"), 5);
