@@ -80,21 +80,30 @@ std::string FirstMissing(RegistryApi& registry, const std::string& path) {
     }
 }
 
-// Whether HKLM\key holds no value and no key (a key that would not open
-// or list counts as not empty: it is left).
-bool IsEmpty(RegistryApi& registry, const std::string& key) {
+// Whether HKLM\key exists and holds no value and no key; status is the
+// refusal of a read that could not tell.
+struct KeyProbe {
+    RegStatus status = regstatus::kSuccess;
+    bool exists = false;
+    bool empty = false;
+};
+KeyProbe Probe(RegistryApi& registry, const std::string& key) {
+    KeyProbe probe;
     clsRegHandler handler(registry);
-    if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) return false;
+    if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) {
+        if (handler.LastRegStatus() != regstatus::kFileNotFound) probe.status = StatusOf(handler);
+        return probe;
+    }
+    probe.exists = true;
     const RegNameList values = handler.GetAllValues();
-    const bool noValues = values.IsList() && values.Names().empty() && handler.LastRegStatus() == regstatus::kSuccess;
+    if (!values.IsList() || handler.LastRegStatus() != regstatus::kSuccess) probe.status = StatusOf(handler);
     const RegNameList keys = handler.GetAllsSubDirectories();
-    return noValues && keys.IsList() && keys.Names().empty() && handler.LastRegStatus() == regstatus::kSuccess;
+    if (!keys.IsList() || handler.LastRegStatus() != regstatus::kSuccess) probe.status = StatusOf(handler);
+    probe.empty = values.Names().empty() && keys.Names().empty();
+    return probe;
 }
 
-bool Exists(RegistryApi& registry, const std::string& key) {
-    clsRegHandler handler(registry);
-    return handler.OpenRegistry(regroot::kLocalMachine, key, false);
-}
+bool Exists(RegistryApi& registry, const std::string& key) { return Probe(registry, key).exists; }
 
 RegStatus CreateKeyAt(RegistryApi& registry, const std::string& key) {
     clsRegHandler handler(registry);
@@ -335,8 +344,15 @@ GuardChange GuardOff(RegistryApi& registry) {
         std::vector<std::string> keys = KeysDownTo(kListKey, record.createdKey);
         keys.insert(keys.begin(), std::string(Parent(kGuardRecordKey)));
         for (const std::string& key : keys) {
-            if (!undone || !Exists(registry, key)) continue;
-            if (!IsEmpty(registry, key)) {
+            if (!undone) break;
+            const KeyProbe probe = Probe(registry, key);
+            if (Refused(probe.status)) {
+                // Whether something else lives there cannot be told.
+                undone = journal.Step(key, [&probe] { return probe.status; }, {});
+                break;
+            }
+            if (!probe.exists) continue;
+            if (!probe.empty) {
                 // Something else lives there: it and the keys above stay.
                 if (key == Parent(kGuardRecordKey)) continue;
                 break;

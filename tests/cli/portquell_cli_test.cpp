@@ -1030,6 +1030,7 @@ INSTANTIATE_TEST_SUITE_P(
     Guard, CliGuard,
     ::testing::Values(
         GuardCase{"no_policy_yet", [](MemoryRegistry&) {}, 0, "1", 0},
+        GuardCase{"switch_without_a_list", [](MemoryRegistry& r) { Switch(r, 0); }, 0, "1", 0},
         // Windows' policy key exists, with a value of another policy's:
         // the keys below it come and go, it stays.
         GuardCase{"policy_key_of_others",
@@ -1101,6 +1102,18 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
               "and the switch is on\", \"switch\": 1, \"entry\": \"2\", \"retroactive\": null, \"otherEntries\": 1, "
               "\"setByPortquell\": true, \"serialMouseStart\": 4},\n  \"refused\": [],\n  \"outcome\": \"done\"\n}\n",
               json.str());
+    // A key whose emptiness cannot be read is not removed: guard off
+    // changes nothing.
+    {
+        const std::string before = DumpMachine(reg);
+        testing::FaultyRegistry blind(reg);
+        blind.FailWhen([](const testing::RegCallRecord& r) {
+            return r.call == testing::RegCall::OpenKeyEx && r.name == "SOFTWARE\\Portquell";
+        }, 5);
+        std::ostringstream ignored;
+        EXPECT_EQ(2, RunCli({"guard", "off"}, blind, devices, ignored, ignored));
+        EXPECT_EQ(before, DumpMachine(reg));
+    }
     // A refusal midway whose undoing is refused too says what is left.
     MemoryRegistry partial;
     Entry(partial, "1", "PCI\\VEN_8086");
