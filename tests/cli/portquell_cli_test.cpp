@@ -1110,8 +1110,9 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
         blind.FailWhen([](const testing::RegCallRecord& r) {
             return r.call == testing::RegCall::OpenKeyEx && r.name == "SOFTWARE\\Portquell";
         }, 5);
-        std::ostringstream ignored;
-        EXPECT_EQ(2, RunCli({"guard", "off"}, blind, devices, ignored, ignored));
+        std::ostringstream said;
+        EXPECT_EQ(2, RunCli({"guard", "off", "--json"}, blind, devices, said, said));
+        EXPECT_NE(std::string::npos, said.str().find("\"outcome\": \"refused\"")) << said.str();
         EXPECT_EQ(before, DumpMachine(reg));
     }
     // A refusal midway whose undoing is refused too says what is left.
