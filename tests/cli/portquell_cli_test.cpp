@@ -517,7 +517,43 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {}, 1, "SkipEnumerations is 3: only 3 scans are skipped"},
         CheckCase{"named_by_key", {"check", "acpi\\pnp0501\\3"}, [](MemoryRegistry&) {}, {}, 0,
-                  "off on every port checked"}),
+                  "off on every port checked"},
+        CheckCase{"named_by_full_key", {"check", "HKEY_LOCAL_MACHINE\\" + kAcpi3}, [](MemoryRegistry&) {}, {}, 0,
+                  "off on every port checked"},
+        // The window's ports are instances 1 to 200 in plain decimal: 200
+        // is one, 007 (another key than 7) is not.
+        CheckCase{"window_edges", {"check"},
+                  [](MemoryRegistry& r) {
+                      SwitchOff(r, kAcpi1);
+                      AddPortAt(r, kEnum + "\\ACPI\\PNP0501\\200", "COM200");
+                      SwitchOff(r, kEnum + "\\ACPI\\PNP0501\\200");
+                      AddPortAt(r, kEnum + "\\ACPI\\PNP0501\\007", "COM7");
+                  },
+                  {}, 0, "mouse detection is off on every port checked\n2 other ports not checked: use --all\n"},
+        // A refused key that could hold the second name asked for.
+        CheckCase{"second_name_unreadable", {"check", "COM3", "COM5"}, [](MemoryRegistry&) {}, {}, 2,
+                  "could not read the values of HKLM\\" + kFtdi,
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen(OnKey(f, testing::RegCall::QueryValueEx, "FTDIBUS", "SkipEnumerations"), 5);
+                  }},
+        // Refusals of both kinds: 3, whichever comes first.
+        CheckCase{"denied_then_other", {"check", "--all"}, [](MemoryRegistry&) {}, {}, 3, "(status 1018)",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen(OnKey(f, testing::RegCall::OpenKeyEx, "ACPI\\PNP0501\\1\\Device"), 5);
+                      f.FailWhen(OnKey(f, testing::RegCall::OpenKeyEx, "FTDIBUS\\VID"), 1018);
+                  }},
+        CheckCase{"other_then_denied", {"check", "--all"}, [](MemoryRegistry&) {}, {}, 3, "(status 1018)",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen(OnKey(f, testing::RegCall::OpenKeyEx, "ACPI\\PNP0501\\1\\Device"), 1018);
+                      f.FailWhen(OnKey(f, testing::RegCall::OpenKeyEx, "FTDIBUS\\VID"), 5);
+                  }},
+        // With --mice, the registry's refusal and the listing's together.
+        CheckCase{"refused_and_mice_denied", {"check", "--all", "--mice"}, [](MemoryRegistry&) {}, {}, 3,
+                  "could not list the serial mice (status 5)",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen(OnKey(f, testing::RegCall::OpenKeyEx, "FTDIBUS\\VID"), 1018);
+                  },
+                  [](MemoryDevices& d) { d.FailList(DevStatus::Win32(5)); }}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // Whichever read the registry refuses, check --all never says compliant:
@@ -734,6 +770,13 @@ TEST_P(CliMice, FindsChecksAndRemovesTheMiceOfAPort) {
 
 void NoChange(MemoryDevices&, MemoryRegistry&) {}
 
+// A key path as a JSON string's content shows it.
+std::string JsonPath(const std::string& path) {
+    std::string out;
+    for (const char c : path) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+}
+
 // The first mouse as another device.
 void ReplaceMouse(MemoryDevices& d, DeviceInfo replacement) {
     DeviceInfo* mouse = d.Edit(kMouse);
@@ -769,6 +812,21 @@ INSTANTIATE_TEST_SUITE_P(
                      ReplaceMouse(d, Mouse(kMouse, true, "PCI\\VEN_8086&DEV_1\\3&1"));
                  },
                  {}, 0, "COM1  yes      SERENUM\\PNP0F0C  " + kMouse, true, 0},
+        MiceCase{"class_in_lower_case", {"mice", "--json"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     d.Edit(kMouse)->classGuid = "{4d36e96f-e325-11ce-bfc1-08002be10318}";
+                     d.Add(Mouse("SERENUM\\PNP0F0C\\9&9&0&0000\x1b[2J", false, ""));
+                 },
+                 {}, 0,
+                 "{\n  \"mice\": [\n    {\"port\": \"COM1\", \"portKey\": \"HKLM\\\\" + JsonPath(kAcpi1) +
+                     "\", \"present\": true, \"hardwareId\": \"SERENUM\\\\PNP0F0C\", \"device\": \"SERENUM\\\\PNP0F0C\\\\"
+                     "4&1234&0&0000\"},\n    {\"port\": null, \"portKey\": null, \"present\": false, \"hardwareId\": "
+                     "\"SERENUM\\\\PNP0F0C\", \"device\": \"SERENUM\\\\PNP0F0C\\\\9&9&0&0000\\u001b[2J\"}\n  ],\n"
+                     "  \"refused\": []\n}\n",
+                 true, 0},
+        MiceCase{"id_escaped_in_the_table", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse("SERENUM\\PNP0F0C\\9&9\x1b[2J", false, "")); },
+                 {}, 0, "?     no       SERENUM\\PNP0F0C  SERENUM\\PNP0F0C\\9&9\\x1B[2J", true, 0},
         MiceCase{"prefix_lower_case", {"mice"},
                  [](MemoryDevices& d, MemoryRegistry& r) {
                      testing::SetPrefixAt(r, kAcpi1, "4&abcd&0");
