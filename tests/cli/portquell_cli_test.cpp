@@ -683,6 +683,7 @@ struct MiceCase {
     bool mouseLeft;       // the first mouse still installed afterwards
     std::size_t restarts; // port restarts that succeeded
     RegStatus prefixRefused = 0;  // the read of COM1's ParentIdPrefix answers this
+    bool instanceKeyRefused = false;  // opening COM1's instance key answers 1018
 };
 
 class CliMice : public ::testing::TestWithParam<MiceCase> {};
@@ -742,6 +743,11 @@ TEST_P(CliMice, FindsChecksAndRemovesTheMiceOfAPort) {
     if (c.prefixRefused != 0) {
         faulty.FailWhen(OnKey(faulty, testing::RegCall::QueryValueEx, "ACPI\\PNP0501\\1", "ParentIdPrefix"),
                         c.prefixRefused);
+    }
+    if (c.instanceKeyRefused) {
+        faulty.FailWhen([](const testing::RegCallRecord& r) {
+            return r.call == testing::RegCall::OpenKeyEx && r.name == kAcpi1;
+        }, 1018);
     }
     std::ostringstream out;
     std::ostringstream err;
@@ -857,6 +863,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "PORT  PRESENT  HARDWARE ID      DEVICE                         PORT KEY\n"
                  "?     yes      SERENUM\\PNP0F0C  " + kMouse + "  -\n"
                  "?     yes      SERENUM\\PNP0F0C  SERENUM\\PNP0F0C\\7&77&0&0000    -\n", true, 0, 5},
+        MiceCase{"prefix_key_refused", {"mice"},
+                 [](MemoryDevices&, MemoryRegistry&) {}, {}, 3,
+                 "portquell-cli: could not open HKLM\\" + kAcpi1 + " (status 1018), so some mice's ports may be unknown.\n",
+                 true, 0, 0, true},
         MiceCase{"prefix_refused_check", {"check", "--mice", "COM5"},
                  [](MemoryDevices&, MemoryRegistry& r) {
                      testing::SetValueAt(r, kFtdi, "SkipEnumerations", regtype::kDword, kOff);
