@@ -257,6 +257,7 @@ struct HandlerCase {
     std::function<void(clsDES&, Bytes&, std::int32_t&)> handler;
     std::int32_t error;       // 0: succeeds; -1: a foreign exception
     bool arrayKept = true;    // the array is checked against its entry state
+    const char* keyAfter = "owner";  // the key in force afterwards
 };
 
 class HandlerMischief : public ::testing::TestWithParam<HandlerCase> {};
@@ -287,6 +288,7 @@ TEST_P(HandlerMischief, FailureLeavesTheArrayAsItWas) {
     }
     if (c.error == errnum::kArrayLocked) return;
     // The key the handler left is the one in force, in both cipher forms.
+    EXPECT_EQ(c.keyAfter, clsDESTestAccess::KeyText(des));
     des.Progress = nullptr;
     Bytes probe = Sample(3000);
     des.EncryptByte(probe);
@@ -312,36 +314,36 @@ INSTANTIATE_TEST_SUITE_P(
                         if (p == 30) d.Key("third");
                         if (p >= 60) throw AppError(errnum::kOverflow, "Overflow");
                     },
-                    errnum::kOverflow},
+                    errnum::kOverflow, true, "third"},
         HandlerCase{"encrypt_changes_the_key_and_succeeds", false, false,
                     [](clsDES& d, Bytes&, std::int32_t& p) {
                         if (p == 10) d.Key("second");
                     },
-                    0},
+                    0, true, "second"},
         HandlerCase{"decrypt_key_change_fails_the_size_test", true, true,
                     [](clsDES& d, Bytes&, std::int32_t& p) {
                         if (p == 0) d.Key("another");
                     },
-                    errnum::kApplicationDefined},
+                    errnum::kApplicationDefined, true, "another"},
         HandlerCase{"decrypt_noise_with_key_changes", true, false,
                     [](clsDES& d, Bytes&, std::int32_t& p) {
                         if (p == 20) d.Key("second");
                         if (p == 70) d.Key("third");
                     },
-                    errnum::kApplicationDefined},
+                    errnum::kApplicationDefined, true, "third"},
         HandlerCase{"decrypt_key_changes_then_throws", true, true,
                     [](clsDES& d, Bytes&, std::int32_t& p) {
                         if (p == 25) d.Key("second");
                         if (p == 26) d.Key("third");
                         if (p >= 80) throw 42;
                     },
-                    -1},
+                    -1, true, "third"},
         HandlerCase{"decrypt_throws_in_the_closing_report", true, true,
                     [](clsDES& d, Bytes&, std::int32_t& p) {
                         if (p == 50) d.Key("second");
                         Throw(p, 100);
                     },
-                    -1},
+                    -1, true, "second"},
         HandlerCase{"encrypt_resizes_the_array", false, false,
                     [](clsDES&, Bytes& b, std::int32_t& p) {
                         if (p == 30) b.resize(b.size() * 4);

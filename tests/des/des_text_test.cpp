@@ -332,6 +332,17 @@ gid_t GroupOf(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_gid : 0;
 }
+
+uid_t OwnerOf(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_uid : 0;
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
 #endif
 
 class DesDestinations : public ::testing::TestWithParam<DestinationCase> {};
@@ -501,6 +512,27 @@ INSTANTIATE_TEST_SUITE_P(
                             EXPECT_EQ(65534u, GroupOf(dest));
                         },
                         true},
+        // Root keeps another user's file theirs.
+        DestinationCase{"others_file_stays_theirs",
+                        [](const Scratch& s, std::string& dest) { return OthersFile(s, dest, 4444, 0640); },
+                        false,
+                        [](const Scratch&, const std::string& dest) {
+                            EXPECT_EQ(4343u, OwnerOf(dest));
+                            EXPECT_EQ(4444u, GroupOf(dest));
+                            EXPECT_EQ(0640u, Mode(dest));
+                        }},
+        // A new file gets the process's umask, which stays as it was.
+        DestinationCase{"new_file_under_the_umask",
+                        [](const Scratch&, std::string&) {
+                            ::umask(027);
+                            return true;
+                        },
+                        false,
+                        [](const Scratch&, const std::string& dest) {
+                            EXPECT_EQ(027u, CurrentUmask());
+                            ::umask(022);
+                            EXPECT_EQ(0640u, Mode(dest));
+                        }},
         // Another user's file the caller may not write, though the folder
         // is: refused, and only the permission check can tell.
         DestinationCase{"others_file_not_writable",
@@ -515,20 +547,27 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DesFiles, TheClosingReportGoesToTheStartingHandler) {
     Scratch scratch;
     Write(scratch.Path("src"), Sample(4000));
-    for (const bool replace : {false, true}) {
-        clsDES des;
-        std::vector<std::int32_t> seen;
-        des.Progress = [&](std::int32_t& percent) {
-            seen.push_back(percent);
-            if (replace) {
-                des.Progress = [](std::int32_t&) {};
+    for (const bool decrypt : {false, true}) {
+        for (const bool replace : {false, true}) {
+            clsDES des;
+            if (decrypt) des.EncryptFile(scratch.Path("src"), scratch.Path("sealed"), "k");
+            std::vector<std::int32_t> seen;
+            des.Progress = [&](std::int32_t& percent) {
+                seen.push_back(percent);
+                if (replace) {
+                    des.Progress = [](std::int32_t&) {};
+                } else {
+                    des.Progress = nullptr;
+                }
+            };
+            if (decrypt) {
+                des.DecryptFile(scratch.Path("sealed"), scratch.Path("dst"), "k");
             } else {
-                des.Progress = nullptr;
+                des.EncryptFile(scratch.Path("src"), scratch.Path("dst"), "k");
             }
-        };
-        des.EncryptFile(scratch.Path("src"), scratch.Path("dst"), "k");
-        ASSERT_FALSE(seen.empty());
-        EXPECT_EQ(100, seen.back()) << replace;
+            ASSERT_FALSE(seen.empty());
+            EXPECT_EQ(100, seen.back()) << replace << decrypt;
+        }
     }
 }
 

@@ -213,6 +213,8 @@ TEST_F(PortquellE2E, KeyboardAlone) {
     HWND main = program.Main();
     ASSERT_NE(nullptr, main);
     EXPECT_TRUE(WaitFocus(main, GetDlgItem(main, IDC_CHKPORT))) << "the first port's box has the focus";
+    EXPECT_EQ(0, SendMessageA(main, WM_QUERYUISTATE, 0, 0) & (UISF_HIDEFOCUS | UISF_HIDEACCEL))
+        << "focus rectangles and access keys shown from the start";
     ASSERT_TRUE(TypeKeys("space"));
     EXPECT_TRUE(WaitSkip(1, "0xffffffff")) << QuerySkip(1);
     ASSERT_TRUE(TypeKeys("Tab space"));
@@ -454,8 +456,9 @@ TEST_F(PortquellE2E, NoPortsSaysSoAndStillCloses) {
     HWND main = program.DismissReport("No serial ports found...", VK_ESCAPE);
     ASSERT_NE(nullptr, main);
     EXPECT_FALSE(Find(main, IDC_CHKPORT).visible);
-    Click(GetDlgItem(main, IDC_CMDCLOSE));
-    EXPECT_TRUE(program.Exited(10000));
+    EXPECT_TRUE(WaitFocus(main, GetDlgItem(main, IDC_CMDCLOSE))) << "without ports the focus is on Close";
+    ASSERT_TRUE(TypeKeys("Return"));
+    EXPECT_TRUE(program.Exited(10000)) << "Enter on Close did not end the program";
 }
 
 // A write the registry refuses for another reason than rights: a key

@@ -98,6 +98,8 @@ TEST_F(HandlerHandles, ListingsEndOnAnyStatusWithTheNamesSoFar) {
             const std::vector<std::string> expected(all.begin(), all.begin() + failingIndex);
             for (const RegNameList& list : {handler.GetAllsSubDirectories(), handler.GetAllValues()}) {
                 ASSERT_TRUE(list.IsList()) << status << " at " << failingIndex;
+                // The status that ended it stays for the caller to see.
+                EXPECT_EQ(status, handler.LastRegStatus()) << status << " at " << failingIndex;
                 EXPECT_EQ(expected, list.Names()) << status << " at " << failingIndex;
                 EXPECT_EQ("", handler.sLastRegErr);
             }
