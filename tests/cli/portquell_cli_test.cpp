@@ -952,6 +952,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "COM1: in force at the next restart: Windows did not restart the port (no status); serial mouse " +
                      kMouse + " removed when Windows restarts (status 3010)\n",
                  true, 0},
+        MiceCase{"now_from_a_32_bit_build", {"disable", "COM1", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     d.FailRestart(kCom1Id, DevStatus::Win32(devstatus::kInWow64));
+                 },
+                 {}, 5,
+                 "Windows did not restart the port (status 0xE0000235: a 32-bit program cannot change devices on "
+                 "64-bit Windows)",
+                 true, 0},
         MiceCase{"now_restart_refused_phantom", {"disable", "COM1", "--now"},
                  [](MemoryDevices& d, MemoryRegistry&) {
                      ReplaceMouse(d, Mouse(kMouse, false));
