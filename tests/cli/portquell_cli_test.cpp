@@ -1191,6 +1191,18 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
         EXPECT_NE(std::string::npos, said.str().find("\"outcome\": \"refused\"")) << said.str();
         EXPECT_EQ(before, DumpMachine(reg));
     }
+    // The list key gone since (a policy refresh): the keys guard on
+    // created above it still go.
+    {
+        MemoryRegistry wiped;
+        SetAt(wiped, "SOFTWARE", "", regtype::kSz, std::string(1, '\0'));
+        const std::string pristine = DumpMachine(wiped);
+        std::ostringstream ignored;
+        ASSERT_EQ(0, RunCli({"guard", "on"}, wiped, devices, ignored, ignored));
+        ASSERT_EQ(0, wiped.DeleteTree(regroot::kLocalMachine, kPolicy + "\\DenyDeviceIDs"));
+        EXPECT_EQ(0, RunCli({"guard", "off"}, wiped, devices, ignored, ignored));
+        EXPECT_EQ(pristine, DumpMachine(wiped));
+    }
     // A refusal midway whose undoing is refused too says what is left.
     MemoryRegistry partial;
     Entry(partial, "1", "PCI\\VEN_8086");
