@@ -1180,11 +1180,12 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
               json.str());
     // A key whose emptiness cannot be read is not removed: guard off
     // changes nothing.
-    {
+    for (const testing::RegCall call : {testing::RegCall::OpenKeyEx, testing::RegCall::EnumValue}) {
         const std::string before = DumpMachine(reg);
         testing::FaultyRegistry blind(reg);
-        blind.FailWhen([](const testing::RegCallRecord& r) {
-            return r.call == testing::RegCall::OpenKeyEx && r.name == "SOFTWARE\\Portquell";
+        blind.FailWhen([&blind, call](const testing::RegCallRecord& r) {
+            return r.call == call &&
+                   (call == testing::RegCall::OpenKeyEx ? r.name : blind.PathOf(r.key)) == "SOFTWARE\\Portquell";
         }, 5);
         std::ostringstream said;
         EXPECT_EQ(2, RunCli({"guard", "off", "--json"}, blind, devices, said, said));
