@@ -513,9 +513,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {}, 1, "SkipEnumerations is REG_BINARY, not REG_DWORD"},
         CheckCase{"dword_count", {"check", "COM1"},
                   [](MemoryRegistry& r) {
-                      testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kDword, {3, 0, 0, 0});
+                      testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kDword, {0x1A, 0, 0, 0});
                   },
-                  {}, 1, "SkipEnumerations is 3: only 3 scans are skipped"},
+                  {}, 1, "SkipEnumerations is 26: only 26 scans are skipped"},
         CheckCase{"named_by_key", {"check", "acpi\\pnp0501\\3"}, [](MemoryRegistry&) {}, {}, 0,
                   "off on every port checked"},
         CheckCase{"named_by_full_key", {"check", "HKEY_LOCAL_MACHINE\\" + kAcpi3}, [](MemoryRegistry&) {}, {}, 0,
