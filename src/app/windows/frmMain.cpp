@@ -425,6 +425,11 @@ void frmMain::OnCommand(int id, int code) {
         cmdClose_Click(*this);
     } else if (id == kIdAbout && code == BN_CLICKED) {
         cmdAbout_Click(*this);
+    } else if (id == IDOK) {
+        // Enter (IDOK from the dialog keys) presses the push button that
+        // has the focus, as in a dialog; on a box it does nothing.
+        HWND focus = GetFocus();
+        if (focus != nullptr && (focus == close_.hwnd || focus == about_.hwnd)) SendMessageA(focus, BM_CLICK, 0, 0);
     } else if (id >= kIdFirstBox && id < kIdFirstBox + BoxCount()) {
         const auto index = static_cast<std::int16_t>(id - kIdFirstBox);
         if (code == BN_CLICKED) {
