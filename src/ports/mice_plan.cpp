@@ -1,6 +1,7 @@
 #include "ports/mice_plan.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace portquell {
 
