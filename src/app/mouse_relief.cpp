@@ -62,10 +62,16 @@ std::string Outcome(const std::string& name, const ReliefReport& report) {
 }  // namespace
 
 void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& registry, DeviceApi& devices) {
+    // Without a serial mouse present anywhere there is nothing to ask, and
+    // the ports need not be read: a tick stays cheap.
+    MiceInventory mice = ListSerialMice(devices);
+    if (std::none_of(mice.mice.begin(), mice.mice.end(), [](const SerialMouse& m) { return m.device.present; })) {
+        return;
+    }
     // Every port of the machine, so that a mouse is placed as portquell-cli
     // places it (a prefix two ports carry places it on neither).
-    const PortInventory inventory = TakeInventory(registry, PortScope::All);
-    const MicePlan plan = PlanMice(FindSerialMice(devices, registry, inventory.ports), {port}, false);
+    PlaceSerialMice(mice, registry, TakeInventory(registry, PortScope::All).ports);
+    const MicePlan plan = PlanMice(mice, {port}, false);
     const std::vector<SerialMouse> on = plan.For(port);
     const bool present = std::any_of(on.begin(), on.end(), [](const SerialMouse& m) { return m.device.present; });
     if (!present) return;

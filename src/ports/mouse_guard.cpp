@@ -17,11 +17,6 @@ constexpr const char* kRecordCreated = "CreatedKey";
 
 bool Refused(RegStatus status) { return status != regstatus::kSuccess && status != regstatus::kFileNotFound; }
 
-// The handler's own failures carry no registry status: -1.
-RegStatus StatusOf(const clsRegHandler& handler) {
-    return handler.LastRegStatus() == regstatus::kSuccess ? -1 : handler.LastRegStatus();
-}
-
 // One value of the open key: its text (raw bytes for REG_DWORD) and type;
 // none when missing. A refused read is added to refusals.
 struct Read {
@@ -35,7 +30,7 @@ Read ReadValue(clsRegHandler& handler, const std::string& key, const std::string
     const RegStatus status = handler.LastRegStatus();
     if (status == regstatus::kFileNotFound) return {};
     if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) {
-        refusals.push_back({PortRefusal::Step::Read, StatusOf(handler), key, std::nullopt});
+        refusals.push_back({PortRefusal::Step::Read, RefusalStatus(handler), key, std::nullopt});
         return {};
     }
     read.type = handler.LastValueType();
@@ -56,7 +51,7 @@ std::string Text(const Read& read) { return read.type == std::optional<std::uint
 bool OpenToRead(clsRegHandler& handler, const std::string& key, std::vector<PortRefusal>& refusals) {
     if (handler.OpenRegistry(regroot::kLocalMachine, key, false)) return true;
     if (handler.LastRegStatus() != regstatus::kFileNotFound) {
-        refusals.push_back({PortRefusal::Step::Open, StatusOf(handler), key, std::nullopt});
+        refusals.push_back({PortRefusal::Step::Open, RefusalStatus(handler), key, std::nullopt});
     }
     return false;
 }
@@ -91,14 +86,14 @@ KeyProbe Probe(RegistryApi& registry, const std::string& key) {
     KeyProbe probe;
     clsRegHandler handler(registry);
     if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) {
-        if (handler.LastRegStatus() != regstatus::kFileNotFound) probe.status = StatusOf(handler);
+        if (handler.LastRegStatus() != regstatus::kFileNotFound) probe.status = RefusalStatus(handler);
         return probe;
     }
     probe.exists = true;
     const RegNameList values = handler.GetAllValues();
-    if (!values.IsList() || handler.LastRegStatus() != regstatus::kSuccess) probe.status = StatusOf(handler);
+    if (!values.IsList() || handler.LastRegStatus() != regstatus::kSuccess) probe.status = RefusalStatus(handler);
     const RegNameList keys = handler.GetAllsSubDirectories();
-    if (!keys.IsList() || handler.LastRegStatus() != regstatus::kSuccess) probe.status = StatusOf(handler);
+    if (!keys.IsList() || handler.LastRegStatus() != regstatus::kSuccess) probe.status = RefusalStatus(handler);
     probe.empty = values.Names().empty() && keys.Names().empty();
     return probe;
 }
@@ -107,12 +102,12 @@ bool Exists(RegistryApi& registry, const std::string& key) { return Probe(regist
 
 RegStatus CreateKeyAt(RegistryApi& registry, const std::string& key) {
     clsRegHandler handler(registry);
-    return handler.OpenRegistry(regroot::kLocalMachine, key, true) ? regstatus::kSuccess : StatusOf(handler);
+    return handler.OpenRegistry(regroot::kLocalMachine, key, true) ? regstatus::kSuccess : RefusalStatus(handler);
 }
 
 RegStatus DeleteKeyAt(RegistryApi& registry, const std::string& key) {
     clsRegHandler handler(registry);
-    if (!handler.OpenRegistry(regroot::kLocalMachine, Parent(key), false)) return StatusOf(handler);
+    if (!handler.OpenRegistry(regroot::kLocalMachine, Parent(key), false)) return RefusalStatus(handler);
     return handler.DeleteSubKey(Leaf(key));
 }
 
@@ -146,17 +141,19 @@ private:
     std::vector<std::pair<std::string, std::function<RegStatus()>>> undo_;
 };
 
-
 RegStatus SetValueAt(RegistryApi& registry, const std::string& key, const std::string& name, const std::string& text,
                      std::int32_t type) {
     clsRegHandler handler(registry);
-    if (!handler.OpenRegistry(regroot::kLocalMachine, key, true)) return StatusOf(handler);
+    if (!handler.OpenRegistry(regroot::kLocalMachine, key, true)) return RefusalStatus(handler);
     return handler.SetValue(name, text, type);
 }
 
+// Removes name from HKLM\key; a missing key or value is gone already (the
+// key is never created for it).
 RegStatus DeleteValueAt(RegistryApi& registry, const std::string& key, const std::string& name) {
+    if (!Exists(registry, key)) return regstatus::kSuccess;
     clsRegHandler handler(registry);
-    if (!handler.OpenRegistry(regroot::kLocalMachine, key, true)) return StatusOf(handler);
+    if (!handler.OpenRegistry(regroot::kLocalMachine, key, true)) return RefusalStatus(handler);
     const RegStatus status = handler.DeleteValue(name);
     return status == regstatus::kFileNotFound ? regstatus::kSuccess : status;
 }
@@ -231,14 +228,13 @@ GuardState ReadGuard(RegistryApi& registry) {
     if (OpenToRead(handler, kRestrictionsKey, state.refusals)) {
         const Read toggle = ReadValue(handler, kRestrictionsKey, kDenyDeviceIds, state.refusals);
         state.switchPresent = toggle.type.has_value();
-        state.switchType = toggle.type.value_or(0);
         state.switchValue = Dword(toggle);
         state.retroactive = Dword(ReadValue(handler, kRestrictionsKey, kDenyRetroactive, state.refusals));
     }
     if (OpenToRead(handler, kListKey, state.refusals)) {
         const RegNameList names = handler.GetAllValues();
         if (!names.IsList() || handler.LastRegStatus() != regstatus::kSuccess) {
-            state.refusals.push_back({PortRefusal::Step::List, StatusOf(handler), kListKey, std::nullopt});
+            state.refusals.push_back({PortRefusal::Step::List, RefusalStatus(handler), kListKey, std::nullopt});
         }
         for (const std::string& name : names.Names()) {
             const std::string id = Text(ReadValue(handler, kListKey, name, state.refusals));
@@ -333,7 +329,9 @@ GuardChange GuardOff(RegistryApi& registry) {
                           [&registry, record] {
                               return SetValueAt(registry, kListKey, record.entry, kSerialMouseId, regtype::kSz);
                           })) &&
-            (record.switchBefore.empty() || before.switchValue != std::optional<std::uint32_t>(1) ||
+            // (a record is anyone's to edit: any other text leaves the switch)
+            (!(record.switchBefore == "0" || record.switchBefore == "missing") ||
+             before.switchValue != std::optional<std::uint32_t>(1) ||
              journal.Step(kRestrictionsKey, [&] { return RestoreSwitch(registry, record.switchBefore); },
                           [&registry] {
                               return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "1", regtype::kDword);
@@ -360,12 +358,9 @@ GuardChange GuardOff(RegistryApi& registry) {
             undone = journal.Step(key, [&] { return DeleteKeyAt(registry, key); },
                                   [&registry, key] { return CreateKeyAt(registry, key); });
         }
-        if (!undone) {
-            change.after = ReadGuard(registry);
-            return change;
-        }
     }
     change.after = ReadGuard(registry);
+    if (change.outcome == GuardChange::Outcome::Refused) return change;
     if (change.after.InForce()) {
         change.outcome = GuardChange::Outcome::StillInForce;
     } else if (before.record.present) {

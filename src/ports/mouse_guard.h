@@ -40,7 +40,6 @@ struct GuardRecord {
 // The policy as it stands.
 struct GuardState {
     bool switchPresent = false;
-    std::uint32_t switchType = 0;
     std::optional<std::uint32_t> switchValue;  // when a four-byte REG_DWORD
     std::optional<std::uint32_t> retroactive;  // when a four-byte REG_DWORD
     // Every value of the list: its name, and its ID where it is a REG_SZ.

@@ -12,12 +12,6 @@ bool Refused(RegStatus status) {
     return status != regstatus::kSuccess && status != regstatus::kFileNotFound;
 }
 
-// The handler's own failures (out of memory) carry no registry status: -1.
-RegStatus StatusOf(const clsRegHandler& handler) {
-    const RegStatus status = handler.LastRegStatus();
-    return status == regstatus::kSuccess ? -1 : status;
-}
-
 class Taker {
 public:
     explicit Taker(RegistryApi& registry) : lister_(registry), reader_(registry) {}
@@ -60,7 +54,7 @@ public:
                     const std::optional<PortState> state = ReadPortState(reader_, port.ParameterKey());
                     if (!state) {
                         if (reader_.LastRegStatus() != regstatus::kFileNotFound) {
-                            RefuseOpen(port.ParameterKey(), StatusOf(reader_));
+                            RefuseOpen(port.ParameterKey(), RefusalStatus(reader_));
                         }
                         continue;
                     }
@@ -78,14 +72,14 @@ private:
     // that broke off, is a refusal: ports may lie behind it.
     std::vector<std::string> SubKeys(const std::string& path) {
         if (!lister_.OpenRegistry(regroot::kLocalMachine, path, false)) {
-            if (lister_.LastRegStatus() != regstatus::kFileNotFound) RefuseOpen(path, StatusOf(lister_));
+            if (lister_.LastRegStatus() != regstatus::kFileNotFound) RefuseOpen(path, RefusalStatus(lister_));
             return {};
         }
         const RegNameList names = lister_.GetAllsSubDirectories();
         const RegStatus status = lister_.LastRegStatus();
         if (!names.IsList() || status != regstatus::kSuccess) {
             inventory_.refusals.push_back({PortRefusal::Step::List,
-                                           names.IsList() ? status : StatusOf(lister_), path,
+                                           names.IsList() ? status : RefusalStatus(lister_), path,
                                            std::nullopt});
         }
         (void)lister_.CloseRegistry();
@@ -98,6 +92,11 @@ private:
 };
 
 }  // namespace
+
+RegStatus RefusalStatus(const clsRegHandler& handler) {
+    const RegStatus status = handler.LastRegStatus();
+    return status == regstatus::kSuccess ? -1 : status;
+}
 
 bool PortRefusal::CouldHold(const std::string& asked) const {
     // A key that may hold any port could hold this one; a port whose name

@@ -37,6 +37,10 @@ struct PortInventory {
     std::vector<PortRefusal> refusals;    // in the order met
 };
 
+// The status a refusal by handler is recorded with: the registry's, or -1
+// for the handler's own failures (out of memory), which carry none.
+[[nodiscard]] RegStatus RefusalStatus(const clsRegHandler& handler);
+
 // The ports of scope; a port whose state could not be read is a refusal,
 // not a port.
 [[nodiscard]] PortInventory TakeInventory(RegistryApi& registry, PortScope scope);

@@ -14,7 +14,7 @@ SerialEnumerator FiltersOf(clsRegHandler& handler, const std::string& key) {
     if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) {
         return handler.LastRegStatus() == regstatus::kFileNotFound ? SerialEnumerator::No : SerialEnumerator::Unknown;
     }
-    const std::string filters = handler.GetValue(kUpperFilters, true);
+    const std::string filters = handler.GetValue(kUpperFilters);
     const RegStatus status = handler.LastRegStatus();
     const bool multi = handler.LastValueType() == std::optional<std::uint32_t>(regtype::kMultiSz);
     const bool failed =

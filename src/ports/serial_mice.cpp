@@ -33,8 +33,7 @@ std::vector<std::string> ParentIdPrefixes(RegistryApi& registry, const std::vect
             const RegStatus status = handler.LastRegStatus();
             if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) {
                 if (status != regstatus::kFileNotFound) {
-                    refusals.push_back({PortRefusal::Step::Read, status == regstatus::kSuccess ? -1 : status,
-                                        port.InstanceKey(), port});
+                    refusals.push_back({PortRefusal::Step::Read, RefusalStatus(handler), port.InstanceKey(), port});
                 }
                 prefix.clear();
             } else if (handler.LastValueType() != std::optional<std::uint32_t>(regtype::kSz)) {
@@ -42,9 +41,7 @@ std::vector<std::string> ParentIdPrefixes(RegistryApi& registry, const std::vect
             }
             (void)handler.CloseRegistry();
         } else if (handler.LastRegStatus() != regstatus::kFileNotFound) {
-            const RegStatus status = handler.LastRegStatus();
-            refusals.push_back({PortRefusal::Step::Open, status == regstatus::kSuccess ? -1 : status,
-                                port.InstanceKey(), port});
+            refusals.push_back({PortRefusal::Step::Open, RefusalStatus(handler), port.InstanceKey(), port});
         }
         prefixes.push_back(prefix);
     }
@@ -77,15 +74,19 @@ bool IsSerialMouse(const DeviceInfo& device) {
                        [](const std::string& id) { return SameTextIgnoringCase(id, kSerialMouseId); });
 }
 
-MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry, const std::vector<SerialPort>& ports) {
+MiceInventory ListSerialMice(DeviceApi& devices) {
     MiceInventory inventory;
     std::vector<DeviceInfo> listed;
     inventory.status = devices.ListDevices(kMouseClassGuid, "", listed);
-    if (!inventory.status.Ok()) return inventory;
-    std::optional<std::vector<std::string>> prefixes;  // read once, when a mouse needs them
     for (DeviceInfo& device : listed) {
-        if (!IsSerialMouse(device)) continue;
-        SerialMouse mouse{std::move(device), std::nullopt};
+        if (IsSerialMouse(device)) inventory.mice.push_back({std::move(device), std::nullopt});
+    }
+    return inventory;
+}
+
+void PlaceSerialMice(MiceInventory& inventory, RegistryApi& registry, const std::vector<SerialPort>& ports) {
+    std::optional<std::vector<std::string>> prefixes;  // read once, when a mouse needs them
+    for (SerialMouse& mouse : inventory.mice) {
         const auto byParent = std::find_if(ports.begin(), ports.end(), [&](const SerialPort& p) {
             return !mouse.device.parent.empty() && SameTextIgnoringCase(p.InstanceId(), mouse.device.parent);
         });
@@ -97,8 +98,12 @@ MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry, const st
             mouse.port = PortByPrefix(InstancePart(mouse.device.instanceId), ports, *prefixes,
                                       inventory.refusals.empty());
         }
-        inventory.mice.push_back(std::move(mouse));
     }
+}
+
+MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry, const std::vector<SerialPort>& ports) {
+    MiceInventory inventory = ListSerialMice(devices);
+    PlaceSerialMice(inventory, registry, ports);
     return inventory;
 }
 

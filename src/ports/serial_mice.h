@@ -48,4 +48,9 @@ struct MiceInventory {
 [[nodiscard]] MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry,
                                            const std::vector<SerialPort>& ports);
 
+// The same in two steps, for a caller that needs the ports only when
+// there is a mouse: the listing (no mouse placed yet), then placing each.
+[[nodiscard]] MiceInventory ListSerialMice(DeviceApi& devices);
+void PlaceSerialMice(MiceInventory& inventory, RegistryApi& registry, const std::vector<SerialPort>& ports);
+
 }  // namespace portquell
