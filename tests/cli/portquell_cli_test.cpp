@@ -257,6 +257,7 @@ TEST_F(Cli, HostileRegistryTextCannotChangeWhatIsWritten) {
     const std::string bracketKey = kEnum + "\\EVIL\\DEV]\r\n[HKEY_LOCAL_MACHINE\\1";
     AddPortAt(reg_, bracketKey, "COM20");
     AddPortAt(reg_, kEnum + "\\EVIL\\DEV\xe4\\2", "COM21");
+    AddPortAt(reg_, kEnum + "\\FTDIBUS\\A B\\0000", "COM22");  // a space is printable: carried
 
     auto printable = [](const std::string& text) {
         return std::all_of(text.begin(), text.end(), [](char ch) {
@@ -290,6 +291,7 @@ TEST_F(Cli, HostileRegistryTextCannotChangeWhatIsWritten) {
     EXPECT_EQ((std::set<std::string>{kAcpi1 + "\\Device Parameters", kAcpi3 + "\\Device Parameters",
                                      kEnum + "\\ACPI\\PNP0501\\7\\Device Parameters",
                                      kEnum + "\\ACPI\\PNP0501\\8\\Device Parameters",
+                                     kEnum + "\\FTDIBUS\\A B\\0000\\Device Parameters",
                                      kFtdi + "\\Device Parameters", kUsb + "\\Device Parameters"}),
               keys);
     EXPECT_NE(std::string::npos, exported.err.find("COM20 not exported")) << exported.err;
@@ -1265,7 +1267,10 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
             devices.Add(Mouse("SERENUM\\PNP0F0C\\" + prefix + "&000" + std::to_string(m), pick(3) != 0, parent));
         }
         if (pick(2) == 0) devices.HideParents();
-        devices.SetDetectionOff([&reg](const std::string& id) { return testing::DetectionOffAt(reg, id); });
+        devices.SetDetectionOff([&reg](const std::string& id) {
+            EXPECT_EQ(0u, reg.OpenHandleCount()) << "a key is held open while " << id << " restarts";
+            return testing::DetectionOffAt(reg, id);
+        });
         testing::FaultyRegistry faulty(reg);
         const RegStatus statuses[] = {5, 1018};
         switch (pick(5)) {
