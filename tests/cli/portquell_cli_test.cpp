@@ -1205,6 +1205,12 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
         ASSERT_EQ(0, wiped.DeleteTree(regroot::kLocalMachine, kPolicy + "\\DenyDeviceIDs"));
         EXPECT_EQ(0, RunCli({"guard", "off"}, wiped, devices, ignored, ignored));
         EXPECT_EQ(pristine, DumpMachine(wiped));
+        // The entry it added, given another ID by someone since, stays.
+        ASSERT_EQ(0, RunCli({"guard", "on"}, wiped, devices, ignored, ignored));
+        Entry(wiped, "1", "PCI\\VEN_8086");
+        EXPECT_EQ(0, RunCli({"guard", "off"}, wiped, devices, ignored, ignored));
+        EXPECT_NE(std::string::npos, DumpMachine(wiped).find("DenyDeviceIDs [1] type 1: 80 67 73 92 "))  // "PCI\\"
+            << DumpMachine(wiped);
     }
     // A refusal midway whose undoing is refused too says what is left.
     MemoryRegistry partial;
