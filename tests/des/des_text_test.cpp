@@ -345,6 +345,8 @@ mode_t CurrentUmask() {
 }
 #endif
 
+fs::path workingBefore;  // the relative row's, restored by its check
+
 class DesDestinations : public ::testing::TestWithParam<DestinationCase> {};
 
 TEST_P(DesDestinations, KeepWhatTheDestinationIs) {
@@ -442,6 +444,20 @@ INSTANTIATE_TEST_SUITE_P(
                             first = "\\\\?\\" + first;
 #endif
                             fs::remove_all(first, ignored);
+                        }},
+        // Relative to the working folder, through a folder of it.
+        DestinationCase{"relative_path",
+                        [](const Scratch& s, std::string& dest) {
+                            fs::create_directory(s.Path("sub"));
+                            workingBefore = fs::current_path();
+                            fs::current_path(s.Path(""));
+                            dest = std::string("sub") + static_cast<char>(fs::path::preferred_separator) + "dest";
+                            return true;
+                        },
+                        false,
+                        [](const Scratch& s, const std::string&) {
+                            fs::current_path(workingBefore);
+                            EXPECT_EQ(32u, fs::file_size(s.Path("sub/dest")));
                         }},
 #ifdef _WIN32
         DestinationCase{"hidden_and_system",

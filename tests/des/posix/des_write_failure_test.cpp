@@ -2,7 +2,10 @@
 // disk) must leave the old destination as it was and no temporary file.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -79,6 +82,28 @@ TEST(DesFileWriteFailure, OldDestinationSurvivesAFailedWrite) {
     for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ((std::vector<std::string>{"dest", "source"}), left);
+    fs::remove_all(dir);
+}
+
+// A process started without standard input gets descriptor 0 for the
+// first file it opens: that one is closed too.
+TEST(DesFileWriteFailure, DescriptorZeroIsClosedLikeAnyOther) {
+    const fs::path dir = fs::temp_directory_path() / ("portquell-des-fd0-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    Write(dir / "source", Bytes(100, 0x17));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(0);
+        try {
+            clsDES().EncryptFile((dir / "source").string(), (dir / "dest").string(), "k");
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(::fcntl(0, F_GETFD) == -1 ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << " (1: descriptor 0 left open)";
     fs::remove_all(dir);
 }
 
