@@ -155,6 +155,10 @@ TEST_P(LayoutFit, FrameButtonsAndWindowFollowTheList) {
     EXPECT_EQ(outer, window_.OuterRect().height);
     EXPECT_LE(c.buttonTop + 315 + 45, window_.OuterRect().height - chrome) << "buttons cut off";
     EXPECT_EQ(2340, window_.ControlRect(Control::cmdClose).left);
+    // The buttons line up with the frame's two edges.
+    const Rect frame = window_.ControlRect(Control::fraPorts), close = window_.ControlRect(Control::cmdClose);
+    EXPECT_EQ(frame.left + frame.width, close.left + close.width);
+    EXPECT_EQ(frame.left, window_.ControlRect(Control::cmdAbout).left);
     EXPECT_EQ(0, window_.scrollExtent);
     if (c.ports > 0) {
         EXPECT_EQ(300 + 245 * (c.ports - 1), window_.BoxRect(static_cast<std::int16_t>(c.ports - 1)).top);
