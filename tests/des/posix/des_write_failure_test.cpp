@@ -1,8 +1,8 @@
 // A write that fails half-way (the file size limit stands in for a full
 // disk) must leave the old destination as it was and no temporary file.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
