@@ -15,8 +15,6 @@ constexpr const char* kRecordEntry = "Entry";
 constexpr const char* kRecordSwitch = "SwitchBefore";
 constexpr const char* kRecordCreated = "CreatedKey";
 
-bool Refused(RegStatus status) { return status != regstatus::kSuccess && status != regstatus::kFileNotFound; }
-
 // One value of the open key: its text (raw bytes for REG_DWORD) and type;
 // none when missing. A refused read is added to refusals.
 struct Read {

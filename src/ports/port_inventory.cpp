@@ -8,10 +8,6 @@ namespace portquell {
 
 namespace {
 
-bool Refused(RegStatus status) {
-    return status != regstatus::kSuccess && status != regstatus::kFileNotFound;
-}
-
 class Taker {
 public:
     explicit Taker(RegistryApi& registry) : lister_(registry), reader_(registry) {}

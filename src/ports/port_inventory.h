@@ -37,6 +37,11 @@ struct PortInventory {
     std::vector<PortRefusal> refusals;    // in the order met
 };
 
+// Neither success nor a missing key or value: the registry said no.
+[[nodiscard]] inline bool Refused(RegStatus status) {
+    return status != regstatus::kSuccess && status != regstatus::kFileNotFound;
+}
+
 // The status a refusal by handler is recorded with: the registry's, or -1
 // for the handler's own failures (out of memory), which carry none.
 [[nodiscard]] RegStatus RefusalStatus(const clsRegHandler& handler);
