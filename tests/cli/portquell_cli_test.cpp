@@ -1066,7 +1066,9 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
         return;
     }
     EXPECT_EQ(0, run(reg, {"guard"}).code) << "in force after guard on";
-    EXPECT_EQ(0, run(reg, {"check", "--guard"}).code);
+    const Result checked = run(reg, {"check", "--guard"});
+    EXPECT_EQ(0, checked.code);
+    EXPECT_EQ(std::string::npos, checked.err.find("guard")) << checked.err;
     if (!c.added.empty()) {
         EXPECT_EQ(std::vector<std::uint8_t>({'S', 'E', 'R', 'I', 'A', 'L', '_', 'M', 'O', 'U', 'S', 'E', 0}),
                   testing::RawValueAt(reg, kPolicy + "\\DenyDeviceIDs", c.added));
