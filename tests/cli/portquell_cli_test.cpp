@@ -1234,6 +1234,11 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
     EXPECT_EQ(2, RunCli({"check", "--guard", "--json"}, faulty, devices, check, err));
     EXPECT_NE(std::string::npos, check.str().find("\"inForce\": false")) << check.str();
     EXPECT_NE(std::string::npos, check.str().find("\"compliant\": false")) << check.str();
+    // A listing of the deny list that breaks off after its first value.
+    testing::FaultyRegistry broken(reg);
+    const auto onList = OnKey(broken, testing::RegCall::EnumValue, "Restrictions\\DenyDeviceIDs");
+    broken.FailWhen([onList](const testing::RegCallRecord& r) { return onList(r) && r.index == 1; }, 234);
+    EXPECT_EQ(3, RunCli({"check", "--guard"}, broken, devices, check, err));
 }
 
 // Over generated machines (two ports; up to three serial mice, present or
