@@ -255,7 +255,6 @@ GuardState ReadGuard(RegistryApi& registry) {
     if (OpenToRead(handler, kSerialMouseServiceKey, state.refusals)) {
         state.serviceStart = Dword(ReadValue(handler, kSerialMouseServiceKey, "Start", state.refusals));
     }
-    (void)handler.CloseRegistry();
     return state;
 }
 
