@@ -33,14 +33,25 @@ std::string RemovalLine(const std::string& name, const Relief::Removal& removal)
     return line + ".";
 }
 
-// The message after Yes: the port's restart, then each of its mice
-// (present ones first), then what may still be there. Every line says
-// only what happened.
+// One line for a present mouse whose port cannot be told.
+std::string UntoldLine(const SerialMouse& mouse) {
+    return "A serial mouse whose port cannot be told (" + DeviceName(mouse.device) +
+           ") is present and may be on any port: \"portquell-cli disable --all --now\" removes it.";
+}
+
+// The message after Yes: whether the change is in force now (the one
+// decision portquell-cli disable --now words too), then each of the
+// port's mice (present ones first), then what may still be there. Every
+// line says only what happened.
 std::string Outcome(const std::string& name, const ReliefReport& report) {
     const Relief& relief = report.ports.front();
     std::string text;
-    if (relief.restart.Ok()) {
-        text = name + " was restarted: mouse detection is off for " + name + " from now on.";
+    if (report.InForceNow(relief)) {
+        text = (relief.Restarts() ? name + " was restarted: " : "No serial enumerator is on " + name + ": ") +
+               "mouse detection is off for " + name + " from now on.";
+    } else if (!relief.Restarts() || relief.restart.Ok()) {
+        text = (relief.Restarts() ? name + " was restarted, but " : "") + std::string("mouse detection is off for ") +
+               name + " only from the next restart of Windows: not every serial mouse that may be on it is gone.";
     } else {
         text = "Windows did not restart " + name + " (" + DevStatusText(relief.restart) +
                "): mouse detection stays on for " + name +
@@ -48,10 +59,7 @@ std::string Outcome(const std::string& name, const ReliefReport& report) {
     }
     text += "\r\n";
     for (const Relief::Removal& removal : relief.removals) text += "\r\n" + RemovalLine(name, removal);
-    for (const SerialMouse& mouse : report.left) {
-        text += "\r\n\r\nA serial mouse on a port that cannot be told (" + DeviceName(mouse.device) +
-                ") is present and was not removed.";
-    }
+    for (const SerialMouse& mouse : report.left) text += "\r\n\r\n" + UntoldLine(mouse);
     if (!report.miceComplete) {
         text += "\r\n\r\nNot every serial mouse could be listed and told to its port: another may still be "
                 "installed.";
@@ -74,7 +82,14 @@ void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& re
     const MicePlan plan = PlanMice(mice, {port}, false);
     const std::vector<SerialMouse> on = plan.For(port);
     const bool present = std::any_of(on.begin(), on.end(), [](const SerialMouse& m) { return m.device.present; });
-    if (!present) return;
+    if (!present) {
+        // Nothing of this port's to remove; a present mouse that may be on
+        // it is still said.
+        std::string text;
+        for (const SerialMouse& mouse : plan.Left()) text += (text.empty() ? "" : "\r\n") + UntoldLine(mouse);
+        if (!text.empty()) form.MessageBox(text, MessageIcon::None);
+        return;
+    }
     const std::string name = Name(port);
     if (!form.AskYesNo("Windows has taken the device on " + name +
                        " for a serial mouse, and that mouse is installed now.\r\n\r\n"
@@ -82,7 +97,7 @@ void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& re
                        "stops jumping without restarting Windows.")) {
         return;
     }
-    form.MessageBox(Outcome(name, RelieveNow(devices, plan, {port})), MessageIcon::None);
+    form.MessageBox(Outcome(name, RelieveNow(devices, registry, plan, {port})), MessageIcon::None);
 }
 
 }  // namespace portquell

@@ -13,8 +13,8 @@ namespace portquell {
 class MainWindow;
 
 // Call after SkipEnumerations -1 was written for port. Without a serial
-// mouse present under it (or when the mice cannot be listed) nothing
-// happens.
+// mouse present under it (or when the mice cannot be listed) nothing is
+// asked; a present mouse whose port cannot be told is said in a message.
 void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& registry, DeviceApi& devices);
 
 }  // namespace portquell

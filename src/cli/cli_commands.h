@@ -18,7 +18,8 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
                  std::ostream& err);
 int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                   std::ostream& err);
-int GuardCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
+int GuardCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                 std::ostream& err);
 int MiceCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                 std::ostream& err);
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ports/mouse_guard.h"
+#include "guard/mouse_guard.h"
 #include "ports/port_inventory.h"
 #include "ports/serial_enumerator.h"
 #include "ports/serial_mice.h"
@@ -23,12 +23,16 @@ void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
 // "yes", "no" or "unknown".
 [[nodiscard]] std::string EnumeratorText(SerialEnumerator enumerator);
 
-// The guard: in force or not, and why.
-[[nodiscard]] std::string GuardReason(const GuardState& guard);
-// Its state for people, with notes on other entries and the driver.
-void WriteGuardText(const GuardState& guard, std::ostream& out);
+// The guard: in force or not, and why (the policy, and the serial mice
+// that keep their driver).
+[[nodiscard]] std::string GuardReason(const GuardReport& guard);
+// Its state for people, with the mice that keep their driver, notes on
+// other entries, policy refreshes and the driver.
+void WriteGuardText(const GuardReport& guard, std::ostream& out);
 // Its state as one JSON object.
-void WriteGuardJson(const GuardState& guard, std::ostream& out);
+void WriteGuardJson(const GuardReport& guard, std::ostream& out);
+// Deny-list entries as people read them: "value 2 (USB\VID_1234)".
+[[nodiscard]] std::string EntriesText(const std::vector<GuardEntry>& entries);
 
 // The serial mice: PORT, PRESENT, HARDWARE ID, DEVICE and PORT KEY.
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out);
@@ -54,7 +58,7 @@ struct JsonReport {
     std::optional<std::vector<SerialMouse>> mice;     // serial mice present on ports checked, or that may be
     std::optional<DevStatus> miceRefused;             // the mice listing, when it failed
     std::optional<std::vector<SerialEnumerator>> enumerators;  // one per port
-    std::optional<GuardState> guard;                           // check --guard
+    std::optional<GuardReport> guard;                          // check --guard
     std::optional<bool> compliant;
 };
 void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out);

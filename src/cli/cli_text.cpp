@@ -121,4 +121,10 @@ std::string RefusalText(const PortRefusal& refusal) {
 }
 
 
+std::string RemovalText(const Relief::Removal& removal) {
+    if (removal.Gone()) return removal.status.Ok() ? " removed" : " gone already";
+    if (removal.status.AtNextRestart()) return " removed when Windows restarts (" + DevStatusText(removal.status) + ")";
+    return " not removed (" + DevStatusText(removal.status) + ")";
+}
+
 }  // namespace portquell

@@ -7,6 +7,7 @@
 
 #include "devices/device_api.h"
 #include "ports/port_inventory.h"
+#include "ports/port_relief.h"
 #include "ports/serial_port.h"
 
 namespace portquell {
@@ -47,6 +48,11 @@ inline constexpr const char* kProgram = "portquell-cli";
 
 // "could not list the serial mice (status 5)".
 [[nodiscard]] std::string DeviceRefusalText(DevStatus status);
+
+// What became of one mouse, after "serial mouse <id>": " removed",
+// " gone already", " removed when Windows restarts (...)" or
+// " not removed (...)".
+[[nodiscard]] std::string RemovalText(const Relief::Removal& removal);
 
 // What could not be read, e.g. "could not open HKLM\... (status 5)".
 [[nodiscard]] std::string RefusalText(const PortRefusal& refusal);

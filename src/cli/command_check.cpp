@@ -92,18 +92,19 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         // A prefix that could not be read leaves mice that may be on a port checked.
         refusals.insert(refusals.end(), found.refusals.begin(), found.refusals.end());
     }
-    std::optional<GuardState> guard;
+    std::optional<GuardReport> guard;
     if (options.guard) {
-        guard = ReadGuard(registry);
-        if (!guard->InForce()) {
+        guard = ReadGuardReport(registry, devices);
+        if (!guard->Holds()) {
             err << kProgram << ": the serial mouse guard is not in force: " << GuardReason(*guard) << "; '"
                 << kProgram << " guard on' sets it\n";
         }
-        refusals.insert(refusals.end(), guard->refusals.begin(), guard->refusals.end());
+        refusals.insert(refusals.end(), guard->policy.refusals.begin(), guard->policy.refusals.end());
+        refused = WorseExit(refused, ReportDeviceRefusal(guard->mice.listing, "the guard's state is not certain", err));
     }
     refused = WorseExit(refused, ReportRefusals(refusals, "not every port could be checked", err));
     const bool compliant = !on && missing.empty() && refusals.empty() && mice.empty() && !miceRefused &&
-                           (!guard || guard->InForce());
+                           (!guard || guard->Holds());
 
     if (options.json) {
         JsonReport report;

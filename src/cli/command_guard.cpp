@@ -1,7 +1,12 @@
 // guard: the machine-wide guard against serial mice (the device
-// installation policy with SERIAL_MOUSE in its deny list): its state, or
-// switched on or off. Exit 0 in force (state) or done, 1 not in force
-// (state) or still in force after off, 2 access denied, 3 another refusal.
+// installation policy with SERIAL_MOUSE in its deny list, and no serial
+// mouse installed before it keeping its driver): its state, or switched on
+// or off. Exit 0 in force (state) or done, 1 not in force (state), not set
+// because the list holds others' entries (on), or still in force (off),
+// 2 access denied, 3 another refusal, 5 on: set, but a serial mouse keeps
+// its driver until Windows restarts or could not be removed.
+#include <algorithm>
+
 #include "cli/cli_commands.h"
 #include "cli/cli_formats.h"
 #include "cli/cli_text.h"
@@ -11,27 +16,64 @@ namespace portquell {
 
 namespace {
 
-void WriteDocument(const GuardState& guard, const std::vector<PortRefusal>& refused, const char* outcome,
-                   std::ostream& out) {
-    out << "{\n  \"guard\": ";
-    WriteGuardJson(guard, out);
-    WriteRefusalsJson(refused, out);
-    if (outcome != nullptr) out << ",\n  \"outcome\": \"" << outcome << "\"";
-    out << "\n}\n";
-}
-
-const char* OutcomeName(GuardChange::Outcome outcome) {
-    switch (outcome) {
+const char* OutcomeName(const GuardChange& change) {
+    switch (change.outcome) {
         case GuardChange::Outcome::Done:
             return "done";
         case GuardChange::Outcome::Unchanged:
             return "unchanged";
         case GuardChange::Outcome::StillInForce:
             return "stillInForce";
+        case GuardChange::Outcome::SwitchLeftOn:
+            return "switchLeftOn";
+        case GuardChange::Outcome::OthersOff:
+            return "othersOff";
         case GuardChange::Outcome::Refused:
             break;
     }
-    return "refused";
+    return change.notUndone.empty() ? "refused" : "refusedInPart";
+}
+
+void WriteEntriesJson(const char* name, const std::vector<GuardEntry>& entries, std::ostream& out) {
+    out << ",\n  \"" << name << "\": [";
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        out << (i == 0 ? "" : ", ") << "{\"value\": " << JsonString(entries[i].first)
+            << ", \"id\": " << (entries[i].second.empty() ? "null" : JsonString(entries[i].second)) << "}";
+    }
+    out << "]";
+}
+
+void WriteDocument(const GuardReport& guard, const std::vector<PortRefusal>& refused, const GuardChange* change,
+                   const std::vector<Relief::Removal>& removals, std::ostream& out) {
+    out << "{\n  \"guard\": ";
+    WriteGuardJson(guard, out);
+    WriteRefusalsJson(refused, out);
+    if (!guard.mice.listing.Ok()) {
+        out << ",\n  \"miceRefused\": ";
+        WriteDeviceRefusalJson(guard.mice.listing, out);
+    }
+    if (change != nullptr) {
+        out << ",\n  \"outcome\": \"" << OutcomeName(*change) << "\"";
+        if (!change->keptBy.empty()) WriteEntriesJson("otherEntries", change->keptBy, out);
+        if (!change->notUndone.empty()) {
+            // What a refusal midway left changed.
+            out << ",\n  \"left\": [";
+            for (std::size_t i = 0; i < change->notUndone.size(); ++i) {
+                const PortRefusal& r = change->notUndone[i];
+                out << (i == 0 ? "" : ", ") << "{\"key\": " << JsonString("HKLM\\" + r.key)
+                    << ", \"status\": " << r.status << "}";
+            }
+            out << "]";
+        }
+        out << ",\n  \"miceRemoved\": [";
+        for (std::size_t i = 0; i < removals.size(); ++i) {
+            out << (i == 0 ? "" : ", ") << "{\"device\": " << JsonString(removals[i].mouse.device.instanceId)
+                << ", \"gone\": " << (removals[i].Gone() ? "true" : "false")
+                << ", \"status\": " << removals[i].status.code << "}";
+        }
+        out << "]";
+    }
+    out << "\n}\n";
 }
 
 // What a change did, for people.
@@ -42,10 +84,12 @@ void SayChange(bool on, const GuardChange& change, std::ostream& out) {
             out << (on ? "serial mouse guard on: value " + Printable(g.entry) +
                              " of the DenyDeviceIDs list names SERIAL_MOUSE and the switch is on; no serial mouse "
                              "the serial enumerator detects from now on gets a driver, on any port\n"
-                       : std::string("serial mouse guard off: what 'guard on' added or changed is undone\n"));
+                       : std::string("serial mouse guard off: what 'guard on' added or changed is undone; no "
+                                     "serial mouse is installed again until Windows next detects one\n"));
             break;
         case GuardChange::Outcome::Unchanged:
-            out << (on ? "serial mouse guard already in force: " + GuardReason(g) + "\n"
+            out << (on ? "serial mouse guard policy already set: value " + Printable(g.entry) +
+                             " of the DenyDeviceIDs list names SERIAL_MOUSE and the switch is on\n"
                        : std::string("serial mouse guard not in force, and nothing recorded to undo\n"));
             break;
         case GuardChange::Outcome::StillInForce:
@@ -53,32 +97,69 @@ void SayChange(bool on, const GuardChange& change, std::ostream& out) {
                 << " names SERIAL_MOUSE, and portquell-cli did not add it (Group Policy or Intune may manage it: "
                    "remove it there)\n";
             break;
+        case GuardChange::Outcome::SwitchLeftOn:
+            out << "serial mouse guard off: the entry 'guard on' added is removed, but the switch DenyDeviceIDs "
+                   "stays on: the list holds other entries that it keeps in force: "
+                << EntriesText(change.keptBy) << "\n";
+            break;
+        case GuardChange::Outcome::OthersOff:
+            out << "serial mouse guard not set, nothing was changed: the switch DenyDeviceIDs is off, and turning it "
+                   "on would put in force the entries another administrator left off: "
+                << EntriesText(change.keptBy)
+                << ". Whoever set that list (Group Policy, Intune or another administrator) adds SERIAL_MOUSE to it "
+                   "and turns it on, or clears it.\n";
+            break;
         case GuardChange::Outcome::Refused:
             break;
     }
+    if (change.recordKeyKept) {
+        out << "note: " << PrintableKey(kGuardRecordKey)
+            << " holds keys or values that portquell-cli did not write, so it was left\n";
+    }
+}
+
+// Each removal of guard on, in a line.
+void SayRemovals(const std::vector<Relief::Removal>& removals, std::ostream& out) {
+    for (const Relief::Removal& removal : removals) {
+        out << "serial mouse " << DeviceLabel(removal.mouse.device.instanceId) << " (installed before the guard)"
+            << RemovalText(removal) << "\n";
+    }
+}
+
+int ShowState(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+              std::ostream& err) {
+    const GuardReport guard = ReadGuardReport(registry, devices);
+    if (options.json) {
+        WriteDocument(guard, guard.refusals, nullptr, {}, out);
+    } else {
+        WriteGuardText(guard, out);
+    }
+    const int refused = WorseExit(ReportRefusals(guard.refusals, "the guard's state is not certain", err),
+                                  ReportDeviceRefusal(guard.mice.listing, "the guard's state is not certain", err));
+    if (refused != cliexit::kDone) return refused;
+    return guard.Holds() ? cliexit::kDone : cliexit::kCheckFailed;
 }
 
 }  // namespace
 
-int GuardCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
-    if (options.ports.empty()) {
-        const GuardState guard = ReadGuard(registry);
-        if (options.json) {
-            WriteDocument(guard, guard.refusals, nullptr, out);
-        } else {
-            WriteGuardText(guard, out);
-        }
-        const int refused = ReportRefusals(guard.refusals, "the guard's state is not certain", err);
-        if (refused != cliexit::kDone) return refused;
-        return guard.InForce() ? cliexit::kDone : cliexit::kCheckFailed;
-    }
+int GuardCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                 std::ostream& err) {
+    if (options.ports.empty()) return ShowState(options, registry, devices, out, err);
     const bool on = options.ports[0] == "on";
     const GuardChange change = on ? GuardOn(registry) : GuardOff(registry);
+    // With the policy in force, the mice installed before it go: Windows
+    // would start them again without asking the policy. Off reinstalls
+    // nothing.
+    const bool inForce = on && change.after.InForce() && change.outcome != GuardChange::Outcome::Refused;
+    std::vector<Relief::Removal> removals;
+    if (inForce) removals = RemoveMiceWithDriver(devices, ReadGuardReport(registry, devices));
+    const GuardReport after = ReadGuardReport(registry, devices);
     if (options.json) {
-        WriteDocument(change.after, change.refusals, OutcomeName(change.outcome), out);
+        WriteDocument(after, change.refusals, &change, removals, out);
     } else {
         SayChange(on, change, out);
-        if (change.outcome != GuardChange::Outcome::Refused) WriteGuardText(change.after, out);
+        SayRemovals(removals, out);
+        if (change.outcome != GuardChange::Outcome::Refused) WriteGuardText(after, out);
     }
     // Said only when it is so: a refusal midway whose undoing failed too
     // left part of the change.
@@ -91,8 +172,21 @@ int GuardCommand(const Options& options, RegistryApi& registry, std::ostream& ou
     for (const PortRefusal& left : change.notUndone) {
         err << kProgram << ": undoing failed: " << RefusalText(left) << "; look at it by hand.\n";
     }
+    // The policy is written either way: mice that could not be listed are
+    // a change not known to be whole (5), not a refusal of it.
+    const bool unlisted = inForce && ReportDeviceRefusal(after.mice.listing, "the serial mice installed before the "
+                                                                             "guard may keep their driver", err) != 0;
     if (refused != cliexit::kDone) return refused;
-    return change.outcome == GuardChange::Outcome::StillInForce ? cliexit::kCheckFailed : cliexit::kDone;
+    switch (change.outcome) {
+        case GuardChange::Outcome::StillInForce:
+        case GuardChange::Outcome::SwitchLeftOn:
+        case GuardChange::Outcome::OthersOff:
+            return cliexit::kCheckFailed;
+        default:
+            break;
+    }
+    const bool miceLeft = std::any_of(removals.begin(), removals.end(), [](const auto& r) { return !r.Gone(); });
+    return miceLeft || unlisted ? cliexit::kAtNextRestart : cliexit::kDone;
 }
 
 }  // namespace portquell

@@ -17,27 +17,22 @@ constexpr const char* kReminder =
     "Windows applies the change when it next enumerates the port: restart the\n"
     "computer, or unplug and replug a USB adapter.\n";
 
-// What became of one mouse, after "serial mouse <id>".
-std::string RemovalText(const Relief::Removal& removal) {
-    if (removal.Gone()) return removal.status.Ok() ? " removed" : " gone already";
-    if (removal.status.AtNextRestart()) return " removed when Windows restarts (" + DevStatusText(removal.status) + ")";
-    return " not removed (" + DevStatusText(removal.status) + ")";
-}
-
 // Each port's relief in one line (in force now, or at the next restart and
 // why), then the mice whose port cannot be told.
 void SayRelief(const ReliefReport& report, std::ostream& out) {
     for (const Relief& relief : report.ports) {
         out << PortLabel(relief.port) << ": "
             << (report.InForceNow(relief) ? "in force now" : "in force at the next restart");
-        if (relief.restart.Ok()) {
+        if (!relief.Restarts()) {
+            out << ": no serial enumerator on this port: no mouse can be detected here";
+        } else if (relief.restart.Ok()) {
             out << ": port restarted";
         } else {
             out << ": Windows did not restart the port (" << DevStatusText(relief.restart) << ")";
         }
         for (const Relief::Removal& removal : relief.removals) {
             out << "; serial mouse " << DeviceLabel(removal.mouse.device.instanceId) << RemovalText(removal);
-            if (removal.Gone() && !relief.restart.Ok()) {
+            if (removal.Gone() && relief.Restarts() && !relief.restart.Ok()) {
                 out << " (a scan for hardware changes may find it again until then)";
             }
         }
@@ -135,7 +130,7 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
         (void)ReportDeviceRefusal(mice.status, "their serial mice are not removed", err);
         (void)ReportRefusals(mice.refusals, "a serial mouse's port may not be told", err);
         const bool everyPort = options.all && written.size() == targets.size();
-        const ReliefReport report = RelieveNow(devices, PlanMice(mice, written, everyPort), written);
+        const ReliefReport report = RelieveNow(devices, registry, PlanMice(mice, written, everyPort), written);
         SayRelief(report, out);
         later = !report.AllInForceNow();
     }

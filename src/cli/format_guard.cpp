@@ -21,9 +21,7 @@ std::string ServiceNote(const GuardState& g) {
 
 std::string JsonNumber(const std::optional<std::uint32_t>& n) { return n ? std::to_string(*n) : "null"; }
 
-}  // namespace
-
-std::string GuardReason(const GuardState& g) {
+std::string PolicyReason(const GuardState& g) {
     if (g.InForce()) {
         return "value " + Printable(g.entry) + " of the DenyDeviceIDs list names SERIAL_MOUSE and the switch is on";
     }
@@ -33,35 +31,77 @@ std::string GuardReason(const GuardState& g) {
     return why;
 }
 
-void WriteGuardText(const GuardState& g, std::ostream& out) {
-    out << "serial mouse guard: " << (g.InForce() ? "in force" : "not in force") << ": " << GuardReason(g) << "\n"
+// Where a mouse is, for people.
+std::string MousePlace(const SerialMouse& m) {
+    return (m.port ? "on " + PortLabel(*m.port) : std::string("port cannot be told")) +
+           (m.device.present ? ", present" : ", not present");
+}
+
+}  // namespace
+
+std::string EntriesText(const std::vector<GuardEntry>& entries) {
+    std::string text;
+    for (const GuardEntry& e : entries) {
+        text += (text.empty() ? "value " : ", value ") + Printable(e.first) + " (" +
+                (e.second.empty() ? std::string("not a REG_SZ") : Printable(e.second)) + ")";
+    }
+    return text;
+}
+
+std::string GuardReason(const GuardReport& guard) {
+    std::string why = PolicyReason(guard.policy);
+    const std::size_t mice = guard.WithDriver().size();
+    if (mice > 0) {
+        why += "; " + std::to_string(mice) + (mice == 1 ? " serial mouse" : " serial mice") +
+               " installed, which keep their driver whatever the policy says ('portquell-cli guard on' removes "
+               "them)";
+    }
+    if (!guard.mice.listing.Ok()) why += "; the serial mice could not be listed";
+    return why;
+}
+
+void WriteGuardText(const GuardReport& guard, std::ostream& out) {
+    const GuardState& g = guard.policy;
+    out << "serial mouse guard: " << (guard.Holds() ? "in force" : "not in force") << ": " << GuardReason(guard)
+        << "\n"
         << "  policy key:    " << PrintableKey(kRestrictionsKey) << "\n"
         << "  switch:        DenyDeviceIDs " << SwitchText(g) << "\n"
         << "  entry:         " << (g.entry.empty() ? std::string("none") : "value " + Printable(g.entry)) << "\n"
         << "  retroactive:   " << (g.retroactive ? std::to_string(*g.retroactive) : std::string("not set"))
-        << " (portquell-cli never sets it: 'disable --all --now' removes installed mice)\n"
+        << " (portquell-cli never sets it)\n"
         << "  other entries: " << g.otherEntries << "\n";
+    for (const SerialMouse& m : guard.WithDriver()) {
+        out << "  keeps driver:  serial mouse " << DeviceLabel(m.device.instanceId) << " (" << MousePlace(m) << ")\n";
+    }
     if (g.record.present) {
         out << "  set by portquell-cli:"
             << (g.record.entry.empty() ? "" : " entry " + Printable(g.record.entry))
             << (g.record.switchBefore.empty() ? "" : "; switch (was " + Printable(g.record.switchBefore) + ")")
+            << (g.record.Complete() ? "" : "; incomplete: a 'guard on' did not finish ('guard off' undoes it)")
             << "\n";
     }
-    if (g.otherEntries > 0) {
-        out << "note: the list has other entries, so Group Policy or Intune probably manages it: the next policy "
-               "refresh may overwrite what portquell-cli wrote\n";
-    }
+    out << "note: a Group Policy or Intune policy that configures \"Prevent installation of devices that match any "
+           "of these device IDs\" replaces this list at its next refresh; 'portquell-cli check --guard' shows "
+           "whether the guard is still in force\n";
     const std::string service = ServiceNote(g);
     if (!service.empty()) out << "note: " << service << "\n";
 }
 
-void WriteGuardJson(const GuardState& g, std::ostream& out) {
-    out << "{\"inForce\": " << (g.InForce() ? "true" : "false") << ", \"reason\": " << JsonString(GuardReason(g))
+void WriteGuardJson(const GuardReport& guard, std::ostream& out) {
+    const GuardState& g = guard.policy;
+    out << "{\"inForce\": " << (guard.Holds() ? "true" : "false") << ", \"reason\": " << JsonString(GuardReason(guard))
         << ", \"switch\": " << (g.switchPresent ? (g.switchValue ? std::to_string(*g.switchValue) : "\"other type\"") : "null")
         << ", \"entry\": " << (g.entry.empty() ? "null" : JsonString(g.entry))
         << ", \"retroactive\": " << JsonNumber(g.retroactive) << ", \"otherEntries\": " << g.otherEntries
         << ", \"setByPortquell\": " << (g.record.present ? "true" : "false")
-        << ", \"serialMouseStart\": " << JsonNumber(g.serviceStart) << "}";
+        << ", \"recordComplete\": " << (g.record.present ? (g.record.Complete() ? "true" : "false") : "null")
+        << ", \"serialMouseStart\": " << JsonNumber(g.serviceStart) << ", \"miceWithDriver\": [";
+    const std::vector<SerialMouse> mice = guard.WithDriver();
+    for (std::size_t i = 0; i < mice.size(); ++i) {
+        out << (i == 0 ? "" : ", ");
+        WriteMouseJson(mice[i], out);
+    }
+    out << "]}";
 }
 
 }  // namespace portquell

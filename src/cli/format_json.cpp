@@ -19,8 +19,13 @@ void Array(std::ostream& out, const char* name, const std::vector<Item>& items, 
 
 void WriteMouseJson(const SerialMouse& m, std::ostream& out) {
     out << "{\"port\": " << (m.port ? JsonString(m.port->portName) : "null")
-        << ", \"portKey\": " << (m.port ? JsonString("HKLM\\" + m.port->InstanceKey()) : "null")
-        << ", \"present\": " << (m.device.present ? "true" : "false")
+        << ", \"portKey\": " << (m.port ? JsonString("HKLM\\" + m.port->InstanceKey()) : "null");
+    if (!m.port) {
+        out << ", \"portReason\": "
+            << (m.noPort ? "\"on no serial port: not the serial enumerator's child, and no port is its parent\""
+                         : "\"its port cannot be told: it may be on any port\"");
+    }
+    out << ", \"present\": " << (m.device.present ? "true" : "false")
         << ", \"hardwareId\": " << (m.device.hardwareIds.empty() ? "null" : JsonString(m.device.hardwareIds.front()))
         << ", \"device\": " << JsonString(m.device.instanceId) << "}";
 }

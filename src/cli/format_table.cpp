@@ -60,7 +60,7 @@ void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out) {
     std::vector<std::vector<std::string>> rows;
     for (const SerialMouse& m : mice) {
-        rows.push_back({m.port ? PortLabel(*m.port) : "?", m.device.present ? "yes" : "no",
+        rows.push_back({m.port ? PortLabel(*m.port) : m.noPort ? "none" : "?", m.device.present ? "yes" : "no",
                         m.device.hardwareIds.empty() ? "-" : PrintablePath(m.device.hardwareIds.front()),
                         DeviceLabel(m.device.instanceId), m.port ? PrintableKey(m.port->InstanceKey()) : "-"});
     }

@@ -41,8 +41,18 @@ constexpr const char* kHelp =
     "  guard [on|off] [--json]      the machine-wide guard, for every port present or\n"
     "                               future: Windows' device installation policy that\n"
     "                               gives no serial mouse (SERIAL_MOUSE) a driver; 'on'\n"
-    "                               sets it, 'off' undoes what 'on' did, neither word\n"
-    "                               shows its state (exit 0 in force, 1 not)\n"
+    "                               sets it (never switching on a list that holds\n"
+    "                               others' entries) and removes the serial mice\n"
+    "                               installed before it, which keep their driver\n"
+    "                               otherwise; 'off' undoes what 'on' did (leaving the\n"
+    "                               switch on while others' entries are listed) and\n"
+    "                               reinstalls nothing: Windows installs a mouse again\n"
+    "                               when it next detects one; neither word shows its\n"
+    "                               state (exit 0 in force and no such mouse left, 1\n"
+    "                               not). A Group Policy or Intune policy that sets\n"
+    "                               \"Prevent installation of devices that match any of\n"
+    "                               these device IDs\" replaces the list at its next\n"
+    "                               refresh: 'check --guard' shows whether it holds\n"
     "\n"
     "PORT is a port name such as COM3 (any case), a port's key (its device\n"
     "instance ID such as ACPI\\PNP0501\\2, alone or as HKLM\\SYSTEM\\...), or --all\n"
@@ -72,15 +82,19 @@ constexpr const char* kHelp =
     "Exit status: 0 done (check: detection is off everywhere asked about;\n"
     "guard: in force), 1 a named port was not found, nothing written (check:\n"
     "detection is on somewhere, or a named port was not found; guard: not in\n"
-    "force, or after off still in force by another's entry), 2 access denied\n"
-    "to a key that could hold a port asked about or to the guard's keys (run\n"
-    "as administrator; nothing written), 3 the registry refused otherwise\n"
+    "force; on: not set, as it would switch on others' entries; off: still in\n"
+    "force by another's entry, or the switch left on for others' entries), 2\n"
+    "access denied to a key that could hold a port asked about or to the\n"
+    "guard's keys (run as administrator; nothing written), 3 the registry\n"
+    "refused otherwise\n"
     "(nothing written), 4 export incomplete (a port whose key a .reg file\n"
     "cannot carry was left out and named on stderr), 5 disable --now wrote\n"
     "every port but the change is in force only from the next restart on at\n"
     "least one (each port's line says why: a restart or removal not done,\n"
     "mice that could not be listed or told to their ports, a present serial\n"
-    "mouse whose port cannot be told left in place), 64 usage\n"
+    "mouse whose port cannot be told left in place; guard on: set, but a serial\n"
+    "mouse installed before it keeps its driver until Windows restarts, could\n"
+    "not be removed, or the mice could not be listed), 64 usage\n"
     "error. 2 and 3 win over 1, 4 and 5.\n";
 
 }  // namespace
@@ -106,7 +120,7 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceAp
     if (options.command == "export") return ExportCommand(options, registry, out, err);
     if (options.command == "check") return CheckCommand(options, registry, devices, out, err);
     if (options.command == "mice") return MiceCommand(options, registry, devices, out, err);
-    if (options.command == "guard") return GuardCommand(options, registry, out, err);
+    if (options.command == "guard") return GuardCommand(options, registry, devices, out, err);
     return SwitchCommand(options, registry, devices, out, err);
 }
 

@@ -25,6 +25,7 @@ MicePlan PlanMice(const MiceInventory& inventory, const std::vector<SerialPort>&
     plan.listing = inventory.status;
     plan.refusals = inventory.refusals;
     for (const SerialMouse& mouse : inventory.mice) {
+        if (mouse.noPort) continue;
         if (!mouse.port) {
             plan.untold.push_back(mouse);
         } else if (std::any_of(ports.begin(), ports.end(), [&](const SerialPort& p) { return SamePort(p, *mouse.port); })) {
@@ -48,6 +49,13 @@ std::vector<SerialMouse> MicePlan::For(const SerialPort& port) const {
     std::copy_if(onPorts.begin(), onPorts.end(), std::back_inserter(on),
                  [&](const SerialMouse& m) { return SamePort(*m.port, port); });
     return on;
+}
+
+std::vector<SerialMouse> MicePlan::Installed() const {
+    std::vector<SerialMouse> all = onPorts;
+    all.insert(all.end(), untold.begin(), untold.end());
+    std::stable_partition(all.begin(), all.end(), IsPresent);
+    return all;
 }
 
 std::vector<SerialMouse> MicePlan::Unattached() const { return everyPort ? untold : std::vector<SerialMouse>{}; }

@@ -2,7 +2,8 @@
 // check --mice, disable --now and the window: the mice installed on the
 // ports asked about, and those whose port cannot be told, which may be on
 // any of them. Asked about every port, the latter are removed with the
-// rest; asked about named ports, they are named and left.
+// rest; asked about named ports, they are named and left. A mouse on no
+// serial port is none of these: no command touches it.
 #pragma once
 
 #include <vector>
@@ -30,6 +31,9 @@ struct MicePlan {
     // Present mice that cannot be told and are not removed (ports were
     // named): they keep the change from being in force now.
     [[nodiscard]] std::vector<SerialMouse> Left() const;
+    // Every mouse of the plan, on a port asked about or untold, present
+    // ones first: what keeps a driver the guard would deny.
+    [[nodiscard]] std::vector<SerialMouse> Installed() const;
     [[nodiscard]] bool Complete() const { return listing.Ok() && refusals.empty(); }
 };
 

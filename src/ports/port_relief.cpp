@@ -15,23 +15,27 @@ bool AllGone(const std::vector<Relief::Removal>& removals) {
 bool Relief::MiceGone() const { return AllGone(removals); }
 
 bool ReliefReport::InForceNow(const Relief& relief) const {
-    return relief.restart.Ok() && relief.MiceGone() && AllGone(unattached) && left.empty() && miceComplete;
+    return (!relief.Restarts() || relief.restart.Ok()) && relief.MiceGone() && AllGone(unattached) && left.empty() && miceComplete;
 }
 
 bool ReliefReport::AllInForceNow() const {
     return std::all_of(ports.begin(), ports.end(), [&](const Relief& r) { return InForceNow(r); });
 }
 
-ReliefReport RelieveNow(DeviceApi& devices, const MicePlan& plan, const std::vector<SerialPort>& written) {
+ReliefReport RelieveNow(DeviceApi& devices, RegistryApi& registry, const MicePlan& plan,
+                        const std::vector<SerialPort>& written) {
     ReliefReport report;
     report.miceComplete = plan.Complete();
     report.left = plan.Left();
-    for (const SerialPort& port : written) {
+    const std::vector<SerialEnumerator> enumerators = FindSerialEnumerators(registry, written);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const SerialPort& port = written[i];
         Relief relief;
         relief.port = port;
+        relief.enumerator = enumerators[i];
         // The restart first: the port's stack stops, and with it the mouse
         // it made; then the mouse's device is uninstalled.
-        relief.restart = devices.RestartDevice(port.InstanceId());
+        if (relief.Restarts()) relief.restart = devices.RestartDevice(port.InstanceId());
         for (const SerialMouse& mouse : plan.For(port)) {
             relief.removals.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
         }

@@ -1,6 +1,8 @@
 #include "ports/serial_enumerator.h"
 
 #include <algorithm>
+#include <cctype>
+#include <map>
 
 #include "registry/clsRegHandler.h"
 
@@ -8,29 +10,64 @@ namespace portquell {
 
 namespace {
 
-// Whether key's UpperFilters names serenum: Unknown when the key or value
-// was refused; a missing key or value, or another type, names nothing.
-SerialEnumerator FiltersOf(clsRegHandler& handler, const std::string& key) {
-    if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) {
-        return handler.LastRegStatus() == regstatus::kFileNotFound ? SerialEnumerator::No : SerialEnumerator::Unknown;
-    }
-    const std::string filters = handler.GetValue(kUpperFilters);
-    const RegStatus status = handler.LastRegStatus();
-    const bool multi = handler.LastValueType() == std::optional<std::uint32_t>(regtype::kMultiSz);
-    const bool failed =
-        status != regstatus::kFileNotFound && (status != regstatus::kSuccess || !handler.sLastRegErr.empty());
-    (void)handler.CloseRegistry();
-    if (failed) return SerialEnumerator::Unknown;
-    if (status != regstatus::kSuccess || !multi) return SerialEnumerator::No;
+// Whether a multi-string names serenum.
+bool NamesSerialEnumerator(const std::string& filters) {
     std::size_t start = 0;
     while (start < filters.size()) {
         const std::size_t end = std::min(filters.find('\0', start), filters.size());
-        if (SameTextIgnoringCase(filters.substr(start, end - start), kSerialEnumeratorService)) {
-            return SerialEnumerator::Yes;
-        }
+        if (SameTextIgnoringCase(filters.substr(start, end - start), kSerialEnumeratorService)) return true;
         start = end + 1;
     }
-    return SerialEnumerator::No;
+    return false;
+}
+
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}": the only text taken into a key
+// path, so that a value cannot name another key.
+bool IsGuid(const std::string& text) {
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
+    for (std::size_t i = 1; i < 37; ++i) {
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+    }
+    return true;
+}
+
+// One value of the open key: its text when it is of type, "" when missing
+// or of another type; none when the read was refused.
+std::optional<std::string> ValueOfType(clsRegHandler& handler, const char* name, std::uint32_t type) {
+    const std::string text = handler.GetValue(name);
+    const RegStatus status = handler.LastRegStatus();
+    if (status == regstatus::kFileNotFound) return std::string();
+    if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) return std::nullopt;
+    return handler.LastValueType() == std::optional<std::uint32_t>(type) ? text : std::string();
+}
+
+struct KeyFilters {
+    SerialEnumerator filters = SerialEnumerator::No;  // its UpperFilters
+    std::optional<std::string> classGuid;             // none when refused; "" when missing
+};
+
+// key's UpperFilters and, for an instance key, its ClassGUID: Unknown and
+// none where refused; a missing key or value, or another type, names
+// nothing.
+KeyFilters ReadKey(clsRegHandler& handler, const std::string& key, bool withClass) {
+    KeyFilters read;
+    if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) {
+        if (handler.LastRegStatus() != regstatus::kFileNotFound) {
+            read.filters = SerialEnumerator::Unknown;
+            read.classGuid = std::nullopt;
+        } else {
+            read.classGuid = std::string();
+        }
+        return read;
+    }
+    const std::optional<std::string> filters = ValueOfType(handler, kUpperFilters, regtype::kMultiSz);
+    read.filters = !filters ? SerialEnumerator::Unknown
+                   : NamesSerialEnumerator(*filters) ? SerialEnumerator::Yes
+                                                     : SerialEnumerator::No;
+    if (withClass) read.classGuid = ValueOfType(handler, kClassGuidValue, regtype::kSz);
+    (void)handler.CloseRegistry();
+    return read;
 }
 
 }  // namespace
@@ -38,11 +75,28 @@ SerialEnumerator FiltersOf(clsRegHandler& handler, const std::string& key) {
 std::vector<SerialEnumerator> FindSerialEnumerators(RegistryApi& registry, const std::vector<SerialPort>& ports) {
     clsRegHandler handler(registry);
     std::vector<SerialEnumerator> found;
-    if (ports.empty()) return found;
-    const SerialEnumerator byClass = FiltersOf(handler, kPortsClassKey);
+    std::map<std::string, SerialEnumerator> classes;  // by upper-case GUID, each read once
     for (const SerialPort& port : ports) {
-        const SerialEnumerator own = byClass == SerialEnumerator::Yes ? byClass : FiltersOf(handler, port.InstanceKey());
-        found.push_back(own == SerialEnumerator::Yes || byClass == SerialEnumerator::No ? own : SerialEnumerator::Unknown);
+        const KeyFilters own = ReadKey(handler, port.InstanceKey(), true);
+        SerialEnumerator byClass = SerialEnumerator::Unknown;
+        if (own.classGuid && own.classGuid->empty()) {
+            byClass = SerialEnumerator::No;
+        } else if (own.classGuid && IsGuid(*own.classGuid)) {
+            std::string guid = *own.classGuid;
+            std::transform(guid.begin(), guid.end(), guid.begin(), [](unsigned char c) { return std::toupper(c); });
+            const auto known = classes.find(guid);
+            byClass = known != classes.end()
+                          ? known->second
+                          : classes.emplace(guid, ReadKey(handler, std::string(kClassKey) + "\\" + guid, false).filters)
+                                .first->second;
+        }
+        if (own.filters == SerialEnumerator::Yes || byClass == SerialEnumerator::Yes) {
+            found.push_back(SerialEnumerator::Yes);
+        } else if (own.filters == SerialEnumerator::Unknown || byClass == SerialEnumerator::Unknown) {
+            found.push_back(SerialEnumerator::Unknown);
+        } else {
+            found.push_back(SerialEnumerator::No);
+        }
     }
     return found;
 }

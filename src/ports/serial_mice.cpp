@@ -87,16 +87,21 @@ MiceInventory ListSerialMice(DeviceApi& devices) {
 void PlaceSerialMice(MiceInventory& inventory, RegistryApi& registry, const std::vector<SerialPort>& ports) {
     std::optional<std::vector<std::string>> prefixes;  // read once, when a mouse needs them
     for (SerialMouse& mouse : inventory.mice) {
+        const DeviceInfo& device = mouse.device;
         const auto byParent = std::find_if(ports.begin(), ports.end(), [&](const SerialPort& p) {
-            return !mouse.device.parent.empty() && SameTextIgnoringCase(p.InstanceId(), mouse.device.parent);
+            return !device.parent.empty() && SameTextIgnoringCase(p.InstanceId(), device.parent);
         });
+        const bool serenumChild = SameTextIgnoringCase(EnumeratorPart(device.instanceId), kSerialEnumerator);
         if (byParent != ports.end()) {
             mouse.port = *byParent;
-        } else {
-            // No parent from the system, or one that is no port: the prefix.
+        } else if (serenumChild && device.parent.empty()) {
+            // The system names no parent: the prefix.
             if (!prefixes) prefixes = ParentIdPrefixes(registry, ports, inventory.refusals);
-            mouse.port = PortByPrefix(InstancePart(mouse.device.instanceId), ports, *prefixes,
-                                      inventory.refusals.empty());
+            mouse.port = PortByPrefix(InstancePart(device.instanceId), ports, *prefixes, inventory.refusals.empty());
+        } else {
+            // A serial enumerator's child under something that is no port
+            // known here stays untold; so does a device whose ID is unreadable.
+            mouse.noPort = !serenumChild && !device.instanceId.empty();
         }
     }
 }

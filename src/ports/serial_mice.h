@@ -3,7 +3,9 @@
 // it finds a mouse there, enumerator SERENUM, compatible ID SERIAL_MOUSE.
 // Its instance ID begins with the port's ParentIdPrefix and '&'; the
 // system names its parent where it can (CfgMgr32), and the prefix finds it
-// elsewhere.
+// where the system names none. A mouse-class device compatible with
+// SERIAL_MOUSE that is neither (a serial mouse installed by hand under
+// ROOT) is on no serial port: nothing here removes it.
 #pragma once
 
 #include <optional>
@@ -24,6 +26,12 @@ inline constexpr const char* kParentIdPrefix = "ParentIdPrefix";
 struct SerialMouse {
     DeviceInfo device;
     std::optional<SerialPort> port;  // the port it is installed on; none when it cannot be told
+    // On no serial port at all (not the serial enumerator's child, and no
+    // port is its parent); port is then none.
+    bool noPort = false;
+
+    // Its port cannot be told: it may be on any port.
+    [[nodiscard]] bool Untold() const { return !port && !noPort; }
 };
 
 struct MiceInventory {
@@ -41,10 +49,12 @@ struct MiceInventory {
 
 // Every serial mouse installed, present or not, each with its port among
 // ports (every port of the machine): the parent the system names when it
-// is one of them; otherwise the one port whose ParentIdPrefix (REG_SZ,
-// any case) and '&' begin the mouse's instance part. A prefix that two
-// ports carry, or a prefix that could not be read, leaves such a mouse
-// without a port: it cannot be told.
+// is one of them; where the system names no parent, for the serial
+// enumerator's child, the one port whose ParentIdPrefix (REG_SZ, any
+// case) and '&' begin the mouse's instance part. A serial enumerator's
+// child not placed so (a prefix that two ports carry or that could not be
+// read, a parent that is no port) cannot be told, nor can a device whose
+// instance ID is unreadable; any other mouse is on no port.
 [[nodiscard]] MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry,
                                            const std::vector<SerialPort>& ports);
 

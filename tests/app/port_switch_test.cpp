@@ -161,6 +161,11 @@ class MouseQuestion : public PortSwitch, public ::testing::WithParamInterface<Mo
 const std::string kMouseId = "SERENUM\\PNP0F0C\\4&1234&0&0000";
 const std::string kPhantomId = "SERENUM\\PNP0F0C\\4&1234&0&0001";
 const std::string kRestarted = "COM3 was restarted: mouse detection is off for COM3 from now on.\r\n";
+const std::string kNotYet = "COM3 was restarted, but mouse detection is off for COM3 only from the next restart of "
+                            "Windows: not every serial mouse that may be on it is gone.\r\n";
+const std::string kUntold = "A serial mouse whose port cannot be told (SERENUM\\PNP0F0C\\9&9&0&0000) is present and "
+                            "may be on any port: \"portquell-cli disable --all --now\" removes it.";
+
 
 DeviceInfo SerialMouseDevice(const std::string& id, bool present) {
     DeviceInfo mouse;
@@ -172,6 +177,13 @@ DeviceInfo SerialMouseDevice(const std::string& id, bool present) {
     return mouse;
 }
 
+// A present serial mouse under no parent the system names, and no prefix.
+void AddUntold(MemoryDevices& d) {
+    DeviceInfo other = SerialMouseDevice("SERENUM\\PNP0F0C\\9&9&0&0000", true);
+    other.parent.clear();
+    d.Add(other);
+}
+
 TEST_P(MouseQuestion, AskedOnceAndTold) {
     const MouseCase& c = GetParam();
     RegHandle key = 0;
@@ -180,6 +192,7 @@ TEST_P(MouseQuestion, AskedOnceAndTold) {
     ASSERT_EQ(0, reg_.SetValueEx(key, "ParentIdPrefix", regtype::kSz,
                                  reinterpret_cast<const std::uint8_t*>("4&1234&0"), 9));
     ASSERT_EQ(0, reg_.CloseKey(key));
+    testing::SetPortsClassAt(reg_, testing::kPortsKey + "\\3");
     MemoryDevices devices;
     DeviceInfo port;
     port.instanceId = "ACPI\\PNP0501\\3";
@@ -243,25 +256,20 @@ INSTANTIATE_TEST_SUITE_P(
                       d.FailRemove(kPhantomId, DevStatus::Win32(5));
                   },
                   true,
-                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\nThe serial mouse left "
+                  kNotYet + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\nThe serial mouse left "
                   "from before on COM3 (" + kPhantomId + ") could not be removed (status 5): removing devices needs "
                   "administrator rights."},
         MouseCase{"removal_at_restart", true, true, true,
                   [](MemoryDevices& d) { d.FailRemove(kMouseId, DevStatus::Win32(3010)); }, false,
-                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId +
+                  kNotYet + "\r\nThe serial mouse on COM3 (" + kMouseId +
                       ") will be removed when Windows restarts (status 3010)."},
         MouseCase{"removal_refused", true, true, true,
                   [](MemoryDevices& d) { d.FailRemove(kMouseId, DevStatus::Win32(1)); }, false,
-                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") could not be removed (status 1)."},
-        MouseCase{"untold_left", true, true, true,
-                  [](MemoryDevices& d) {
-                      DeviceInfo other = SerialMouseDevice("SERENUM\\PNP0F0C\\9&9&0&0000", true);
-                      other.parent.clear();
-                      d.Add(other);
-                  },
-                  true,
-                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\n\r\nA serial mouse on "
-                  "a port that cannot be told (SERENUM\\PNP0F0C\\9&9&0&0000) is present and was not removed."},
+                  kNotYet + "\r\nThe serial mouse on COM3 (" + kMouseId + ") could not be removed (status 1)."},
+        MouseCase{"untold_left", true, true, true, AddUntold, true,
+                  kNotYet + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\n\r\n" + kUntold},
+        // Only a mouse that may be on COM3 is present: nothing to ask, but said.
+        MouseCase{"only_untold_present", false, false, true, AddUntold, false, kUntold},
         MouseCase{"list_refused", true, false, true, [](MemoryDevices& d) { d.FailList(DevStatus::Win32(5)); }, false,
                   ""}),
     [](const auto& info) { return std::string(info.param.label); });

@@ -112,11 +112,22 @@ TEST_F(Cli, ListAllFindsPortsUnderEveryEnumerator) {
         "COM5   on               yes                HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
         "COM12  on               no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
         r.out);
-    // On the class's stack: every port has it, whatever it could read.
-    testing::SetFiltersAt(reg_, "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E978-E325-11CE-BFC1-08002BE10318}",
-                          {"serenum"});
+    // On the stack of the port's own class: COM1 and COM3 have it, whatever
+    // could be read; COM12, of another class, does not.
+    testing::SetPortsClassAt(reg_, kAcpi1);
+    testing::SetPortsClassAt(reg_, kAcpi3);
+    testing::SetTextAt(reg_, kUsb, "ClassGUID", "{4d36e96d-e325-11ce-bfc1-08002be10318}");
     const std::string json = RunOn(faulty, {"list", "--all", "--json"}).out;
-    EXPECT_EQ(4u, Count(json, "\"serialEnumerator\": \"yes\"")) << json;
+    EXPECT_EQ(3u, Count(json, "\"serialEnumerator\": \"yes\"")) << json;
+    EXPECT_EQ(1u, Count(json, "\"serialEnumerator\": \"no\"")) << json;
+    // A class key that cannot be read: unknown, and no note of it.
+    testing::FaultyRegistry classless(reg_);
+    classless.FailWhen(OnKey(classless, testing::RegCall::OpenKeyEx, "\\Control\\Class\\"), 5);
+    const Result unknown = RunOn(classless, {"check", "--all", "--json"});
+    EXPECT_EQ(3u, Count(unknown.out, "\"serialEnumerator\": \"unknown\"")) << unknown.out;
+    EXPECT_EQ(std::string::npos, unknown.err.find("serial enumerator")) << unknown.err;
+    // Named in an UpperFilters of another type: not the enumerator.
+    testing::SetTextAt(reg_, kAcpi1, "UpperFilters", "serenum");
     // check says where no mouse can be detected now, its status unchanged.
     const Result check = Run({"check", "COM1"});
     EXPECT_EQ(1, check.code);
@@ -587,7 +598,7 @@ TEST_F(Cli, NoRefusedReadMakesCheckSayCompliant) {
                     // Nor does where the serial enumerator is: the class
                     // key, an instance key, their UpperFilters.
                     if (refused != faulty.Calls().end() &&
-                        (refused->name == "UpperFilters" ||
+                        (refused->name == "UpperFilters" || refused->name == "ClassGUID" ||
                          (call == testing::RegCall::OpenKeyEx &&
                           (refused->name.find("\\Class\\") != std::string::npos ||
                            std::count(refused->name.begin(), refused->name.end(), '\\') == 5)))) {
@@ -723,6 +734,8 @@ void MiceMachine(MemoryRegistry& reg, MemoryDevices& devices) {
     AddPortAt(reg, kAcpi1, "COM1");
     AddPortAt(reg, kFtdi, "COM5");
     testing::SetPrefixAt(reg, kAcpi1, "4&1234&0");
+    testing::SetPortsClassAt(reg, kAcpi1);
+    testing::SetPortsClassAt(reg, kFtdi);
     devices.Add(PortDevice(kCom1Id));
     devices.Add(PortDevice(kFtdiId));
     devices.Add(Mouse(kMouse, true));
@@ -812,14 +825,19 @@ INSTANTIATE_TEST_SUITE_P(
                      d.Add(Mouse("SERENUM\\PNP0F0C\\7&77&0&0000", true, kFtdiId));
                  },
                  {}, 0, "COM5  yes      SERENUM\\PNP0F0C  SERENUM\\PNP0F0C\\7&77&0&0000", true, 0},
-        // A parent that is no port (a bus, a port whose values were not
-        // read): the prefix decides.
+        // A parent the system names that is no port (a bus, a port whose
+        // values were not read): no prefix overrides it; the port cannot be
+        // told.
         MiceCase{"parent_not_a_port", {"mice"},
                  [](MemoryDevices& d, MemoryRegistry&) {
                      d.HideParents(false);
                      ReplaceMouse(d, Mouse(kMouse, true, "PCI\\VEN_8086&DEV_1\\3&1"));
                  },
-                 {}, 0, "COM1  yes      SERENUM\\PNP0F0C  " + kMouse, true, 0},
+                 {}, 0, "?     yes      SERENUM\\PNP0F0C  " + kMouse, true, 0},
+        // Not the serial enumerator's child, under no port: on no port.
+        MiceCase{"installed_by_hand", {"mice"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse("ROOT\\MOUSE\\0000", true, "")); }, {}, 0,
+                 "none  yes      SERENUM\\PNP0F0C  ROOT\\MOUSE\\0000", true, 0},
         MiceCase{"class_in_lower_case", {"mice", "--json"},
                  [](MemoryDevices& d, MemoryRegistry&) {
                      d.Edit(kMouse)->classGuid = "{4d36e96f-e325-11ce-bfc1-08002be10318}";
@@ -828,7 +846,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {}, 0,
                  "{\n  \"mice\": [\n    {\"port\": \"COM1\", \"portKey\": \"HKLM\\\\" + JsonPath(kAcpi1) +
                      "\", \"present\": true, \"hardwareId\": \"SERENUM\\\\PNP0F0C\", \"device\": \"SERENUM\\\\PNP0F0C\\\\"
-                     "4&1234&0&0000\"},\n    {\"port\": null, \"portKey\": null, \"present\": false, \"hardwareId\": "
+                     "4&1234&0&0000\"},\n    {\"port\": null, \"portKey\": null, \"portReason\": \"its port cannot be told: it may be on "
+                     "any port\", \"present\": false, \"hardwareId\": "
                      "\"SERENUM\\\\PNP0F0C\", \"device\": \"SERENUM\\\\PNP0F0C\\\\9&9&0&0000\\u001b[2J\"}\n  ],\n"
                      "  \"refused\": []\n}\n",
                  true, 0},
@@ -1038,6 +1057,10 @@ struct GuardCase {
     int on;              // guard on's exit status
     std::string added;   // the list value guard on adds ("" none)
     int off;             // guard off's exit status after it
+    // What someone else does between on and off, and what off leaves then
+    // beside the original.
+    std::function<void(MemoryRegistry&)> between = {};
+    std::function<void(MemoryRegistry&)> left = {};
 };
 
 class CliGuard : public ::testing::TestWithParam<GuardCase> {};
@@ -1075,10 +1098,14 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
     }
     EXPECT_EQ(0, run(reg, {"guard", "on"}).code);
     EXPECT_EQ(afterOn, DumpMachine(reg)) << "a second guard on changes nothing";
+    if (c.between) c.between(reg);
     testing::FaultyRegistry countedOff(reg);
     const Result off = run(countedOff, {"guard", "off"});
     EXPECT_EQ(c.off, off.code) << off.out << off.err;
-    EXPECT_EQ(c.off == 0 ? original : afterOn, DumpMachine(reg));
+    MemoryRegistry left;
+    arrange(left);
+    if (c.left) c.left(left);
+    EXPECT_EQ(c.left || c.off == 0 ? DumpMachine(left) : afterOn, DumpMachine(reg));
     // Each write of on (from the original) and of off (from after on)
     // refused in turn: the registry as it was before that command.
     for (const bool turningOn : {true, false}) {
@@ -1090,6 +1117,7 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
                 arrange(fresh);
                 if (!turningOn) {
                     ASSERT_EQ(0, run(fresh, {"guard", "on"}).code);
+                    if (c.between) c.between(fresh);
                 }
                 const std::string before = DumpMachine(fresh);
                 testing::FaultyRegistry faulty(fresh);
@@ -1099,7 +1127,8 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
                                           std::to_string(static_cast<int>(call)) + ": " + refused.err;
                 const bool hit = faulty.CountOf(call) >= static_cast<std::size_t>(nth);
                 if (!hit) continue;
-                EXPECT_EQ(before, DumpMachine(fresh)) << story;
+                // (in content: a value written back comes last in its key)
+                EXPECT_EQ(testing::SortedLines(before), testing::SortedLines(DumpMachine(fresh))) << story;
                 EXPECT_EQ(cliexit::kAccessDenied, refused.code) << story;
             }
         }
@@ -1131,22 +1160,61 @@ INSTANTIATE_TEST_SUITE_P(
                   [](MemoryRegistry& r) {
                       Entry(r, "abc", "SERIAL_MOUSE_NOT");
                       SetAt(r, kPolicy + "\\DenyDeviceIDs", "1", regtype::kExpandSz, std::string("SERIAL_MOUSE") + '\0');
-                      Switch(r, 0);
+                      Switch(r, 1);
                   },
                   0, "2", 0},
         GuardCase{"a_long_list",
                   [](MemoryRegistry& r) {
                       for (int n = 1; n <= 300; ++n) Entry(r, std::to_string(n), "ID" + std::to_string(n));
+                      Switch(r, 1);
                   },
                   0, "301", 0},
-        // Another administrator's entry in another case: not added again;
-        // guard off puts the switch back to 0 and leaves the entry.
-        GuardCase{"entry_in_another_case",
+        // The list key's default value is no entry: the list is switched on.
+        GuardCase{"list_with_a_default_value",
+                  [](MemoryRegistry& r) { SetAt(r, kPolicy + "\\DenyDeviceIDs", "", regtype::kSz, "x" + std::string(1, '\0')); },
+                  0, "1", 0},
+        // Another administrator's list, left off (even with SERIAL_MOUSE in
+        // it, in another case): switching it on is theirs to do.
+        GuardCase{"others_list_left_off",
+                  [](MemoryRegistry& r) {
+                      Entry(r, "1", "USB\\VID_046D&PID_C52B");
+                      Switch(r, 0);
+                  },
+                  1, "", 0},
+        GuardCase{"entry_in_another_case_left_off",
                   [](MemoryRegistry& r) {
                       Entry(r, "7", "serial_mouse");
                       Switch(r, 0);
                   },
-                  0, "", 0},
+                  1, "", 0},
+        // Someone lists an ID after guard on: off leaves the switch on for it.
+        GuardCase{"others_entry_added_since", [](MemoryRegistry&) {}, 0, "1", 1,
+                  [](MemoryRegistry& r) { Entry(r, "2", "USB\\VID_1234&PID_5678"); },
+                  [](MemoryRegistry& r) { Entry(r, "2", "USB\\VID_1234&PID_5678"); Switch(r, 1); }},
+        GuardCase{"second_serial_mouse_entry_since", [](MemoryRegistry&) {}, 0, "1", 1,
+                  [](MemoryRegistry& r) { Entry(r, "2", "SERIAL_MOUSE"); },
+                  [](MemoryRegistry& r) { Entry(r, "2", "SERIAL_MOUSE"); Switch(r, 1); }},
+        // The switch changed by someone since: theirs, and left as it is.
+        GuardCase{"switch_turned_off_since", [](MemoryRegistry&) {}, 0, "1", 0,
+                  [](MemoryRegistry& r) { Switch(r, 0); }, [](MemoryRegistry& r) { Switch(r, 0); }},
+        GuardCase{"switch_set_to_2_since", [](MemoryRegistry&) {}, 0, "1", 0,
+                  [](MemoryRegistry& r) { Switch(r, 2); }, [](MemoryRegistry& r) { Switch(r, 2); }},
+        // Something else under the record's keys stays, and the policy is
+        // undone anyway.
+        GuardCase{"key_under_the_record", [](MemoryRegistry&) {}, 0, "1", 0,
+                  [](MemoryRegistry& r) { SetAt(r, "SOFTWARE\\Portquell\\Guard\\Notes", "", regtype::kSz, "n" + std::string(1, '\0')); },
+                  [](MemoryRegistry& r) { SetAt(r, "SOFTWARE\\Portquell\\Guard\\Notes", "", regtype::kSz, "n" + std::string(1, '\0')); }},
+        GuardCase{"value_beside_the_record", [](MemoryRegistry&) {}, 0, "1", 0,
+                  [](MemoryRegistry& r) { SetAt(r, "SOFTWARE\\Portquell", "Other", regtype::kSz, "o" + std::string(1, '\0')); },
+                  [](MemoryRegistry& r) { SetAt(r, "SOFTWARE\\Portquell", "Other", regtype::kSz, "o" + std::string(1, '\0')); }},
+        // Another administrator's entry in another case, in force: not
+        // added again, and it stays in force after off.
+        GuardCase{"entry_in_another_case",
+                  [](MemoryRegistry& r) {
+                      Entry(r, "7", "serial_mouse");
+                      Switch(r, 1);
+                  },
+                  0, "", 1},
         // In force by another's hand: guard off has nothing of its own to
         // undo and says the guard stays (exit 1).
         GuardCase{"in_force_already", [](MemoryRegistry& r) { Entry(r, "1", "SERIAL_MOUSE"); Switch(r, 1); }, 0, "", 1},
@@ -1160,19 +1228,27 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
     MemoryRegistry reg;
     MemoryDevices devices;
     Entry(reg, "1", "PCI\\VEN_8086");
+    Switch(reg, 1);
     SetAt(reg, "SYSTEM\\CurrentControlSet\\Services\\sermouse", "Start", regtype::kDword, std::string{4, 0, 0, 0});
+    // A serial mouse left from before whose port cannot be told, and one
+    // installed by hand on no serial port.
+    devices.Add(Mouse(kUntoldMouse, false, ""));
+    devices.Add(Mouse("ROOT\\MOUSE\\0000", true, ""));
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(1, RunCli({"guard"}, reg, devices, out, err));
-    EXPECT_EQ("serial mouse guard: not in force: the switch DenyDeviceIDs is missing; no value of the DenyDeviceIDs "
-              "list names SERIAL_MOUSE\n"
+    EXPECT_EQ("serial mouse guard: not in force: no value of the DenyDeviceIDs list names SERIAL_MOUSE; 1 serial "
+              "mouse installed, which keep their driver whatever the policy says ('portquell-cli guard on' removes "
+              "them)\n"
               "  policy key:    HKLM\\" + kPolicy + "\n"
-              "  switch:        DenyDeviceIDs missing\n"
+              "  switch:        DenyDeviceIDs 1\n"
               "  entry:         none\n"
-              "  retroactive:   not set (portquell-cli never sets it: 'disable --all --now' removes installed mice)\n"
+              "  retroactive:   not set (portquell-cli never sets it)\n"
               "  other entries: 1\n"
-              "note: the list has other entries, so Group Policy or Intune probably manages it: the next policy "
-              "refresh may overwrite what portquell-cli wrote\n"
+              "  keeps driver:  serial mouse " + kUntoldMouse + " (port cannot be told, not present)\n"
+              "note: a Group Policy or Intune policy that configures \"Prevent installation of devices that match "
+              "any of these device IDs\" replaces this list at its next refresh; 'portquell-cli check --guard' shows "
+              "whether the guard is still in force\n"
               "note: the serial mouse driver (sermouse) has start type 4 (disabled): serial mice get no driver "
               "whatever this policy says\n",
               out.str());
@@ -1180,8 +1256,11 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
     EXPECT_EQ(0, RunCli({"guard", "on", "--json"}, reg, devices, json, err));
     EXPECT_EQ("{\n  \"guard\": {\"inForce\": true, \"reason\": \"value 2 of the DenyDeviceIDs list names SERIAL_MOUSE "
               "and the switch is on\", \"switch\": 1, \"entry\": \"2\", \"retroactive\": null, \"otherEntries\": 1, "
-              "\"setByPortquell\": true, \"serialMouseStart\": 4},\n  \"refused\": [],\n  \"outcome\": \"done\"\n}\n",
+              "\"setByPortquell\": true, \"recordComplete\": true, \"serialMouseStart\": 4, \"miceWithDriver\": []},\n"
+              "  \"refused\": [],\n  \"outcome\": \"done\",\n  \"miceRemoved\": [{\"device\": \"SERENUM\\\\PNP0F0C\\\\"
+              "9&9&0&0000\", \"gone\": true, \"status\": 0}]\n}\n",
               json.str());
+    EXPECT_TRUE(Installed(devices, "ROOT\\MOUSE\\0000"));
     // A key whose emptiness cannot be read is not removed: guard off
     // changes nothing.
     for (const testing::RegCall call : {testing::RegCall::OpenKeyEx, testing::RegCall::EnumValue}) {
@@ -1214,20 +1293,27 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
         EXPECT_NE(std::string::npos, DumpMachine(wiped).find("DenyDeviceIDs [1] type 1: 80 67 73 92 "))  // "PCI\\"
             << DumpMachine(wiped);
     }
-    // A refusal midway whose undoing is refused too says what is left.
+    // guard on cut off once the switch is written (every call after it
+    // refused, undoings too, as when the process ends): the record says
+    // what it set out to do, and guard off undoes it.
     MemoryRegistry partial;
-    Entry(partial, "1", "PCI\\VEN_8086");
-    Switch(partial, 0);
-    testing::FaultyRegistry stubborn(partial);
-    stubborn.Fail(testing::RegCall::SetValueEx, 5, 2);
-    stubborn.Fail(testing::RegCall::DeleteValue, 5);
-    std::ostringstream partialErr;
-    EXPECT_EQ(2, RunCli({"guard", "on"}, stubborn, devices, out, partialErr));
-    EXPECT_EQ("portquell-cli: could not change HKLM\\" + kPolicy +
-                  " (status 5): access denied, run as administrator, so the policy may be changed in part.\n"
-                  "portquell-cli: undoing failed: could not change HKLM\\" + kPolicy +
-                  "\\DenyDeviceIDs (status 5): access denied, run as administrator; look at it by hand.\n",
-              partialErr.str());
+    SetAt(partial, "SOFTWARE", "", regtype::kSz, std::string(1, '\0'));
+    const std::string untouched = DumpMachine(partial);
+    testing::FaultyRegistry dying(partial);
+    bool dead = false;
+    dying.FailWhen([&dead](const testing::RegCallRecord& r) {
+        const bool was = dead;
+        dead = dead || (r.call == testing::RegCall::SetValueEx && r.name == "DenyDeviceIDs");
+        return was;
+    }, 5);
+    std::ostringstream cut;
+    EXPECT_EQ(2, RunCli({"guard", "on", "--json"}, dying, devices, cut, err));
+    EXPECT_NE(std::string::npos, cut.str().find("\"outcome\": \"refusedInPart\",\n  \"left\": [{\"key\": ")) << cut.str();
+    std::ostringstream state;
+    (void)RunCli({"guard"}, partial, devices, state, err);
+    EXPECT_NE(std::string::npos, state.str().find("; incomplete: a 'guard on' did not finish")) << state.str();
+    EXPECT_EQ(0, RunCli({"guard", "off"}, partial, devices, out, err));
+    EXPECT_EQ(untouched, DumpMachine(partial));
     std::ostringstream check;
     testing::FaultyRegistry faulty(reg);
     faulty.FailWhen(OnKey(faulty, testing::RegCall::OpenKeyEx, "DeviceInstall\\Restrictions\\DenyDeviceIDs"), 5);

@@ -50,13 +50,22 @@ void SetPortValue(MemoryRegistry& reg, const std::string& instance, const std::s
     SetValueAt(reg, InstanceKey(instance), name, type, data);
 }
 
-void SetPrefixAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& prefix,
-                 std::uint32_t type) {
-    RegHandle key = 0;
-    Succeeds(reg.CreateKeyEx(regroot::kLocalMachine, instanceKey, 0, regaccess::kAllAccess, false, &key, nullptr));
-    Succeeds(reg.SetValueEx(key, "ParentIdPrefix", type, reinterpret_cast<const std::uint8_t*>(prefix.c_str()),
-                            static_cast<std::uint32_t>(prefix.size() + 1)));
-    Succeeds(reg.CloseKey(key));
+void SetPrefixAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& prefix, std::uint32_t type) {
+    SetTextAt(reg, instanceKey, "ParentIdPrefix", prefix, type);
+}
+
+void SetTextAt(MemoryRegistry& reg, const std::string& key, const std::string& name, const std::string& text,
+               std::uint32_t type) {
+    RegHandle handle = 0;
+    Succeeds(reg.CreateKeyEx(regroot::kLocalMachine, key, 0, regaccess::kAllAccess, false, &handle, nullptr));
+    Succeeds(reg.SetValueEx(handle, name, type, reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                            static_cast<std::uint32_t>(text.size() + 1)));
+    Succeeds(reg.CloseKey(handle));
+}
+
+void SetPortsClassAt(MemoryRegistry& reg, const std::string& instanceKey) {
+    SetTextAt(reg, instanceKey, "ClassGUID", kPortsClassGuidText);
+    SetFiltersAt(reg, "SYSTEM\\CurrentControlSet\\Control\\Class\\" + kPortsClassGuidText, {"serenum"});
 }
 
 void SetFiltersAt(MemoryRegistry& reg, const std::string& key, const std::vector<std::string>& filters) {

@@ -23,6 +23,13 @@ void SetValueAt(MemoryRegistry& reg, const std::string& instanceKey, const std::
 // Sets the instance key's own ParentIdPrefix (REG_SZ unless type says).
 void SetPrefixAt(MemoryRegistry& reg, const std::string& instanceKey, const std::string& prefix,
                  std::uint32_t type = 1);
+// Sets key's own value name to a text (REG_SZ unless type says).
+void SetTextAt(MemoryRegistry& reg, const std::string& key, const std::string& name, const std::string& text,
+               std::uint32_t type = 1);
+inline const std::string kPortsClassGuidText = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
+// Gives the port at instanceKey the Ports class (its ClassGUID), whose
+// UpperFilters name serenum, as onboard and most USB adapters' ports have.
+void SetPortsClassAt(MemoryRegistry& reg, const std::string& instanceKey);
 // Sets key's own UpperFilters (REG_MULTI_SZ) to filters.
 void SetFiltersAt(MemoryRegistry& reg, const std::string& key, const std::vector<std::string>& filters);
 // Whether the port with this device instance ID has SkipEnumerations

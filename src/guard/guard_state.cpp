@@ -1,0 +1,137 @@
+#include <algorithm>
+
+#include "guard/mouse_guard.h"
+#include "registry/clsRegHandler.h"
+
+namespace portquell {
+
+namespace {
+
+const std::string kListKey = std::string(kRestrictionsKey) + "\\" + kDenyDeviceIds;
+
+// One value of the open key: its text (raw bytes for REG_DWORD) and type;
+// none when missing. A refused read is added to refusals.
+struct Read {
+    std::optional<std::uint32_t> type;
+    std::string text;
+};
+Read ReadValue(clsRegHandler& handler, const std::string& key, const std::string& name,
+               std::vector<PortRefusal>& refusals) {
+    Read read;
+    read.text = handler.GetValue(name, true);
+    const RegStatus status = handler.LastRegStatus();
+    if (status == regstatus::kFileNotFound) return {};
+    if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) {
+        refusals.push_back({PortRefusal::Step::Read, RefusalStatus(handler), key, std::nullopt});
+        return {};
+    }
+    read.type = handler.LastValueType();
+    return read;
+}
+
+std::optional<std::uint32_t> Dword(const Read& read) {
+    if (read.type != std::optional<std::uint32_t>(regtype::kDword) || read.text.size() != 4) return std::nullopt;
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(read.text[static_cast<std::size_t>(i)]);
+    return value;
+}
+
+std::string Text(const Read& read) { return read.type == std::optional<std::uint32_t>(regtype::kSz) ? read.text : ""; }
+
+// Opens HKLM\key read-only; false when it is missing, or refused (added to
+// refusals).
+bool OpenToRead(clsRegHandler& handler, const std::string& key, std::vector<PortRefusal>& refusals) {
+    if (handler.OpenRegistry(regroot::kLocalMachine, key, false)) return true;
+    if (handler.LastRegStatus() != regstatus::kFileNotFound) {
+        refusals.push_back({PortRefusal::Step::Open, RefusalStatus(handler), key, std::nullopt});
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string GuardState::FirstFreeName() const {
+    for (std::size_t n = 1;; ++n) {
+        const std::string name = std::to_string(n);
+        if (std::none_of(entries.begin(), entries.end(), [&](const auto& used) { return used.first == name; })) {
+            return name;
+        }
+    }
+}
+
+bool GuardState::NamesSerialMouse(const std::string& name) const {
+    return !name.empty() && std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
+        return SameTextIgnoringCase(e.first, name) && SameTextIgnoringCase(e.second, kSerialMouseId);
+    });
+}
+
+std::vector<GuardEntry> GuardState::EntriesBut(const std::string& except) const {
+    std::vector<GuardEntry> others;
+    std::copy_if(entries.begin(), entries.end(), std::back_inserter(others),
+                 [&](const GuardEntry& e) { return except.empty() || !SameTextIgnoringCase(e.first, except); });
+    return others;
+}
+
+GuardState ReadGuard(RegistryApi& registry) {
+    GuardState state;
+    clsRegHandler handler(registry);
+    if (OpenToRead(handler, kRestrictionsKey, state.refusals)) {
+        const Read toggle = ReadValue(handler, kRestrictionsKey, kDenyDeviceIds, state.refusals);
+        state.switchPresent = toggle.type.has_value();
+        state.switchValue = Dword(toggle);
+        state.retroactive = Dword(ReadValue(handler, kRestrictionsKey, kDenyRetroactive, state.refusals));
+    }
+    if (OpenToRead(handler, kListKey, state.refusals)) {
+        const RegNameList names = handler.GetAllValues();
+        if (!names.IsList() || handler.LastRegStatus() != regstatus::kSuccess) {
+            state.refusals.push_back({PortRefusal::Step::List, RefusalStatus(handler), kListKey, std::nullopt});
+        }
+        for (const std::string& name : names.Names()) {
+            // The list's entries are its named values; a default value
+            // is none.
+            if (name.empty()) continue;
+            const std::string id = Text(ReadValue(handler, kListKey, name, state.refusals));
+            state.entries.emplace_back(name, id);
+            if (!SameTextIgnoringCase(id, kSerialMouseId)) {
+                ++state.otherEntries;
+            } else if (state.entry.empty()) {
+                state.entry = name;
+            }
+        }
+    }
+    if (OpenToRead(handler, kGuardRecordKey, state.refusals)) {
+        GuardRecord& record = state.record;
+        record.present = true;
+        record.entry = Text(ReadValue(handler, kGuardRecordKey, "Entry", state.refusals));
+        record.switchBefore = Text(ReadValue(handler, kGuardRecordKey, "SwitchBefore", state.refusals));
+        record.createdKey = Text(ReadValue(handler, kGuardRecordKey, "CreatedKey", state.refusals));
+        record.state = Text(ReadValue(handler, kGuardRecordKey, "State", state.refusals));
+    }
+    if (OpenToRead(handler, kSerialMouseServiceKey, state.refusals)) {
+        state.serviceStart = Dword(ReadValue(handler, kSerialMouseServiceKey, "Start", state.refusals));
+    }
+    return state;
+}
+
+GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices) {
+    GuardReport report;
+    report.policy = ReadGuard(registry);
+    const PortInventory inventory = TakeInventory(registry, PortScope::All);
+    const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
+    report.mice = PlanMice(mice, inventory.ports, true);
+    report.refusals = report.policy.refusals;
+    // A port that could not be read may be a mouse's parent.
+    report.refusals.insert(report.refusals.end(), inventory.refusals.begin(), inventory.refusals.end());
+    report.refusals.insert(report.refusals.end(), mice.refusals.begin(), mice.refusals.end());
+    return report;
+}
+
+std::vector<Relief::Removal> RemoveMiceWithDriver(DeviceApi& devices, const GuardReport& report) {
+    std::vector<Relief::Removal> removals;
+    for (const SerialMouse& mouse : report.WithDriver()) {
+        removals.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
+    }
+    return removals;
+}
+
+}  // namespace portquell
