@@ -161,10 +161,11 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
         r.out);
     MemoryRegistry empty;
     EXPECT_EQ("{\n  \"ports\": []\n}\n", RunOn(empty, {"list", "--json"}).out);
-    AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\9", "Q\"uote\\\x01\xE9\x7F\x80");
-    // The characters the name means in the code page: \x80 is the euro sign.
+    AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\9", "Q\"uote\\\x01\xE9\x7F\x80\x8C");
+    // The characters the name means in the code page: \x80 is the euro sign,
+    // \x8C U+0152, whose low byte is a printable 'R'.
     EXPECT_NE(std::string::npos,
-              Run({"list", "--json"}).out.find("\"port\": \"Q\\\"uote\\\\\\u0001\\u00e9\\u007f\\u20ac\""));
+              Run({"list", "--json"}).out.find("\"port\": \"Q\\\"uote\\\\\\u0001\\u00e9\\u007f\\u20ac\\u0152\""));
 }
 
 TEST_F(Cli, DisableWritesTheDwordToThatPortOnlyWhateverTheCase) {
@@ -269,6 +270,7 @@ TEST_F(Cli, HostileRegistryTextCannotChangeWhatIsWritten) {
     AddPortAt(reg_, bracketKey, "COM20");
     AddPortAt(reg_, kEnum + "\\EVIL\\DEV\xe4\\2", "COM21");
     AddPortAt(reg_, kEnum + "\\FTDIBUS\\A B\\0000", "COM22");  // a space is printable: carried
+    AddPortAt(reg_, kEnum + "\\EVIL\\DEV[1]\\3", "COM23");   // a bracket is not
 
     auto printable = [](const std::string& text) {
         return std::all_of(text.begin(), text.end(), [](char ch) {
@@ -307,6 +309,11 @@ TEST_F(Cli, HostileRegistryTextCannotChangeWhatIsWritten) {
               keys);
     EXPECT_NE(std::string::npos, exported.err.find("COM20 not exported")) << exported.err;
     EXPECT_NE(std::string::npos, exported.err.find("COM21 not exported")) << exported.err;
+    EXPECT_NE(std::string::npos, exported.err.find("COM23 not exported")) << exported.err;
+    // A key refused beside a port left out: the refusal's status wins.
+    testing::FaultyRegistry refusing(reg_);
+    refusing.FailWhen(OnKey(refusing, testing::RegCall::OpenKeyEx, "FTDIBUS\\A B\\0000"), 1018);
+    EXPECT_EQ(3, RunOn(refusing, {"export", "--all"}).code);
     AddPortAt(reg_, kEnum + "\\ACPI\\PNP0501\\10", "COM\x7F");
     EXPECT_NE(std::string::npos, Run({"list"}).out.find("COM\\x7F ")) << "DEL is escaped";
 }
@@ -1314,10 +1321,17 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
     EXPECT_NE(std::string::npos, state.str().find("; incomplete: a 'guard on' did not finish")) << state.str();
     EXPECT_EQ(0, RunCli({"guard", "off"}, partial, devices, out, err));
     EXPECT_EQ(untouched, DumpMachine(partial));
+    // A record whose created key was edited to end inside a key's name
+    // removes no key.
+    ASSERT_EQ(0, RunCli({"guard", "on"}, partial, devices, out, err));
+    SetAt(partial, "SOFTWARE\\Portquell\\Guard", "CreatedKey", regtype::kSz, "SOFTWARE\\Pol" + std::string(1, '\0'));
+    EXPECT_EQ(0, RunCli({"guard", "off"}, partial, devices, out, err));
+    EXPECT_NE(std::string::npos, DumpMachine(partial).find("\\Restrictions\\DenyDeviceIDs\n"));
     std::ostringstream check;
     testing::FaultyRegistry faulty(reg);
     faulty.FailWhen(OnKey(faulty, testing::RegCall::OpenKeyEx, "DeviceInstall\\Restrictions\\DenyDeviceIDs"), 5);
     EXPECT_EQ(2, RunCli({"check", "--guard", "--json"}, faulty, devices, check, err));
+    EXPECT_EQ(2, RunCli({"guard"}, faulty, devices, out, err));
     EXPECT_NE(std::string::npos, check.str().find("\"inForce\": false")) << check.str();
     EXPECT_NE(std::string::npos, check.str().find("\"compliant\": false")) << check.str();
     // A listing of the deny list that breaks off after its first value.
@@ -1330,17 +1344,21 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
 // Over generated machines (two ports; up to three serial mice, present or
 // left from before, each under COM1, COM5 or no port, its ID beginning
 // with its port's prefix or an unknown one; prefixes unique, shared or of
-// another type; parents named or not) and one failed call anywhere: when
+// another type; parents named or not; a mouse installed by hand on no
+// port; ports with or without the serial enumerator; another
+// administrator's deny list) and one failed call anywhere: when
 // disable --now exits 0, check --mice then passes and no present serial
 // mouse hangs under a port asked about; no port is ever restarted unless
-// it holds detection off.
+// it holds detection off and may have the enumerator; and no command
+// (disable --now, guard on, guard off) changes a value or device that is
+// not its own or named by it.
 TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
     std::uint32_t seed = 20261207u;
     const auto pick = [&seed](std::uint32_t n) {
         seed = seed * 1103515245u + 12345u;
         return (seed >> 16) % n;
     };
-    const std::vector<std::vector<std::string>> targets = {{"COM1"}, {"COM5"}, {"--all"}};
+    const std::vector<std::vector<std::string>> targets = {{"COM1"}, {"COM5"}, {"--all"}, {"on"}, {"off"}};
     const testing::RegCall calls[] = {testing::RegCall::OpenKeyEx, testing::RegCall::QueryValueEx,
                                       testing::RegCall::SetValueEx, testing::RegCall::CreateKeyEx,
                                       testing::RegCall::EnumKey};
@@ -1365,14 +1383,20 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
             if (prefix.empty() || pick(4) == 0) prefix = "9&9&0";
             devices.Add(Mouse("SERENUM\\PNP0F0C\\" + prefix + "&000" + std::to_string(m), pick(3) != 0, parent));
         }
-        if (pick(2) == 0) devices.HideParents();
+        const bool hidden = pick(2) == 0;
+        devices.HideParents(hidden);
+        const bool enumerator[] = {pick(4) != 0, pick(4) != 0};
+        if (enumerator[0]) testing::SetPortsClassAt(reg, kAcpi1);
+        if (enumerator[1]) testing::SetPortsClassAt(reg, kFtdi);
+        if (pick(3) == 0) devices.Add(Mouse("ROOT\\MOUSE\\0000", true, ""));
         devices.SetDetectionOff([&reg](const std::string& id) {
             EXPECT_EQ(0u, reg.OpenHandleCount()) << "a key is held open while " << id << " restarts";
             return testing::DetectionOffAt(reg, id);
         });
         testing::FaultyRegistry faulty(reg);
         const RegStatus statuses[] = {5, 1018};
-        switch (pick(5)) {
+        const std::uint32_t fault = pick(5);
+        switch (fault) {
             case 1:
                 faulty.Fail(calls[pick(5)], statuses[pick(2)], static_cast<int>(1 + pick(40)));
                 break;
@@ -1389,15 +1413,59 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
             default:
                 break;
         }
-        std::vector<std::string> args = {"disable"};
-        const std::vector<std::string>& target = targets[pick(3)];
+        const std::vector<std::string>& target = targets[pick(5)];
+        const bool guard = target[0] == "on" || target[0] == "off";
+        std::vector<std::string> args = {guard ? "guard" : "disable"};
         args.insert(args.end(), target.begin(), target.end());
-        args.push_back("--now");
+        if (!guard) args.push_back("--now");
         std::ostringstream out;
         std::ostringstream err;
+        if (target[0] == "off") (void)RunCli({"guard", "on"}, reg, devices, out, err);
+        if (pick(3) == 0) {
+            Entry(reg, "7", "USB\\VID_1234&PID_5678");
+            if (pick(2) == 0) Switch(reg, static_cast<std::uint8_t>(pick(2)));
+        }
+        const std::vector<std::string> regBefore = testing::SortedLines(DumpMachine(reg));
+        const std::vector<DeviceInfo> devicesBefore = devices.Devices();
         const int code = RunCli(args, faulty, devices, out, err);
         const std::string story = "round " + std::to_string(round) + ": " + out.str() + err.str();
-        for (const std::string& id : devices.Restarted()) EXPECT_TRUE(testing::DetectionOffAt(reg, id)) << story;
+        for (const std::string& id : devices.Restarted()) {
+            EXPECT_TRUE(testing::DetectionOffAt(reg, id)) << story;
+            // (or a refused read left it unknown)
+            EXPECT_TRUE(enumerator[id == kCom1Id ? 0 : 1] || fault == 1) << story;
+        }
+        // What changed is the command's own: SkipEnumerations of the ports
+        // asked (disable), the guard's record, keys, switch and
+        // SERIAL_MOUSE entry (guard); the switch stays while the list holds
+        // another's entry before and after.
+        const std::vector<std::string> regAfter = testing::SortedLines(DumpMachine(reg));
+        std::vector<std::string> changed;
+        std::set_symmetric_difference(regBefore.begin(), regBefore.end(), regAfter.begin(), regAfter.end(),
+                                      std::back_inserter(changed));
+        const bool othersListed = std::count_if(regBefore.begin(), regBefore.end(), [](const std::string& l) {
+            return l.find("Restrictions\\DenyDeviceIDs [7]") != std::string::npos;
+        }) > 0;
+        for (const std::string& line : changed) {
+            const bool ours =
+                guard ? line.find("Portquell") != std::string::npos || line.find(" [") == std::string::npos ||
+                            line.find(" 83 69 82 73 65 76 95 77 79 85 83 69 0") != std::string::npos ||
+                            (!othersListed && line.find("Restrictions [DenyDeviceIDs]") != std::string::npos)
+                      : line.find("[SkipEnumerations]") != std::string::npos &&
+                            (target[0] == "--all" ||
+                             line.find("HKLM\\" + (target[0] == "COM1" ? kAcpi1 : kFtdi) + "\\Device") == 0);
+            EXPECT_TRUE(ours) << line << "\n" << story;
+        }
+        // Only serial enumerator's children are removed, those of a port
+        // asked unless every port was.
+        for (const DeviceInfo& d : devicesBefore) {
+            if (Installed(devices, d.instanceId)) continue;
+            EXPECT_EQ(0u, d.instanceId.find("SERENUM\\")) << d.instanceId << story;
+            // (where parents are named: a prefix may lie)
+            if (!guard && target[0] != "--all" && !hidden) {
+                EXPECT_EQ(d.parent, target[0] == "COM1" ? kCom1Id : kFtdiId) << d.instanceId << story;
+            }
+        }
+        if (guard) continue;
         if (code != cliexit::kDone) {
             ++notInForce;
             continue;
@@ -1409,7 +1477,8 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         std::ostringstream checkErr;
         EXPECT_EQ(cliexit::kDone, RunCli(check, reg, devices, checkOut, checkErr)) << story << checkErr.str();
         for (const DeviceInfo& d : devices.Devices()) {
-            const bool asked = target[0] == "--all" || d.parent == (target[0] == "COM1" ? kCom1Id : kFtdiId);
+            const bool asked = (target[0] == "--all" && d.instanceId.find("SERENUM") == 0) ||
+                               d.parent == (target[0] == "COM1" ? kCom1Id : kFtdiId);
             EXPECT_FALSE(IsSerialMouse(d) && d.present && asked) << story << d.instanceId;
         }
     }
