@@ -64,6 +64,8 @@ constexpr char kMouseKey[] = "SYSTEM\\CurrentControlSet\\Enum\\SERENUM\\PNP0F0C\
 void SeedMouseOnPort1() {
     SetText(std::string(kPorts) + "\\1", "ParentIdPrefix", REG_SZ, std::string("4&1234&0") + '\0');
     SetText(std::string(kPorts) + "\\1", "ClassGUID", REG_SZ, std::string("{4D36E978-E325-11CE-BFC1-08002BE10318}") + '\0');
+    SetText("SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E978-E325-11CE-BFC1-08002BE10318}", "UpperFilters",
+            REG_MULTI_SZ, std::string("serenum") + '\0' + '\0');
     SetText(kMouseKey, "ClassGUID", REG_SZ, std::string("{4D36E96F-E325-11CE-BFC1-08002BE10318}") + '\0');
     SetText(kMouseKey, "CompatibleIDs", REG_MULTI_SZ, std::string("SERIAL_MOUSE") + '\0' + '\0');
     SetText(kMouseKey, "HardwareID", REG_MULTI_SZ, std::string("SERENUM\\PNP0F0C") + '\0' + '\0');
