@@ -33,7 +33,10 @@ bool RecordStep(Journal& journal, RegistryApi& registry, const char* name, const
 // Creates each key of keys missing, shallowest last in keys, as steps.
 bool CreateKeysStep(Journal& journal, RegistryApi& registry, const std::vector<std::string>& keys) {
     for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
-        if (Probe(registry, *key).exists) continue;
+        const KeyProbe probe = Probe(registry, *key);
+        if (probe.exists) continue;
+        // A key that may exist is never created, so never removed on undoing.
+        if (Refused(probe.status)) return journal.Step(*key, [&probe] { return probe.status; }, [] { return regstatus::kSuccess; });
         if (!journal.Step(*key, [&] { return CreateKeyAt(registry, *key); },
                           [&registry, k = *key] { return DeleteKeyAt(registry, k); })) {
             return false;
