@@ -1021,6 +1021,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "COM1: in force at the next restart: port restarted; not every serial mouse could be listed and "
                  "told to its port\n",
                  true, 1},
+        // No serial enumerator on COM5's stack: not restarted, in force now.
+        MiceCase{"now_without_enumerator", {"disable", "COM5", "--now"},
+                 [](MemoryDevices&, MemoryRegistry& r) {
+                     testing::SetTextAt(r, kFtdi, "ClassGUID", "{4D36E96D-E325-11CE-BFC1-08002BE10318}");
+                 },
+                 {}, 0, "COM5: in force now: no serial enumerator on this port: no mouse can be detected here\n", true,
+                 0},
         MiceCase{"now_untold_named", {"disable", "COM1", "--now"},
                  [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse(kUntoldMouse, true, kFtdiId)); }, {}, 5,
                  "serial mouse " + kUntoldMouse +
@@ -1093,8 +1100,10 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
     const std::string afterOn = DumpMachine(reg);
     if (c.on != cliexit::kDone) {
         EXPECT_EQ(original, afterOn) << on.err;
+        EXPECT_NE(std::string::npos, (on.out + on.err).find("nothing was changed")) << on.out << on.err;
         return;
     }
+    EXPECT_NE(std::string::npos, on.out.find("\nserial mouse guard: in force: ")) << on.out;
     EXPECT_EQ(0, run(reg, {"guard"}).code) << "in force after guard on";
     const Result checked = run(reg, {"check", "--guard"});
     EXPECT_EQ(0, checked.code);
