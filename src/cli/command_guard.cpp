@@ -98,8 +98,8 @@ void SayChange(bool on, const GuardChange& change, std::ostream& out) {
                    "remove it there)\n";
             break;
         case GuardChange::Outcome::SwitchLeftOn:
-            out << "serial mouse guard off: the entry 'guard on' added is removed, but the switch DenyDeviceIDs "
-                   "stays on: the list holds other entries that it keeps in force: "
+            out << "serial mouse guard off: no value of the DenyDeviceIDs list names SERIAL_MOUSE now, but the "
+                   "switch stays on: the list holds other entries that it keeps in force: "
                 << EntriesText(change.keptBy) << "\n";
             break;
         case GuardChange::Outcome::OthersOff:
@@ -152,8 +152,9 @@ int GuardCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
     // nothing.
     const bool inForce = on && change.after.InForce() && change.outcome != GuardChange::Outcome::Refused;
     std::vector<Relief::Removal> removals;
-    if (inForce) removals = RemoveMiceWithDriver(devices, ReadGuardReport(registry, devices));
-    const GuardReport after = ReadGuardReport(registry, devices);
+    if (inForce) removals = RemoveMiceWithDriver(devices, ReadGuardReport(registry, devices, change.after).mice);
+    // The policy as the change read it back; the mice as they are now.
+    const GuardReport after = ReadGuardReport(registry, devices, change.after);
     if (options.json) {
         WriteDocument(after, change.refusals, &change, removals, out);
     } else {

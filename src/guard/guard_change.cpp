@@ -5,11 +5,6 @@ namespace portquell {
 
 namespace {
 
-const std::string kListKey = std::string(kRestrictionsKey) + "\\" + kDenyDeviceIds;
-constexpr const char* kRecordEntry = "Entry";
-constexpr const char* kRecordSwitch = "SwitchBefore";
-constexpr const char* kRecordCreated = "CreatedKey";
-constexpr const char* kRecordState = "State";
 constexpr const char* kStarted = "started";
 constexpr const char* kComplete = "complete";
 
@@ -111,7 +106,7 @@ GuardChange GuardOn(RegistryApi& registry) {
         return change;
     }
 
-    const std::string deepest = addEntry ? kListKey : kRestrictionsKey;
+    const std::string deepest = addEntry ? kDenyListKey : kRestrictionsKey;
     std::string created = FirstMissing(registry, deepest);
     // A key recorded as created before (the list was wiped since) stays
     // the shallowest one to remove.
@@ -130,8 +125,8 @@ GuardChange GuardOn(RegistryApi& registry) {
         (created == old.createdKey || RecordStep(journal, registry, kRecordCreated, created, old.createdKey)) &&
         CreateKeysStep(journal, registry, KeysDownTo(deepest, FirstMissing(registry, deepest))) &&
         (!addEntry ||
-         journal.Step(kListKey, [&] { return SetValueAt(registry, kListKey, entry, kSerialMouseId, regtype::kSz); },
-                      [&registry, entry] { return DeleteValueAt(registry, kListKey, entry); })) &&
+         journal.Step(kDenyListKey, [&] { return SetValueAt(registry, kDenyListKey, entry, kSerialMouseId, regtype::kSz); },
+                      [&registry, entry] { return DeleteValueAt(registry, kDenyListKey, entry); })) &&
         (!setSwitch ||
          journal.Step(kRestrictionsKey,
                       [&] { return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "1", regtype::kDword); },
@@ -162,9 +157,9 @@ GuardChange GuardOff(RegistryApi& registry) {
         // in them.
         bool undone =
             (!before.NamesSerialMouse(record.entry) ||
-             journal.Step(kListKey, [&] { return DeleteValueAt(registry, kListKey, record.entry); },
+             journal.Step(kDenyListKey, [&] { return DeleteValueAt(registry, kDenyListKey, record.entry); },
                           [&registry, record] {
-                              return SetValueAt(registry, kListKey, record.entry, kSerialMouseId, regtype::kSz);
+                              return SetValueAt(registry, kDenyListKey, record.entry, kSerialMouseId, regtype::kSz);
                           })) &&
             (!switchOurs || !others.empty() ||
              journal.Step(kRestrictionsKey, [&] { return RestoreSwitch(registry, record.switchBefore); },
@@ -187,7 +182,7 @@ GuardChange GuardOff(RegistryApi& registry) {
         std::string policyKept;
         undone = undone &&
                  RemoveEmptyKeys(journal, registry, {kGuardRecordKey, ParentKey(kGuardRecordKey)}, recordKept) &&
-                 RemoveEmptyKeys(journal, registry, KeysDownTo(kListKey, record.createdKey), policyKept);
+                 RemoveEmptyKeys(journal, registry, KeysDownTo(kDenyListKey, record.createdKey), policyKept);
         change.recordKeyKept = recordKept == kGuardRecordKey;
         Finish(registry, journal, change);
         if (change.outcome == GuardChange::Outcome::Refused) return change;

@@ -7,7 +7,6 @@ namespace portquell {
 
 namespace {
 
-const std::string kListKey = std::string(kRestrictionsKey) + "\\" + kDenyDeviceIds;
 
 // One value of the open key: its text (raw bytes for REG_DWORD) and type;
 // none when missing. A refused read is added to refusals.
@@ -81,16 +80,16 @@ GuardState ReadGuard(RegistryApi& registry) {
         state.switchValue = Dword(toggle);
         state.retroactive = Dword(ReadValue(handler, kRestrictionsKey, kDenyRetroactive, state.refusals));
     }
-    if (OpenToRead(handler, kListKey, state.refusals)) {
+    if (OpenToRead(handler, kDenyListKey, state.refusals)) {
         const RegNameList names = handler.GetAllValues();
         if (!names.IsList() || handler.LastRegStatus() != regstatus::kSuccess) {
-            state.refusals.push_back({PortRefusal::Step::List, RefusalStatus(handler), kListKey, std::nullopt});
+            state.refusals.push_back({PortRefusal::Step::List, RefusalStatus(handler), kDenyListKey, std::nullopt});
         }
         for (const std::string& name : names.Names()) {
             // The list's entries are its named values; a default value
             // is none.
             if (name.empty()) continue;
-            const std::string id = Text(ReadValue(handler, kListKey, name, state.refusals));
+            const std::string id = Text(ReadValue(handler, kDenyListKey, name, state.refusals));
             state.entries.emplace_back(name, id);
             if (!SameTextIgnoringCase(id, kSerialMouseId)) {
                 ++state.otherEntries;
@@ -102,10 +101,10 @@ GuardState ReadGuard(RegistryApi& registry) {
     if (OpenToRead(handler, kGuardRecordKey, state.refusals)) {
         GuardRecord& record = state.record;
         record.present = true;
-        record.entry = Text(ReadValue(handler, kGuardRecordKey, "Entry", state.refusals));
-        record.switchBefore = Text(ReadValue(handler, kGuardRecordKey, "SwitchBefore", state.refusals));
-        record.createdKey = Text(ReadValue(handler, kGuardRecordKey, "CreatedKey", state.refusals));
-        record.state = Text(ReadValue(handler, kGuardRecordKey, "State", state.refusals));
+        record.entry = Text(ReadValue(handler, kGuardRecordKey, kRecordEntry, state.refusals));
+        record.switchBefore = Text(ReadValue(handler, kGuardRecordKey, kRecordSwitch, state.refusals));
+        record.createdKey = Text(ReadValue(handler, kGuardRecordKey, kRecordCreated, state.refusals));
+        record.state = Text(ReadValue(handler, kGuardRecordKey, kRecordState, state.refusals));
     }
     if (OpenToRead(handler, kSerialMouseServiceKey, state.refusals)) {
         state.serviceStart = Dword(ReadValue(handler, kSerialMouseServiceKey, "Start", state.refusals));
@@ -114,8 +113,12 @@ GuardState ReadGuard(RegistryApi& registry) {
 }
 
 GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices) {
+    return ReadGuardReport(registry, devices, ReadGuard(registry));
+}
+
+GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices, GuardState policy) {
     GuardReport report;
-    report.policy = ReadGuard(registry);
+    report.policy = std::move(policy);
     const PortInventory inventory = TakeInventory(registry, PortScope::All);
     const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
     report.mice = PlanMice(mice, inventory.ports, true);
@@ -126,9 +129,9 @@ GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices) {
     return report;
 }
 
-std::vector<Relief::Removal> RemoveMiceWithDriver(DeviceApi& devices, const GuardReport& report) {
+std::vector<Relief::Removal> RemoveMiceWithDriver(DeviceApi& devices, const MicePlan& mice) {
     std::vector<Relief::Removal> removals;
-    for (const SerialMouse& mouse : report.WithDriver()) {
+    for (const SerialMouse& mouse : mice.Installed()) {
         removals.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
     }
     return removals;

@@ -29,7 +29,13 @@ namespace portquell {
 inline constexpr const char* kRestrictionsKey = "SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall\\Restrictions";
 inline constexpr const char* kDenyDeviceIds = "DenyDeviceIDs";  // the switch, and the key of the list
 inline constexpr const char* kDenyRetroactive = "DenyDeviceIDsRetroactive";
+inline const std::string kDenyListKey = std::string(kRestrictionsKey) + "\\" + kDenyDeviceIds;
 inline constexpr const char* kGuardRecordKey = "SOFTWARE\\Portquell\\Guard";
+// The record's values (REG_SZ).
+inline constexpr const char* kRecordEntry = "Entry";
+inline constexpr const char* kRecordSwitch = "SwitchBefore";
+inline constexpr const char* kRecordCreated = "CreatedKey";
+inline constexpr const char* kRecordState = "State";
 inline constexpr const char* kSerialMouseServiceKey = "SYSTEM\\CurrentControlSet\\Services\\sermouse";
 // The serial mouse driver's start type as Windows installs it (on demand).
 inline constexpr std::uint32_t kDemandStart = 3;
@@ -114,9 +120,11 @@ struct GuardReport {
 };
 
 [[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices);
+// The same around a policy just read (after a change).
+[[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices, GuardState policy);
 
 // Removes every serial mouse of mice that keeps its driver (guard on's
 // second half), present ones first; each with its outcome.
-[[nodiscard]] std::vector<Relief::Removal> RemoveMiceWithDriver(DeviceApi& devices, const GuardReport& report);
+[[nodiscard]] std::vector<Relief::Removal> RemoveMiceWithDriver(DeviceApi& devices, const MicePlan& mice);
 
 }  // namespace portquell

@@ -54,8 +54,7 @@ KeyFilters ReadKey(clsRegHandler& handler, const std::string& key, bool withClas
     KeyFilters read;
     if (!handler.OpenRegistry(regroot::kLocalMachine, key, false)) {
         if (handler.LastRegStatus() != regstatus::kFileNotFound) {
-            read.filters = SerialEnumerator::Unknown;
-            read.classGuid = std::nullopt;
+            read.filters = SerialEnumerator::Unknown;  // and the class unknown
         } else {
             read.classGuid = std::string();
         }
