@@ -7,7 +7,6 @@ namespace portquell {
 
 namespace {
 
-
 // One value of the open key: its text (raw bytes for REG_DWORD) and type;
 // none when missing. A refused read is added to refusals.
 struct Read {
