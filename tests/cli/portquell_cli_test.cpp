@@ -1101,6 +1101,10 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
     if (c.on != cliexit::kDone) {
         EXPECT_EQ(original, afterOn) << on.err;
         EXPECT_NE(std::string::npos, (on.out + on.err).find("nothing was changed")) << on.out << on.err;
+        if (c.on == 1) {  // the entries it would switch on, for scripts too
+            const std::string json = run(reg, {"guard", "on", "--json"}).out;
+            EXPECT_NE(std::string::npos, json.find("\"othersOff\",\n  \"otherEntries\": [{\"value\": ")) << json;
+        }
         return;
     }
     EXPECT_NE(std::string::npos, on.out.find("\nserial mouse guard: in force: ")) << on.out;
@@ -1236,6 +1240,9 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"in_force_already", [](MemoryRegistry& r) { Entry(r, "1", "SERIAL_MOUSE"); Switch(r, 1); }, 0, "", 1},
         GuardCase{"switch_of_another_type",
                   [](MemoryRegistry& r) { SetAt(r, kPolicy, "DenyDeviceIDs", regtype::kSz, std::string("1") + '\0'); },
+                  3, "", 0},
+        GuardCase{"switch_of_four_bytes_not_a_dword",
+                  [](MemoryRegistry& r) { SetAt(r, kPolicy, "DenyDeviceIDs", regtype::kBinary, std::string{1, 0, 0, 0}); },
                   3, "", 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -1277,6 +1284,17 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
               "9&9&0&0000\", \"gone\": true, \"status\": 0}]\n}\n",
               json.str());
     EXPECT_TRUE(Installed(devices, "ROOT\\MOUSE\\0000"));
+    // A mouse whose removal waits for the restart: set, but not whole (5);
+    // guard off reinstalls and removes nothing.
+    MemoryRegistry later;
+    MemoryDevices stuck;
+    stuck.Add(Mouse(kUntoldMouse, false, ""));
+    stuck.FailRemove(kUntoldMouse, DevStatus::Win32(devstatus::kRebootRequired));
+    EXPECT_EQ(5, RunCli({"guard", "on"}, later, stuck, out, err));
+    MemoryDevices phantom;
+    phantom.Add(Mouse(kUntoldMouse, false, ""));
+    EXPECT_EQ(0, RunCli({"guard", "off"}, later, phantom, out, err));
+    EXPECT_TRUE(Installed(phantom, kUntoldMouse));
     // A key whose emptiness cannot be read is not removed: guard off
     // changes nothing.
     for (const testing::RegCall call : {testing::RegCall::OpenKeyEx, testing::RegCall::EnumValue}) {
