@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "app/mouse_scan.h"
 #include "app/window_design.h"
 #include "ports/serial_port.h"
 #include "registry/clsRegHandler.h"
@@ -65,29 +66,27 @@ void FitLayout(MainWindow& form) {
     }
 }
 
-// others: ports that the plain window does not list, when it found none.
-std::string Report(std::size_t others) {
-    if (iPortCount == 0 && others > 0) {
-        return "No serial ports found...\r\n" + std::to_string(others) +
-               (others == 1 ? " other serial port (USB adapter, PCI card) is" : " other serial ports (USB adapters, PCI cards) are") +
-               " not listed: start portquell.exe /all to list every port.";
-    }
-    if (iPortCount == 0) return "No serial ports found...";
-    return "Found " + std::to_string(iPortCount) + " serial ports, and " +
-           std::to_string(iDisabledCount) + " was already disabled";
+// The program's first line, then what it did not show.
+std::string Report(const std::vector<std::string>& lines) {
+    std::string text = iPortCount == 0 ? "No serial ports found..."
+                                       : "Found " + std::to_string(iPortCount) + " serial ports, and " +
+                                             std::to_string(iDisabledCount) + " was already disabled";
+    for (const std::string& line : lines) text += "\r\n" + line;
+    return text;
 }
 
 }  // namespace
 
-void Main(MainWindow& form, RegistryApi& registry, PortScope scope) {
+void Main(MainWindow& form, RegistryApi& registry, DeviceApi& devices, PortScope scope) {
     iPortCount = 0;
     iDisabledCount = 0;
     form.Load();
-    ScanSerialPorts(form, registry, scope);
+    ScanSerialPorts(form, registry, devices, scope);
 }
 
-void ScanSerialPorts(MainWindow& form, RegistryApi& registry, PortScope scope) {
+void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices, PortScope scope) {
     bScanning = true;
+    StartupMice mice;
     if (scope == PortScope::All) {
         // Every port; the window's own keep their instance numbers as tags.
         for (const SerialPort& port : TakeInventory(registry, PortScope::All).ports) {
@@ -99,13 +98,14 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry, PortScope scope) {
         ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& port) {
             AddPortCheckBox(form, static_cast<std::int16_t>(n), port.portName, port.skip.text);
         });
+        // After the window's own, as /all lists them.
+        mice = LookForSerialMice(registry, devices, iPortCount > 0);
+        for (const SerialPort& port : mice.ports) AddPortCheckBox(form, port.InstanceId(), port.portName, port.skip.text);
     }
     FitLayout(form);
     form.Show();
     bScanning = false;
-    const std::size_t others =
-        scope == PortScope::Acpi && iPortCount == 0 ? CountOutsideWindow(TakeInventory(registry, PortScope::All)) : 0;
-    form.MessageBox(Report(others), MessageIcon::None);
+    form.MessageBox(Report(mice.lines), MessageIcon::None);
 }
 
 PortScope ScopeOfCommandLine(const std::string& commandLine) {

@@ -1,11 +1,13 @@
 // Start-up and the port scan: finds the serial ports recorded under the
-// ACPI enumerator, shows one check box per port, fits the window to the
-// list and reports what it found.
+// ACPI enumerator, and any other port on which a serial mouse is present
+// now, shows one check box per port, fits the window to the list and
+// reports what it found and what it did not list.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "devices/device_api.h"
 #include "ports/port_inventory.h"
 #include "registry/registry_api.h"
 
@@ -22,9 +24,11 @@ extern std::int32_t iDisabledCount;
 extern bool bScanning;
 
 // Resets the counters, loads the window hidden and runs the scan once:
-// the ACPI ports, or with PortScope::All every port (portquell.exe /all).
-void Main(MainWindow& form, RegistryApi& registry, PortScope scope = PortScope::Acpi);
-void ScanSerialPorts(MainWindow& form, RegistryApi& registry, PortScope scope = PortScope::Acpi);
+// the ACPI ports and those with a serial mouse present, or with
+// PortScope::All every port (portquell.exe /all).
+void Main(MainWindow& form, RegistryApi& registry, DeviceApi& devices, PortScope scope = PortScope::Acpi);
+void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices,
+                     PortScope scope = PortScope::Acpi);
 // Fills the next box with a port's name, instance number and state.
 void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string& portName,
                      const std::string& detectionText);

@@ -12,8 +12,6 @@ namespace portquell {
 
 namespace {
 
-std::string Name(const SerialPort& port) { return port.portName.empty() ? port.InstanceId() : port.portName; }
-
 std::string DeviceName(const DeviceInfo& device) {
     return device.instanceId.empty() ? "instance ID unreadable" : device.instanceId;
 }
@@ -31,12 +29,6 @@ std::string RemovalLine(const std::string& name, const Relief::Removal& removal)
         line += ": removing devices needs administrator rights";
     }
     return line + ".";
-}
-
-// One line for a present mouse whose port cannot be told.
-std::string UntoldLine(const SerialMouse& mouse) {
-    return "A serial mouse whose port cannot be told (" + DeviceName(mouse.device) +
-           ") is present and may be on any port: \"portquell-cli disable --all --now\" removes it.";
 }
 
 // The message after Yes: whether the change is in force now (the one
@@ -59,7 +51,7 @@ std::string Outcome(const std::string& name, const ReliefReport& report) {
     }
     text += "\r\n";
     for (const Relief::Removal& removal : relief.removals) text += "\r\n" + RemovalLine(name, removal);
-    for (const SerialMouse& mouse : report.left) text += "\r\n\r\n" + UntoldLine(mouse);
+    for (const SerialMouse& mouse : report.left) text += "\r\n\r\n" + UntoldMouseLine(mouse);
     if (!report.miceComplete) {
         text += "\r\n\r\nNot every serial mouse could be listed and told to its port: another may still be "
                 "installed.";
@@ -68,6 +60,13 @@ std::string Outcome(const std::string& name, const ReliefReport& report) {
 }
 
 }  // namespace
+
+std::string PortTitle(const SerialPort& port) { return port.portName.empty() ? port.InstanceId() : port.portName; }
+
+std::string UntoldMouseLine(const SerialMouse& mouse) {
+    return "A serial mouse whose port cannot be told (" + DeviceName(mouse.device) +
+           ") is present and may be on any port: \"portquell-cli disable --all --now\" removes it.";
+}
 
 void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& registry, DeviceApi& devices) {
     // Without a serial mouse present anywhere there is nothing to ask, and
@@ -86,11 +85,11 @@ void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& re
         // Nothing of this port's to remove; a present mouse that may be on
         // it is still said.
         std::string text;
-        for (const SerialMouse& mouse : plan.Left()) text += (text.empty() ? "" : "\r\n") + UntoldLine(mouse);
+        for (const SerialMouse& mouse : plan.Left()) text += (text.empty() ? "" : "\r\n") + UntoldMouseLine(mouse);
         if (!text.empty()) form.MessageBox(text, MessageIcon::None);
         return;
     }
-    const std::string name = Name(port);
+    const std::string name = PortTitle(port);
     if (!form.AskYesNo("Windows has taken the device on " + name +
                        " for a serial mouse, and that mouse is installed now.\r\n\r\n"
                        "Remove it now? Portquell restarts the port and removes the mouse, so the pointer "

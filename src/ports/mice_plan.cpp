@@ -37,6 +37,16 @@ MicePlan PlanMice(const MiceInventory& inventory, const std::vector<SerialPort>&
     return plan;
 }
 
+std::vector<SerialPort> PortsWithPresentMouse(const MiceInventory& inventory, const std::vector<SerialPort>& ports) {
+    std::vector<SerialPort> with;
+    std::copy_if(ports.begin(), ports.end(), std::back_inserter(with), [&](const SerialPort& port) {
+        return std::any_of(inventory.mice.begin(), inventory.mice.end(), [&](const SerialMouse& m) {
+            return IsPresent(m) && m.port && SamePort(*m.port, port);
+        });
+    });
+    return with;
+}
+
 std::vector<SerialMouse> MicePlan::Present() const {
     std::vector<SerialMouse> present = PresentOnly(onPorts);
     const std::vector<SerialMouse> untoldPresent = PresentOnly(untold);

@@ -41,4 +41,9 @@ struct MicePlan {
 [[nodiscard]] MicePlan PlanMice(const MiceInventory& inventory, const std::vector<SerialPort>& ports,
                                 bool everyPort);
 
+// The ports of ports on which a placed serial mouse is present now, each
+// once, in the order of ports: where the pointer may be jumping.
+[[nodiscard]] std::vector<SerialPort> PortsWithPresentMouse(const MiceInventory& inventory,
+                                                            const std::vector<SerialPort>& ports);
+
 }  // namespace portquell

@@ -137,6 +137,7 @@ public:
     }
 
     const std::vector<FakeBox>& Boxes() const { return boxes_; }
+    DeviceApi& Devices() { return devices_; }
 
     std::int32_t chromeHeight = kChromeHeight;
     Rect outer{0, 0, design::kClientWidth + kChromeWidth, design::kClientHeight + kChromeHeight};

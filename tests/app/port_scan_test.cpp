@@ -19,7 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class PortScan : public ::testing::Test {
 protected:
-    void Run() { Main(window_, reg_); }
+    void Run() { Main(window_, reg_, window_.Devices()); }
 
     // Visible boxes as "caption/tag/state".
     std::vector<std::string> VisibleBoxes() const {
@@ -219,7 +219,7 @@ TEST_P(ScanFaults, RefusalsAreSkippedOrShownAndEveryKeyClosedOnce) {
     SetPortValue(reg_, "3", "SkipEnumerations", regtype::kDword, {0xFF, 0xFF, 0xFF, 0xFF});
     testing::FaultyRegistry faulty(reg_);
     GetParam().arrange(faulty);
-    Main(window_, faulty);
+    Main(window_, faulty, window_.Devices());
     EXPECT_EQ(GetParam().boxes, VisibleBoxes());
     EXPECT_TRUE(faulty.HandlesNotClosedOnce().empty());
     EXPECT_EQ(0u, faulty.CountOf(testing::RegCall::SetValueEx));
@@ -303,7 +303,7 @@ TEST_F(PortScan, AllListsEveryPortAndWritesItsKey) {
     AddPort(reg_, "1", "COM1");
     testing::AddPortAt(reg_, std::string(kEnumKey) + "\\" + ftdi, "COM5");
     testing::AddPortAt(reg_, std::string(kEnumKey) + "\\" + usb, "R&D");
-    Main(window_, reg_, PortScope::All);
+    Main(window_, reg_, window_.Devices(), PortScope::All);
     EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM5/" + ftdi + "/0", "R&D/" + usb + "/0"}), VisibleBoxes());
     EXPECT_EQ("Found 3 serial ports, and 0 was already disabled", window_.messages.back().text);
     window_.UserClick(1);

@@ -31,7 +31,7 @@ protected:
     }
 
     void Start(FakeWindow& window) {
-        Main(window, reg_);
+        Main(window, reg_, window.Devices());
         window.messages.clear();
     }
 
@@ -105,7 +105,7 @@ TEST_P(RefusedWrite, BoxGoesBackAndTheUserIsTold) {
     testing::FaultyRegistry refusing(
         reg_, testing::Faults{0, GetParam().createStatus, 0, GetParam().setStatus});
     FakeWindow window(refusing);
-    Main(window, refusing);
+    Main(window, refusing, window.Devices());
     window.messages.clear();
     const std::string before = DumpMachine(reg_);
 

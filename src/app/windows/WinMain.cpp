@@ -11,9 +11,11 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     portquell::RegistryApi& registry = portquell::PlatformRegistry();
-    portquell::frmMain form(instance, registry, portquell::PlatformDevices());
+    portquell::DeviceApi& devices = portquell::PlatformDevices();
+    portquell::frmMain form(instance, registry, devices);
     try {
-        portquell::Main(form, registry, portquell::ScopeOfCommandLine(commandLine != nullptr ? commandLine : ""));
+        portquell::Main(form, registry, devices,
+                        portquell::ScopeOfCommandLine(commandLine != nullptr ? commandLine : ""));
     } catch (const std::exception& e) {
         // Loading the window or building the list failed: the program ends,
         // saying why rather than vanishing.
