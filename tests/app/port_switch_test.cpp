@@ -154,6 +154,8 @@ struct MouseCase {
     std::function<void(MemoryDevices&)> arrange;
     bool removed;
     std::string says;  // the whole message; "" for none
+    // The registry behind the window, and the faults it answers with.
+    std::function<void(MemoryRegistry&, testing::FaultyRegistry&)> registry = [](auto&, auto&) {};
 };
 
 class MouseQuestion : public PortSwitch, public ::testing::WithParamInterface<MouseCase> {};
@@ -203,8 +205,11 @@ TEST_P(MouseQuestion, AskedOnceAndTold) {
     devices.HideParents();
     devices.SetDetectionOff([this](const std::string& id) { return testing::DetectionOffAt(reg_, id); });
     c.arrange(devices);
-    FakeWindow window(reg_, &devices);
-    Start(window);
+    testing::FaultyRegistry faulty(reg_);
+    c.registry(reg_, faulty);
+    FakeWindow window(faulty, &devices);
+    Main(window, faulty, devices);
+    window.messages.clear();
     window.answers = {c.answer};
 
     window.UserClick(1);  // COM3 ticked
@@ -271,7 +276,36 @@ INSTANTIATE_TEST_SUITE_P(
         // Only a mouse that may be on COM3 is present: nothing to ask, but said.
         MouseCase{"only_untold_present", false, false, true, AddUntold, false, kUntold},
         MouseCase{"list_refused", true, false, true, [](MemoryDevices& d) { d.FailList(DevStatus::Win32(5)); }, false,
-                  ""}),
+                  ""},
+        MouseCase{"gone_before_its_removal", true, true, true,
+                  [](MemoryDevices& d) { d.FailRemove(kMouseId, DevStatus::Win32(devstatus::kNoSuchDevinst)); }, false,
+                  kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was gone already."},
+        // Placed among every port: a prefix that another port carries too
+        // places the mouse on neither.
+        MouseCase{"prefix_on_two_ports", true, false, true, [](MemoryDevices&) {}, false,
+                  "A serial mouse whose port cannot be told (" + kMouseId +
+                      ") is present and may be on any port: \"portquell-cli disable --all --now\" removes it.",
+                  [](MemoryRegistry& r, testing::FaultyRegistry&) {
+                      const std::string usb = std::string(kEnumKey) + "\\USB\\VID_067B&PID_2303\\5&2A&0&2";
+                      testing::AddPortAt(r, usb, "COM7");
+                      testing::SetPrefixAt(r, usb, "4&1234&0");
+                  }},
+        // The parent is named, but another mouse's prefix could not be read.
+        MouseCase{"not_every_mouse_told", true, true, true,
+                  [](MemoryDevices& d) {
+                      d.HideParents(false);
+                      DeviceInfo other = SerialMouseDevice(kPhantomId, false);
+                      other.parent.clear();
+                      d.Add(other);
+                  },
+                  true,
+                  kNotYet + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\n\r\nNot every serial "
+                  "mouse could be listed and told to its port: another may still be installed.",
+                  [](MemoryRegistry&, testing::FaultyRegistry& f) {
+                      f.FailWhen([](const auto& r) { return r.call == testing::RegCall::QueryValueEx &&
+                                                            r.name == "ParentIdPrefix"; },
+                                 regstatus::kAccessDenied);
+                  }}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(PortSwitch, AboutAndClose) {
