@@ -12,6 +12,7 @@
 #include "des/clsDES.h"
 #include "des_test_access.h"
 #include "support/app_error.h"
+#include "support/replacement_hooks.h"
 #include "support/s_modFileFun.h"
 
 #ifdef _WIN32
@@ -287,7 +288,9 @@ bool SetDacl(const std::string& path, const std::string& sddl) {
     return set;
 }
 
-std::string daclBefore;  // the owner-only row's, as set
+std::string daclBefore;   // the owner-only row's, as set
+std::string daclWritten;  // the temporary file's, read while it held the data
+HANDLE heldOpen = INVALID_HANDLE_VALUE;  // the destination, open without sharing its deletion
 #else
 constexpr gid_t kMemberGroup = 4242;
 
@@ -346,6 +349,7 @@ mode_t CurrentUmask() {
 #endif
 
 fs::path workingBefore;  // the relative row's, restored by its check
+bool temporaryWritten = false;  // a row's hook saw a temporary file with the data
 
 class DesDestinations : public ::testing::TestWithParam<DestinationCase> {};
 
@@ -384,6 +388,7 @@ TEST_P(DesDestinations, KeepWhatTheDestinationIs) {
             EXPECT_TRUE(name.rfind(".pq", 0) != 0 && name.rfind("~pq", 0) != 0) << "left behind: " << name;
         }
     }
+    SetReplacementHooks({});
     c.check(scratch, dest);
     std::error_code ignored;
     fs::permissions(dest, fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -408,9 +413,18 @@ INSTANTIATE_TEST_SUITE_P(
                             return true;
                         },
                         true, NoCheck},
+        // Refused before the data is in a temporary file with the folder's permissions.
         DestinationCase{"a_folder",
-                        [](const Scratch&, std::string& dest) { return fs::create_directory(dest); }, true,
-                        [](const Scratch&, const std::string& dest) { EXPECT_TRUE(fs::is_directory(dest)); }},
+                        [](const Scratch&, std::string& dest) {
+                            temporaryWritten = false;
+                            SetReplacementHooks({{}, [](const std::string&) { temporaryWritten = true; }});
+                            return fs::create_directory(dest);
+                        },
+                        true,
+                        [](const Scratch&, const std::string& dest) {
+                            EXPECT_TRUE(fs::is_directory(dest));
+                            EXPECT_FALSE(temporaryWritten);
+                        }},
         DestinationCase{"link_to_a_file",
                         [](const Scratch& s, std::string& dest) {
                             Write(s.Path("target"), Sample(3));
@@ -472,7 +486,8 @@ INSTANTIATE_TEST_SUITE_P(
                             SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
                         }},
         // Only its owner and SYSTEM may read the file, in a folder whose
-        // inherited list lets everyone in: the new file keeps the old list.
+        // inherited list lets everyone in: the new file keeps the old list,
+        // and so does the temporary file while it holds the data.
         DestinationCase{"owner_only_access_list",
                         [](const Scratch& s, std::string& dest) {
                             const std::string folder = s.Path("open");
@@ -485,10 +500,52 @@ INSTANTIATE_TEST_SUITE_P(
                                 return false;
                             }
                             daclBefore = DaclOf(dest);
+                            daclWritten.clear();
+                            // The first replacement only: the test decrypts into a new file next.
+                            SetReplacementHooks({{}, [](const std::string& t) {
+                                                     if (daclWritten.empty()) daclWritten = DaclOf(t);
+                                                 }});
                             return !daclBefore.empty() && daclBefore.find("WD") == std::string::npos;
                         },
                         false,
-                        [](const Scratch&, const std::string& dest) { EXPECT_EQ(daclBefore, DaclOf(dest)); }}
+                        [](const Scratch&, const std::string& dest) {
+                            EXPECT_EQ(daclBefore, DaclOf(dest));
+                            EXPECT_EQ(daclBefore, daclWritten);
+                        }},
+        // Protected, with an entry marked inherited: both come back as they were.
+        DestinationCase{"protected_with_inherited_entry",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            const std::string user = CurrentUserSid();
+                            daclBefore = user.empty() || !SetDacl(dest, "D:PAI(A;;FA;;;SY)(A;ID;FA;;;" + user + ")")
+                                             ? ""
+                                             : DaclOf(dest);
+                            return !daclBefore.empty();
+                        },
+                        false, [](const Scratch&, const std::string& dest) { EXPECT_EQ(daclBefore, DaclOf(dest)); }},
+        // The rename is refused (the destination is open without sharing
+        // its deletion): no copy of the data stays.
+        DestinationCase{"rename_refused",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            SetReplacementHooks({{}, [dest](const std::string&) {
+                                                     heldOpen = CreateFileA(dest.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                                            nullptr, OPEN_EXISTING, 0, nullptr);
+                                                 }});
+                            return true;
+                        },
+                        true,
+                        [](const Scratch&, const std::string&) {
+                            EXPECT_NE(INVALID_HANDLE_VALUE, heldOpen);
+                            CloseHandle(heldOpen);
+                        }},
+        DestinationCase{"descriptor_cannot_be_applied",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            SetReplacementHooks({[](std::vector<std::uint8_t>& d) { d.at(0) = 0; }, {}});
+                            return true;
+                        },
+                        true, NoCheck}
 #else
         DestinationCase{"ordinary_mode",
                         [](const Scratch&, std::string& dest) {

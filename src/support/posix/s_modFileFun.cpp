@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "support/app_error.h"
+#include "support/replacement_hooks.h"
 
 namespace portquell {
 
@@ -133,6 +134,9 @@ void WriteFileReplacing(const std::string& linkOrFile, const std::vector<std::ui
     // owner's back, not even by root: no write bit, or no write access.
     struct stat old {};
     const bool exists = ::fstatat(dir.Get(), name.c_str(), &old, 0) == 0;
+    // A folder is never replaced: refused before a temporary file with its
+    // permission bits could hold the data.
+    if (exists && S_ISDIR(old.st_mode)) throw PathFileAccessError();
     if (exists && S_ISREG(old.st_mode) &&
         ((old.st_mode & 0222) == 0 || ::faccessat(dir.Get(), name.c_str(), W_OK, AT_EACCESS) != 0)) {
         throw ReadOnlyDestinationError();
@@ -181,6 +185,14 @@ void WriteFileReplacing(const std::string& linkOrFile, const std::vector<std::ui
     }
     if (::fsync(file.Get()) != 0) fail(errno);
     if (file.Close() != 0) fail(errno);
+    if (const auto& hook = CurrentReplacementHooks().beforeReplace) {
+        try {
+            hook((folder == "/" ? "" : folder) + "/" + temporary);
+        } catch (...) {
+            ::unlinkat(dir.Get(), temporary.c_str(), 0);
+            throw;
+        }
+    }
     if (::renameat(dir.Get(), temporary.c_str(), dir.Get(), name.c_str()) != 0) fail(errno);
 }
 

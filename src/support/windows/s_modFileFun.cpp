@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "support/app_error.h"
+#include "support/replacement_hooks.h"
 #include "support/s_modFileFun.h"
 
 namespace portquell {
@@ -133,6 +134,115 @@ std::vector<BYTE> ReadSecurity(const std::wstring& path) {
     throw PermissionsNotKeptError(ERROR_INSUFFICIENT_BUFFER);
 }
 
+// A descriptor for creating the temporary file, in absolute form: the
+// access list of security (a self-relative descriptor) with its protected
+// and auto-inherited flags, and its owner and group as asked. It points
+// into security, which must outlive it. Throws 75 when security is none.
+void Describe(std::vector<BYTE>& security, bool owner, bool group, SECURITY_DESCRIPTOR& out) {
+    constexpr SECURITY_DESCRIPTOR_CONTROL kKept = SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED;
+    const PSECURITY_DESCRIPTOR source = security.data();
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    PSID ownerSid = nullptr;
+    PSID groupSid = nullptr;
+    if (!IsValidSecurityDescriptor(source) || !GetSecurityDescriptorControl(source, &control, &revision) ||
+        !GetSecurityDescriptorDacl(source, &present, &dacl, &defaulted) ||
+        !GetSecurityDescriptorOwner(source, &ownerSid, &defaulted) ||
+        !GetSecurityDescriptorGroup(source, &groupSid, &defaulted) ||
+        !InitializeSecurityDescriptor(&out, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&out, present, dacl, FALSE) ||
+        !SetSecurityDescriptorControl(&out, kKept, control & kKept) ||
+        !SetSecurityDescriptorOwner(&out, owner ? ownerSid : nullptr, FALSE) ||
+        !SetSecurityDescriptorGroup(&out, group ? groupSid : nullptr, FALSE)) {
+        throw PermissionsNotKeptError(ERROR_INVALID_SECURITY_DESCR);
+    }
+}
+
+// The temporary file while it may still have to go. It is opened with
+// DELETE from its creation, so that it can be removed whatever its access
+// list says, and shared for deleting only, so that the rename can move it
+// while it is open.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() { Discard(); }
+
+    bool Create(const std::wstring& path, SECURITY_ATTRIBUTES* security, DWORD attributes) {
+        path_ = path;
+        handle_ = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, security, CREATE_NEW,
+                              attributes, nullptr);
+        return handle_ != INVALID_HANDLE_VALUE;
+    }
+    [[nodiscard]] HANDLE Get() const { return handle_; }
+    [[nodiscard]] const std::wstring& Path() const { return path_; }
+    // It has become the destination: closed, never removed.
+    void Kept() {
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    void Discard() {
+        if (handle_ == INVALID_HANDLE_VALUE) return;
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        const bool marked = SetFileInformationByHandle(handle_, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        if (!marked) DeleteFileW(path_.c_str());
+    }
+
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::wstring path_;
+};
+
+bool IsSecurityRefusal(DWORD error) {
+    return error == ERROR_INVALID_SECURITY_DESCR || error == ERROR_INVALID_ACL || error == ERROR_INVALID_SID ||
+           error == ERROR_INVALID_OWNER || error == ERROR_INVALID_PRIMARY_GROUP || error == ERROR_PRIVILEGE_NOT_HELD;
+}
+
+// Creates the temporary file in folder: with security's access list (and
+// its owner and group where the caller may set them) from the start, or,
+// without security, with the folder's inherited permissions. Throws 75 or
+// 61 when it cannot be created so.
+void CreateTemporary(TemporaryFile& file, const std::wstring& folder, std::vector<BYTE>& security,
+                     DWORD attributes) {
+    int dropped = 0;  // 0: owner and group given; 1: the group only; 2: the access list alone
+    for (unsigned attempt = 0;;) {
+        SECURITY_DESCRIPTOR descriptor{};
+        SECURITY_ATTRIBUTES withSecurity{sizeof withSecurity, &descriptor, FALSE};
+        if (!security.empty()) Describe(security, dropped < 1, dropped < 2, descriptor);
+        if (file.Create(folder + TemporaryName(attempt), security.empty() ? nullptr : &withSecurity, attributes)) {
+            return;
+        }
+        const DWORD error = GetLastError();
+        if ((error == ERROR_INVALID_OWNER || error == ERROR_INVALID_PRIMARY_GROUP) && !security.empty() &&
+            dropped < 2) {
+            ++dropped;  // giving a file away takes a privilege
+        } else if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && attempt < 100) {
+            ++attempt;
+        } else if (!security.empty() && IsSecurityRefusal(error)) {
+            throw PermissionsNotKeptError(error);
+        } else {
+            throw WriteError(error);
+        }
+    }
+}
+
+// A wide path in the ANSI code page, for the hooks.
+std::string Narrow(const std::wstring& wide) {
+    const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), length, nullptr,
+                        nullptr);
+    return narrow;
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) noexcept {
@@ -191,72 +301,40 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
         throw PathFileAccessError();
     }
     const std::wstring folder = destination.substr(0, slash + 1);
-    // A read-only destination stays as it is, as deleting it would have
-    // been refused; the attributes of one replaced go to its successor.
     const DWORD old = GetFileAttributesW(destination.c_str());
-    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        (old & FILE_ATTRIBUTE_READONLY) != 0) {
-        throw ReadOnlyDestinationError();
-    }
-    // The replaced file's owner, group and access list go to its
-    // successor; a temporary file would otherwise carry the folder's
-    // inherited permissions, which may let others read what was private.
-    const bool replacing = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const bool replacing = old != INVALID_FILE_ATTRIBUTES;
+    // A folder is never replaced: refused before any byte is written.
+    if (replacing && (old & FILE_ATTRIBUTE_DIRECTORY) != 0) throw PathFileAccessError();
+    // A read-only destination stays as it is, as deleting it would have
+    // been refused.
+    if (replacing && (old & FILE_ATTRIBUTE_READONLY) != 0) throw ReadOnlyDestinationError();
+    // The replaced file's owner, group and access list are the temporary
+    // file's from its creation: at no moment does the folder's inherited
+    // list, which may let others read, apply to the data. Its attributes
+    // (hidden, system) too.
     std::vector<BYTE> security = replacing ? ReadSecurity(destination) : std::vector<BYTE>();
-    std::wstring temporary;
-    FileHandle file(INVALID_HANDLE_VALUE);
-    for (unsigned attempt = 0; !file.Valid(); ++attempt) {
-        temporary = folder + TemporaryName(attempt);
-        file.Reset(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.Valid()) break;
-        const DWORD error = GetLastError();
-        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) {
-            throw WriteError(error);
-        }
-    }
+    const ReplacementHooks& hooks = CurrentReplacementHooks();
+    if (hooks.descriptorRead && !security.empty()) hooks.descriptorRead(security);
+    const DWORD attributes = replacing && (old & kKeptAttributes) != 0 ? old & kKeptAttributes : FILE_ATTRIBUTE_NORMAL;
+    TemporaryFile file;
+    CreateTemporary(file, folder, security, attributes);
 
-    // From here on a failure removes the temporary file.
-    auto discard = [&]() {
-        file.Close();
-        SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(temporary.c_str());
-    };
-    auto fail = [&](DWORD error) {
-        discard();
-        throw WriteError(error);
-    };
+    // From here on a failure removes the temporary file, through its handle.
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD wrote = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
-        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr)) fail(GetLastError());
+        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr)) throw WriteError(GetLastError());
         // Nothing written without an error: the disk has no room left.
-        if (wrote == 0) fail(ERROR_DISK_FULL);
+        if (wrote == 0) throw WriteError(ERROR_DISK_FULL);
         done += wrote;
     }
-    if (!FlushFileBuffers(file.Get())) fail(GetLastError());
-    if (!file.Close()) fail(GetLastError());
-    if (old != INVALID_FILE_ATTRIBUTES && (old & kKeptAttributes) != 0 &&
-        !SetFileAttributesW(temporary.c_str(), old & kKeptAttributes)) {
-        fail(GetLastError());
+    if (!FlushFileBuffers(file.Get())) throw WriteError(GetLastError());
+    if (hooks.beforeReplace) hooks.beforeReplace(Narrow(file.Path()));
+    if (!MoveFileExW(file.Path().c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        throw WriteError(GetLastError());
     }
-    // Last, as the access list may leave the caller less than it had.
-    if (!security.empty()) {
-        // Owner and group where the caller may set them (giving a file
-        // away takes a privilege); the access list must go along.
-        (void)SetFileSecurityW(temporary.c_str(), OWNER_SECURITY_INFORMATION, security.data());
-        (void)SetFileSecurityW(temporary.c_str(), GROUP_SECURITY_INFORMATION, security.data());
-        if (!SetFileSecurityW(temporary.c_str(), DACL_SECURITY_INFORMATION, security.data())) {
-            const DWORD error = GetLastError();
-            discard();
-            throw PermissionsNotKeptError(error);
-        }
-    }
-    if (!MoveFileExW(temporary.c_str(), destination.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        fail(GetLastError());
-    }
+    file.Kept();
 }
 
 }  // namespace portquell
