@@ -20,7 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class PortScan : public ::testing::Test {
 protected:
-    void Run() { Main(window_, reg_, devices_); }
+    void Run() { Main(window_, counted_, devices_); }
 
     // Visible boxes as "caption/tag/state".
     std::vector<std::string> VisibleBoxes() const {
@@ -32,8 +32,9 @@ protected:
     }
 
     MemoryRegistry reg_;
+    testing::FaultyRegistry counted_{reg_};
     MemoryDevices devices_;
-    FakeWindow window_{reg_, &devices_};
+    FakeWindow window_{counted_, &devices_};
 };
 
 TEST_F(PortScan, NoPortsLeavesTheDesignAndSaysSo) {
@@ -323,96 +324,56 @@ TEST_F(PortScan, WithoutAcpiPortsTheReportNamesAll) {
               window_.messages.back().text);
 }
 
-// Start-up beside ACPI COM1: FTDI COM5 (prefix 5&AB&0) and USB COM7. A
-// serial mouse present on another port lists that port after the
-// window's own; without one, nothing beyond the window's ports is read.
-const std::string kFtdiId = "FTDIBUS\\VID_0403+PID_6001+A1\\0000";
-const std::string kFtdi = std::string(kEnumKey) + "\\" + kFtdiId;
-const std::string kFound1 = "Found 1 serial ports, and 0 was already disabled";
-const std::string kOthers2 =
-    "\r\n2 other serial ports (USB adapters, PCI cards) are not listed: start portquell.exe /all to list every port.";
-
-DeviceInfo Mouse(const std::string& instance, bool present) {
-    DeviceInfo mouse;
-    mouse.instanceId = "SERENUM\\PNP0F0C\\" + instance;
-    mouse.classGuid = kMouseClassGuid;
-    mouse.present = present;
-    return mouse;
-}
-
+// Beside ACPI COM1, FTDI COM5 (prefix 5&AB&0) and USB COM7: a serial mouse
+// present on another port lists it after COM1, and the report says why;
+// without one present, no key beyond the ACPI ones is opened.
 struct StartupCase {
     const char* label;
-    std::function<void(MemoryRegistry&, MemoryDevices&)> arrange;
+    bool present;
+    DevStatus listing;
+    const char* usbPrefix;
     std::vector<std::string> boxes;
-    std::string report;  // whole
-    bool readsEveryPort;
+    std::string lines;  // the report below its first line
 };
 
 class StartupMice : public PortScan, public ::testing::WithParamInterface<StartupCase> {};
 
 TEST_P(StartupMice, PortWithAPresentMouseIsListedAndTheReportSaysWhy) {
+    const StartupCase& c = GetParam();
+    const std::string usb = std::string(kEnumKey) + "\\USB\\VID_067B&PID_2303\\5&2A&0&2";
     AddPort(reg_, "1", "COM1");
-    testing::AddPortAt(reg_, kFtdi, "COM5");
-    testing::SetPrefixAt(reg_, kFtdi, "5&AB&0");
-    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\USB\\VID_067B&PID_2303\\5&2A&0&2", "COM7");
-    GetParam().arrange(reg_, devices_);
-    testing::FaultyRegistry counted(reg_);
-    FakeWindow window(counted, &devices_);
-    Main(window, counted, devices_);
-    std::vector<std::string> boxes;
-    for (const auto& box : window.Boxes()) {
-        if (box.visible) boxes.push_back(box.caption + "/" + box.tag + "/" + std::to_string(box.state));
-    }
-    EXPECT_EQ(GetParam().boxes, boxes);
-    ASSERT_EQ(1u, window.messages.size());
-    EXPECT_EQ(GetParam().report, window.messages[0].text);
-    const auto& calls = counted.Calls();
-    EXPECT_EQ(GetParam().readsEveryPort, std::any_of(calls.begin(), calls.end(), [](const testing::RegCallRecord& r) {
-                  return r.call == testing::RegCall::OpenKeyEx && r.name.rfind(testing::kPortsKey, 0) != 0;
-              }));
-    EXPECT_EQ(0u, counted.CountOf(testing::RegCall::SetValueEx));
-    // A tick on the port listed for its mouse writes that port's key and
-    // offers the removal.
-    if (boxes.size() < 2) return;
-    window.UserClick(1);
-    EXPECT_EQ(Bytes({0xFF, 0xFF, 0xFF, 0xFF}), testing::ValueAt(reg_, kFtdi, "SkipEnumerations").data);
-    EXPECT_EQ(1u, window.questions.size());
+    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\FTDIBUS\\F\\0", "COM5");
+    testing::SetPrefixAt(reg_, std::string(kEnumKey) + "\\FTDIBUS\\F\\0", "5&AB&0");
+    testing::AddPortAt(reg_, usb, "COM7");
+    testing::SetPrefixAt(reg_, usb, c.usbPrefix);
+    devices_.Add({"SERENUM\\PNP0F0C\\5&AB&0&0000", {}, {}, "", kMouseClassGuid, c.present, ""});
+    devices_.FailList(c.listing);
+    Run();
+    EXPECT_EQ("Found " + std::to_string(c.boxes.size()) + " serial ports, and 0 was already disabled" + c.lines,
+              window_.messages.at(0).text);
+    EXPECT_EQ(c.boxes, VisibleBoxes());
+    const auto beyond = [](const testing::RegCallRecord& r) {
+        return r.call == testing::RegCall::OpenKeyEx && r.name.rfind(testing::kPortsKey, 0) != 0;
+    };
+    EXPECT_EQ(c.present && c.listing.Ok(), std::any_of(counted_.Calls().begin(), counted_.Calls().end(), beyond));
 }
 
+const std::string kOthers = " not listed: start portquell.exe /all to list every port.";
 INSTANTIATE_TEST_SUITE_P(
     Mice, StartupMice,
     ::testing::Values(
-        StartupCase{"present_on_ftdi", [](MemoryRegistry&, MemoryDevices& d) { d.Add(Mouse("5&AB&0&0000", true)); },
-                    {"COM1/1/0", "COM5/" + kFtdiId + "/0"},
-                    "Found 2 serial ports, and 0 was already disabled\r\nCOM5 is listed because Windows has taken "
-                    "the device on it for a serial mouse.\r\n1 other serial port (USB adapter, PCI card) is not "
-                    "listed: start portquell.exe /all to list every port.",
-                    true},
-        StartupCase{"left_from_before", [](MemoryRegistry&, MemoryDevices& d) { d.Add(Mouse("5&AB&0&0000", false)); },
-                    {"COM1/1/0"}, kFound1, false},
-        StartupCase{"present_on_the_windows_own", [](MemoryRegistry& r, MemoryDevices& d) {
-                        testing::SetPrefixAt(r, testing::kPortsKey + "\\1", "4&1&0");
-                        d.Add(Mouse("4&1&0&0000", true));
-                    },
-                    {"COM1/1/0"}, kFound1 + kOthers2, true},
-        // Two ports carry the prefix: the mouse is on neither.
-        StartupCase{"prefix_on_two_ports", [](MemoryRegistry& r, MemoryDevices& d) {
-                        testing::SetPrefixAt(r, std::string(kEnumKey) + "\\USB\\VID_067B&PID_2303\\5&2A&0&2", "5&AB&0");
-                        d.Add(Mouse("5&AB&0&0000", true));
-                    },
-                    {"COM1/1/0"},
-                    kFound1 + kOthers2 + "\r\nA serial mouse whose port cannot be told (SERENUM\\PNP0F0C\\5&AB&0&0000) "
-                    "is present and may be on any port: \"portquell-cli disable --all --now\" removes it.",
-                    true},
-        StartupCase{"listing_refused", [](MemoryRegistry&, MemoryDevices& d) {
-                        d.Add(Mouse("5&AB&0&0000", true));
-                        d.FailList(DevStatus::Win32(5));
-                    },
-                    {"COM1/1/0"},
-                    kFound1 + "\r\nThe serial mice could not be listed (status 5" +
+        StartupCase{"present_on_ftdi", true, {}, "", {"COM1/1/0", "COM5/FTDIBUS\\F\\0/0"},
+                    "\r\nCOM5 is listed because Windows has taken the device on it for a serial mouse.\r\n1 other "
+                    "serial port (USB adapter, PCI card) is" + kOthers},
+        StartupCase{"left_from_before", false, {}, "", {"COM1/1/0"}, ""},
+        StartupCase{"prefix_on_two_ports", true, {}, "5&AB&0", {"COM1/1/0"},
+                    "\r\n2 other serial ports (USB adapters, PCI cards) are" + kOthers + "\r\nA serial mouse whose port "
+                    "cannot be told (SERENUM\\PNP0F0C\\5&AB&0&0000) is present and may be on any port: "
+                    "\"portquell-cli disable --all --now\" removes it."},
+        StartupCase{"listing_refused", true, DevStatus::Win32(5), "", {"COM1/1/0"},
+                    "\r\nThe serial mice could not be listed (status 5" +
                         (SystemErrorText(5).empty() ? "" : ": " + SystemErrorText(5)) +
-                        "): a port on which Windows has taken the device for a serial mouse may not be listed.",
-                    false}),
+                        "): a port on which Windows has taken the device for a serial mouse may not be listed."}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(CommandLine, OnlyAllWidensTheList) {

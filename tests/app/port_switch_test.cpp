@@ -154,7 +154,6 @@ struct MouseCase {
     std::function<void(MemoryDevices&)> arrange;
     bool removed;
     std::string says;  // the whole message; "" for none
-    // The registry behind the window, and the faults it answers with.
     std::function<void(MemoryRegistry&, testing::FaultyRegistry&)> registry = [](auto&, auto&) {};
 };
 
@@ -165,8 +164,11 @@ const std::string kPhantomId = "SERENUM\\PNP0F0C\\4&1234&0&0001";
 const std::string kRestarted = "COM3 was restarted: mouse detection is off for COM3 from now on.\r\n";
 const std::string kNotYet = "COM3 was restarted, but mouse detection is off for COM3 only from the next restart of "
                             "Windows: not every serial mouse that may be on it is gone.\r\n";
-const std::string kUntold = "A serial mouse whose port cannot be told (SERENUM\\PNP0F0C\\9&9&0&0000) is present and "
-                            "may be on any port: \"portquell-cli disable --all --now\" removes it.";
+std::string Untold(const std::string& id) {
+    return "A serial mouse whose port cannot be told (" + id +
+           ") is present and may be on any port: \"portquell-cli disable --all --now\" removes it.";
+}
+const std::string kUntold = Untold("SERENUM\\PNP0F0C\\9&9&0&0000");
 
 
 DeviceInfo SerialMouseDevice(const std::string& id, bool present) {
@@ -280,31 +282,15 @@ INSTANTIATE_TEST_SUITE_P(
         MouseCase{"gone_before_its_removal", true, true, true,
                   [](MemoryDevices& d) { d.FailRemove(kMouseId, DevStatus::Win32(devstatus::kNoSuchDevinst)); }, false,
                   kRestarted + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was gone already."},
-        // Placed among every port: a prefix that another port carries too
-        // places the mouse on neither.
-        MouseCase{"prefix_on_two_ports", true, false, true, [](MemoryDevices&) {}, false,
-                  "A serial mouse whose port cannot be told (" + kMouseId +
-                      ") is present and may be on any port: \"portquell-cli disable --all --now\" removes it.",
-                  [](MemoryRegistry& r, testing::FaultyRegistry&) {
-                      const std::string usb = std::string(kEnumKey) + "\\USB\\VID_067B&PID_2303\\5&2A&0&2";
-                      testing::AddPortAt(r, usb, "COM7");
-                      testing::SetPrefixAt(r, usb, "4&1234&0");
-                  }},
-        // The parent is named, but another mouse's prefix could not be read.
-        MouseCase{"not_every_mouse_told", true, true, true,
-                  [](MemoryDevices& d) {
-                      d.HideParents(false);
-                      DeviceInfo other = SerialMouseDevice(kPhantomId, false);
-                      other.parent.clear();
-                      d.Add(other);
-                  },
-                  true,
-                  kNotYet + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\n\r\nNot every serial "
-                  "mouse could be listed and told to its port: another may still be installed.",
+        // Placed among every port: a prefix that COM1 carries too places it on neither.
+        MouseCase{"prefix_on_two_ports", true, false, true, [](MemoryDevices&) {}, false, Untold(kMouseId),
+                  [](MemoryRegistry& r, auto&) { testing::SetPrefixAt(r, testing::kPortsKey + "\\1", "4&1234&0"); }},
+        // The parent is named; another mouse's prefix cannot be read.
+        MouseCase{"not_every_mouse_told", true, true, true, [](MemoryDevices& d) { d.HideParents(false); AddUntold(d); },
+                  true, kNotYet + "\r\nThe serial mouse on COM3 (" + kMouseId + ") was removed.\r\n\r\n" + kUntold +
+                  "\r\n\r\nNot every serial mouse could be listed and told to its port: another may still be installed.",
                   [](MemoryRegistry&, testing::FaultyRegistry& f) {
-                      f.FailWhen([](const auto& r) { return r.call == testing::RegCall::QueryValueEx &&
-                                                            r.name == "ParentIdPrefix"; },
-                                 regstatus::kAccessDenied);
+                      f.FailWhen([](const auto& r) { return r.name == "ParentIdPrefix"; }, regstatus::kAccessDenied);
                   }}),
     [](const auto& info) { return std::string(info.param.label); });
 
