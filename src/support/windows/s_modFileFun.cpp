@@ -137,7 +137,8 @@ std::vector<BYTE> ReadSecurity(const std::wstring& path) {
 // A descriptor for creating the temporary file, in absolute form: the
 // access list of security (a self-relative descriptor) with its protected
 // and auto-inherited flags, and its owner and group as asked. It points
-// into security, which must outlive it. Throws 75 when security is none.
+// into security, which must outlive it. Throws 75 when security is no
+// valid descriptor.
 void Describe(std::vector<BYTE>& security, bool owner, bool group, SECURITY_DESCRIPTOR& out) {
     constexpr SECURITY_DESCRIPTOR_CONTROL kKept = SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED;
     const PSECURITY_DESCRIPTOR source = security.data();
