@@ -332,6 +332,7 @@ struct StartupCase {
     bool present;
     DevStatus listing;
     const char* usbPrefix;
+    const char* parent;  // the mouse's parent as the system names it
     std::vector<std::string> boxes;
     std::string lines;  // the report below its first line
 };
@@ -346,7 +347,7 @@ TEST_P(StartupMice, PortWithAPresentMouseIsListedAndTheReportSaysWhy) {
     testing::SetPrefixAt(reg_, std::string(kEnumKey) + "\\FTDIBUS\\F\\0", "5&AB&0");
     testing::AddPortAt(reg_, usb, "COM7");
     testing::SetPrefixAt(reg_, usb, c.usbPrefix);
-    devices_.Add({"SERENUM\\PNP0F0C\\5&AB&0&0000", {}, {}, "", kMouseClassGuid, c.present, ""});
+    devices_.Add({"SERENUM\\PNP0F0C\\5&AB&0&0000", {}, {}, "", kMouseClassGuid, c.present, c.parent});
     devices_.FailList(c.listing);
     Run();
     EXPECT_EQ("Found " + std::to_string(c.boxes.size()) + " serial ports, and 0 was already disabled" + c.lines,
@@ -362,15 +363,17 @@ const std::string kOthers = " not listed: start portquell.exe /all to list every
 INSTANTIATE_TEST_SUITE_P(
     Mice, StartupMice,
     ::testing::Values(
-        StartupCase{"present_on_ftdi", true, {}, "", {"COM1/1/0", "COM5/FTDIBUS\\F\\0/0"},
+        StartupCase{"present_on_ftdi", true, {}, "", "", {"COM1/1/0", "COM5/FTDIBUS\\F\\0/0"},
                     "\r\nCOM5 is listed because Windows has taken the device on it for a serial mouse.\r\n1 other "
                     "serial port (USB adapter, PCI card) is" + kOthers},
-        StartupCase{"left_from_before", false, {}, "", {"COM1/1/0"}, ""},
-        StartupCase{"prefix_on_two_ports", true, {}, "5&AB&0", {"COM1/1/0"},
+        StartupCase{"left_from_before", false, {}, "", "", {"COM1/1/0"}, ""},
+        StartupCase{"present_on_the_windows_own", true, {}, "", "ACPI\\PNP0501\\1", {"COM1/1/0"},
+                    "\r\n2 other serial ports (USB adapters, PCI cards) are" + kOthers},
+        StartupCase{"prefix_on_two_ports", true, {}, "5&AB&0", "", {"COM1/1/0"},
                     "\r\n2 other serial ports (USB adapters, PCI cards) are" + kOthers + "\r\nA serial mouse whose port "
                     "cannot be told (SERENUM\\PNP0F0C\\5&AB&0&0000) is present and may be on any port: "
                     "\"portquell-cli disable --all --now\" removes it."},
-        StartupCase{"listing_refused", true, DevStatus::Win32(5), "", {"COM1/1/0"},
+        StartupCase{"listing_refused", true, DevStatus::Win32(5), "", "", {"COM1/1/0"},
                     "\r\nThe serial mice could not be listed (status 5" +
                         (SystemErrorText(5).empty() ? "" : ": " + SystemErrorText(5)) +
                         "): a port on which Windows has taken the device for a serial mouse may not be listed."}),

@@ -472,6 +472,9 @@ INSTANTIATE_TEST_SUITE_P(
                         [](const Scratch& s, const std::string&) {
                             fs::current_path(workingBefore);
                             EXPECT_EQ(32u, fs::file_size(s.Path("sub/dest")));
+#ifdef _WIN32
+                            EXPECT_EQ(0u, Attributes(s.Path("sub/dest")) & FILE_ATTRIBUTE_HIDDEN) << "a new file";
+#endif
                         }},
 #ifdef _WIN32
         DestinationCase{"hidden_and_system",
