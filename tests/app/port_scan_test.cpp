@@ -348,6 +348,7 @@ TEST_P(StartupMice, PortWithAPresentMouseIsListedAndTheReportSaysWhy) {
     testing::AddPortAt(reg_, usb, "COM7");
     testing::SetPrefixAt(reg_, usb, c.usbPrefix);
     devices_.Add({"SERENUM\\PNP0F0C\\5&AB&0&0000", {}, {}, "", kMouseClassGuid, c.present, c.parent});
+    devices_.Add({"SERENUM\\PNP0F0C\\9&9&0&0000", {}, {}, "", kMouseClassGuid, false, ""});  // untold, not present
     devices_.FailList(c.listing);
     Run();
     EXPECT_EQ("Found " + std::to_string(c.boxes.size()) + " serial ports, and 0 was already disabled" + c.lines,

@@ -187,7 +187,7 @@ void WriteFileReplacing(const std::string& linkOrFile, const std::vector<std::ui
     if (file.Close() != 0) fail(errno);
     if (const auto& hook = CurrentReplacementHooks().beforeReplace) {
         try {
-            hook((folder == "/" ? "" : folder) + "/" + temporary);
+            hook(folder + "/" + temporary);
         } catch (...) {
             ::unlinkat(dir.Get(), temporary.c_str(), 0);
             throw;
