@@ -526,8 +526,7 @@ INSTANTIATE_TEST_SUITE_P(
                             return !daclBefore.empty();
                         },
                         false, [](const Scratch&, const std::string& dest) { EXPECT_EQ(daclBefore, DaclOf(dest)); }},
-        // The rename is refused (the destination is open without sharing
-        // its deletion): no copy of the data stays.
+        // The rename refused (the destination held open): no copy of the data stays.
         DestinationCase{"rename_refused",
                         [](const Scratch&, std::string& dest) {
                             Write(dest, Sample(3));

@@ -20,18 +20,11 @@ public:
     explicit FileHandle(HANDLE h) : h_(h) {}
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() { Close(); }
+    ~FileHandle() {
+        if (Valid()) CloseHandle(h_);
+    }
     [[nodiscard]] HANDLE Get() const { return h_; }
     [[nodiscard]] bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    void Reset(HANDLE h) {
-        Close();
-        h_ = h;
-    }
-    bool Close() {
-        const bool ok = !Valid() || CloseHandle(h_) != FALSE;
-        h_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
 
 private:
     HANDLE h_;
