@@ -185,7 +185,7 @@ void WriteFileReplacing(const std::string& linkOrFile, const std::vector<std::ui
     }
     if (::fsync(file.Get()) != 0) fail(errno);
     if (file.Close() != 0) fail(errno);
-    if (const auto& hook = CurrentReplacementHooks().beforeReplace) {
+    if (const auto hook = CurrentReplacementHooks().beforeReplace) {  // a copy: a hook may set others
         try {
             hook(folder + "/" + temporary);
         } catch (...) {

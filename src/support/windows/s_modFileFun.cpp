@@ -205,21 +205,19 @@ bool IsSecurityRefusal(DWORD error) {
 // 61 when it cannot be created so.
 void CreateTemporary(TemporaryFile& file, const std::wstring& folder, std::vector<BYTE>& security,
                      DWORD attributes) {
+    const bool described = !security.empty();
     int dropped = 0;  // 0: owner and group given; 1: the group only; 2: the access list alone
     for (unsigned attempt = 0;;) {
         SECURITY_DESCRIPTOR descriptor{};
         SECURITY_ATTRIBUTES withSecurity{sizeof withSecurity, &descriptor, FALSE};
-        if (!security.empty()) Describe(security, dropped < 1, dropped < 2, descriptor);
-        if (file.Create(folder + TemporaryName(attempt), security.empty() ? nullptr : &withSecurity, attributes)) {
-            return;
-        }
+        if (described) Describe(security, dropped < 1, dropped < 2, descriptor);
+        if (file.Create(folder + TemporaryName(attempt), described ? &withSecurity : nullptr, attributes)) return;
         const DWORD error = GetLastError();
-        if ((error == ERROR_INVALID_OWNER || error == ERROR_INVALID_PRIMARY_GROUP) && !security.empty() &&
-            dropped < 2) {
+        if ((error == ERROR_INVALID_OWNER || error == ERROR_INVALID_PRIMARY_GROUP) && described && dropped < 2) {
             ++dropped;  // giving a file away takes a privilege
         } else if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && attempt < 100) {
             ++attempt;
-        } else if (!security.empty() && IsSecurityRefusal(error)) {
+        } else if (described && IsSecurityRefusal(error)) {
             throw PermissionsNotKeptError(error);
         } else {
             throw WriteError(error);
@@ -307,7 +305,7 @@ void WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     // list, which may let others read, apply to the data. Its attributes
     // (hidden, system) too.
     std::vector<BYTE> security = replacing ? ReadSecurity(destination) : std::vector<BYTE>();
-    const ReplacementHooks& hooks = CurrentReplacementHooks();
+    const ReplacementHooks hooks = CurrentReplacementHooks();  // a copy: a hook may set others
     if (hooks.descriptorRead && !security.empty()) hooks.descriptorRead(security);
     const DWORD attributes = replacing && (old & kKeptAttributes) != 0 ? old & kKeptAttributes : FILE_ATTRIBUTE_NORMAL;
     TemporaryFile file;
