@@ -71,8 +71,7 @@ std::string FirstMissing(RegistryApi& registry, const std::string& path) {
 
 std::vector<std::string> KeysDownTo(const std::string& deepest, const std::string& top) {
     std::vector<std::string> keys;
-    if (top.find('\\') == std::string::npos || top.size() > deepest.size() ||
-        !SameTextIgnoringCase(deepest.substr(0, top.size()), top) ||
+    if (top.find('\\') == std::string::npos || !SameTextIgnoringCase(deepest.substr(0, top.size()), top) ||
         (deepest.size() > top.size() && deepest[top.size()] != '\\')) {
         return keys;
     }

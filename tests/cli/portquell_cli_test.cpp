@@ -1295,14 +1295,15 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
     phantom.Add(Mouse(kUntoldMouse, false, ""));
     EXPECT_EQ(0, RunCli({"guard", "off"}, later, phantom, out, err));
     EXPECT_TRUE(Installed(phantom, kUntoldMouse));
-    // A key whose emptiness cannot be read is not removed: guard off
-    // changes nothing.
-    for (const testing::RegCall call : {testing::RegCall::OpenKeyEx, testing::RegCall::EnumValue}) {
+    // A key whose emptiness or record cannot be read is not removed: guard
+    // off changes nothing.
+    for (const testing::RegCall call :
+         {testing::RegCall::OpenKeyEx, testing::RegCall::EnumValue, testing::RegCall::QueryValueEx}) {
         const std::string before = DumpMachine(reg);
         testing::FaultyRegistry blind(reg);
         blind.FailWhen([&blind, call](const testing::RegCallRecord& r) {
-            return r.call == call &&
-                   (call == testing::RegCall::OpenKeyEx ? r.name : blind.PathOf(r.key)) == "SOFTWARE\\Portquell";
+            const std::string key = call == testing::RegCall::OpenKeyEx ? r.name : blind.PathOf(r.key);
+            return r.call == call && key.rfind("SOFTWARE\\Portquell", 0) == 0;
         }, 5);
         std::ostringstream said;
         EXPECT_EQ(2, RunCli({"guard", "off", "--json"}, blind, devices, said, said));
