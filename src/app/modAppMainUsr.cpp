@@ -91,16 +91,16 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices
         // Every port; the window's own keep their instance numbers as tags.
         for (const SerialPort& port : TakeInventory(registry, PortScope::All).ports) {
             const std::optional<std::int32_t> n = port.WindowInstance();
-            AddPortCheckBox(form, n ? std::to_string(*n) : port.InstanceId(), port.portName, port.skip.text);
+            AddPortCheckBox(form, n ? std::to_string(*n) : port.InstanceId(), port.portName, port.skip);
         }
     } else {
         clsRegHandler handler(registry);
         ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& port) {
-            AddPortCheckBox(form, static_cast<std::int16_t>(n), port.portName, port.skip.text);
+            AddPortCheckBox(form, static_cast<std::int16_t>(n), port.portName, port.skip);
         });
         // After the window's own, as /all lists them.
         mice = LookForSerialMice(registry, devices, iPortCount > 0);
-        for (const SerialPort& port : mice.ports) AddPortCheckBox(form, port.InstanceId(), port.portName, port.skip.text);
+        for (const SerialPort& port : mice.ports) AddPortCheckBox(form, port.InstanceId(), port.portName, port.skip);
     }
     FitLayout(form);
     form.Show();
@@ -122,12 +122,12 @@ PortScope ScopeOfCommandLine(const std::string& commandLine) {
 }
 
 void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string& portName,
-                     const std::string& detectionText) {
-    AddPortCheckBox(form, std::to_string(instance), portName, detectionText);
+                     const SkipSetting& skip) {
+    AddPortCheckBox(form, std::to_string(instance), portName, skip);
 }
 
 void AddPortCheckBox(MainWindow& form, const std::string& tag, const std::string& portName,
-                     const std::string& detectionText) {
+                     const SkipSetting& skip) {
     const auto k = static_cast<std::int16_t>(iPortCount);
     if (k > 0) {
         form.CreateBox(k);
@@ -139,7 +139,7 @@ void AddPortCheckBox(MainWindow& form, const std::string& tag, const std::string
     form.SetBoxVisible(k, true);
     form.SetBoxCaption(k, portName);
     form.SetBoxTag(k, tag);
-    form.SetBoxState(k, IsDetectionOff(detectionText) ? kTicked : kCleared);
+    form.SetBoxState(k, skip.Off() ? kTicked : kCleared);
     if (form.BoxState(k) != kCleared) ++iDisabledCount;
     ++iPortCount;
 }

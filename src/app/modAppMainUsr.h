@@ -29,12 +29,13 @@ extern bool bScanning;
 void Main(MainWindow& form, RegistryApi& registry, DeviceApi& devices, PortScope scope = PortScope::Acpi);
 void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices,
                      PortScope scope = PortScope::Acpi);
-// Fills the next box with a port's name, instance number and state.
+// Fills the next box with a port's name, instance number and state: ticked
+// where the model says detection is off (SkipSetting::Off).
 void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string& portName,
-                     const std::string& detectionText);
+                     const SkipSetting& skip);
 // The same for any port: tag is what PortOfTag reads back.
 void AddPortCheckBox(MainWindow& form, const std::string& tag, const std::string& portName,
-                     const std::string& detectionText);
+                     const SkipSetting& skip);
 
 // The program's command line: "/all" (or "-all", "--all", any case)
 // lists every port; anything else is the window as designed.

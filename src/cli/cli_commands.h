@@ -12,7 +12,14 @@
 
 namespace portquell {
 
-int ListCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
+// The ports list, check and export take without names: every serial port,
+// or with --acpi the window's.
+[[nodiscard]] inline PortScope ScopeOf(const Options& options) {
+    return options.acpi ? PortScope::Acpi : PortScope::All;
+}
+
+int ListCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                std::ostream& err);
 int ExportCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err);
 int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                  std::ostream& err);

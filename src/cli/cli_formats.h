@@ -16,9 +16,11 @@
 namespace portquell {
 
 // PORT, MOUSE DETECTION and KEY in aligned columns; with enumerators (one
-// per port) SERIAL ENUMERATOR before KEY.
+// per port) SERIAL ENUMERATOR, and with connected CONNECTED, before KEY.
 void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
-                const std::vector<SerialEnumerator>* enumerators = nullptr);
+                const std::vector<SerialEnumerator>* enumerators = nullptr, bool connected = false);
+// "yes", "no" or "unknown".
+[[nodiscard]] std::string ConnectedText(const SerialPort& port);
 
 // "yes", "no" or "unknown".
 [[nodiscard]] std::string EnumeratorText(SerialEnumerator enumerator);
@@ -58,6 +60,7 @@ struct JsonReport {
     std::optional<std::vector<SerialMouse>> mice;     // serial mice present on ports checked, or that may be
     std::optional<DevStatus> miceRefused;             // the mice listing, when it failed
     std::optional<std::vector<SerialEnumerator>> enumerators;  // one per port
+    bool connected = false;                                    // each port's "connected"
     std::optional<GuardReport> guard;                          // check --guard
     std::optional<bool> compliant;
 };

@@ -36,6 +36,8 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
         if (arg == "--all") {
             options.all = true;
+        } else if (arg == "--acpi") {
+            options.acpi = true;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--dry-run") {
@@ -69,6 +71,11 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     if (options.mice && command != "check") return Usage("--mice is for check only");
     if (options.all && command == "mice") return Usage("mice lists every serial mouse: no --all");
     if (options.guard && command != "check") return Usage("--guard is for check only");
+    if (options.acpi && command != "list" && command != "check" && command != "export") {
+        return Usage("--acpi is for list, check and export only");
+    }
+    if (options.acpi && options.all) return Usage("give --acpi or --all, not both");
+    if (options.acpi && !options.ports.empty()) return Usage("give port names or --acpi, not both");
     if (command == "guard") {
         if (options.all) return Usage("the guard is machine-wide: no --all");
         if (options.ports.size() > 1 || (options.ports.size() == 1 && options.ports[0] != "on" && options.ports[0] != "off")) {

@@ -8,7 +8,8 @@ namespace portquell {
 
 struct Options {
     std::string command;
-    bool all = false;
+    bool all = false;   // every serial port: the default of list, check and export
+    bool acpi = false;  // list, check, export: the window's ACPI ports only
     bool json = false;
     bool dryRun = false;
     bool now = false;   // disable: restart the ports and remove their serial mice

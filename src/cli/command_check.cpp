@@ -8,6 +8,7 @@
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 #include "ports/mice_plan.h"
+#include "ports/port_presence.h"
 
 namespace portquell {
 
@@ -15,7 +16,7 @@ namespace {
 
 std::string OtherPorts(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " other port" : " other ports") +
-           " not checked: use --all";
+           " not checked: leave out --acpi";
 }
 
 // Names each present mouse of the plan on err, with what removes it.
@@ -38,29 +39,30 @@ void SayPresentMice(const std::vector<SerialMouse>& present, std::ostream& err) 
 
 int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                  std::ostream& err) {
-    // Every port, taken once when a named check, the count of the others or
-    // the mice's ports need it.
-    std::optional<PortInventory> all;
-    if (!options.ports.empty() || options.all || options.mice) all = TakeInventory(registry, PortScope::All);
+    // Every port, taken once: the ports checked by default, those named
+    // are found among them, and the mice are placed on them.
+    const PortInventory all = TakeInventory(registry, PortScope::All);
     std::vector<SerialPort> ports;
     std::vector<std::string> missing;
     std::vector<PortRefusal> refusals;
     std::optional<std::size_t> notChecked;
     if (!options.ports.empty()) {
-        PortSelection selection = SelectPorts(*all, options.ports);
+        PortSelection selection = SelectPorts(all, options.ports);
         ports = std::move(selection.ports);
         missing = std::move(selection.missing);
         refusals = std::move(selection.refusals);
-    } else {
-        const PortInventory inventory = options.all ? *all : TakeInventory(registry, PortScope::Acpi);
-        ports = inventory.ports;
-        refusals = inventory.refusals;
+    } else if (options.acpi) {
         // The window's ports only: say how many others there are.
-        if (!options.all) {
-            if (!all) all = TakeInventory(registry, PortScope::All);
-            notChecked = CountOutsideWindow(*all);
-        }
+        const PortInventory acpi = TakeInventory(registry, PortScope::Acpi);
+        ports = acpi.ports;
+        refusals = acpi.refusals;
+        notChecked = CountOutsideWindow(all);
+    } else {
+        ports = all.ports;
+        refusals = all.refusals;
     }
+    (void)FindConnections(devices, ports);
+    const bool everyPort = options.ports.empty() && !options.acpi;
 
     // Whether a mouse can be detected on each port at all: it does not
     // change the status (a driver update can add the enumerator), only
@@ -84,8 +86,8 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
     std::optional<DevStatus> miceRefused;
     int refused = cliexit::kDone;
     if (options.mice) {
-        const MiceInventory found = FindSerialMice(devices, registry, all->ports);
-        mice = PlanMice(found, ports, options.all).Present();
+        const MiceInventory found = FindSerialMice(devices, registry, all.ports);
+        mice = PlanMice(found, ports, everyPort).Present();
         SayPresentMice(mice, err);
         refused = ReportDeviceRefusal(found.status, "not every port could be checked", err);
         if (!found.status.Ok()) miceRefused = found.status;
@@ -115,11 +117,12 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         if (options.mice) report.mice = mice;
         report.miceRefused = miceRefused;
         report.enumerators = enumerators;
+        report.connected = true;
         report.guard = guard;
         report.compliant = compliant;
         WriteJson(ports, report, out);
     } else {
-        if (!ports.empty()) WriteTable(ports, out, &enumerators);
+        if (!ports.empty()) WriteTable(ports, out, &enumerators, true);
         const std::size_t others = notChecked.value_or(0);
         if (ports.empty() && compliant) {
             out << (others > 0 ? "no ACPI serial ports; " + OtherPorts(others)

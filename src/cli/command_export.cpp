@@ -5,7 +5,7 @@
 namespace portquell {
 
 int ExportCommand(const Options& options, RegistryApi& registry, std::ostream& out, std::ostream& err) {
-    const PortInventory inventory = TakeInventory(registry, options.all ? PortScope::All : PortScope::Acpi);
+    const PortInventory inventory = TakeInventory(registry, ScopeOf(options));
     const bool complete = WriteRegFile(inventory.ports, out, err);
     const int refused = ReportRefusals(inventory.refusals, "the export may be incomplete", err);
     if (refused != cliexit::kDone) return refused;

@@ -1,13 +1,13 @@
 // disable and enable: SkipEnumerations written to every port asked about,
-// or to none when any of them cannot be found, read or opened for writing.
+// or to none when any of them cannot be found, read, opened or written.
 #include <memory>
 
 #include "cli/cli_commands.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
+#include "ports/port_presence.h"
 #include "ports/port_relief.h"
-#include "ports/port_switch.h"
-#include "registry/clsRegHandler.h"
+#include "ports/port_writes.h"
 
 namespace portquell {
 
@@ -22,9 +22,16 @@ constexpr const char* kReminder =
 void SayRelief(const ReliefReport& report, std::ostream& out) {
     for (const Relief& relief : report.ports) {
         out << PortLabel(relief.port) << ": "
-            << (report.InForceNow(relief) ? "in force now" : "in force at the next restart");
-        if (!relief.Restarts()) {
+            << (!report.InForceNow(relief)                  ? "in force at the next restart"
+                : relief.need == Relief::Need::NotConnected ? "in force"
+                                                            : "in force now");
+        const bool inForce = report.InForceNow(relief);
+        if (relief.need == Relief::Need::NoEnumerator) {
             out << ": no serial enumerator on this port: no mouse can be detected here";
+        } else if (relief.need == Relief::Need::NotConnected) {
+            out << (inForce ? " when it is next connected" : "") << ": not connected now, so not restarted";
+        } else if (relief.need == Relief::Need::OffAlready) {
+            out << ": off already; no serial mouse: nothing to restart";
         } else if (relief.restart.Ok()) {
             out << ": port restarted";
         } else {
@@ -49,6 +56,40 @@ void SayRelief(const ReliefReport& report, std::ostream& out) {
             << " is present on a port that cannot be told: not removed ('" << kProgram
             << " disable --all --now' removes it)\n";
     }
+}
+
+// A refused open or write, and the ports it left changed; returns the
+// exit status.
+int SayRefusedWrite(const PortWrites& writes, std::ostream& err) {
+    const PortRefusal& refused = *writes.refused;
+    const RegStatus status = refused.status;
+    const bool denied = status == regstatus::kAccessDenied;
+    const std::string label = refused.port ? PortLabel(*refused.port) : PrintableKey(refused.key);
+    if (refused.step == PortRefusal::Step::Open) {
+        err << kProgram << ": " << (denied ? "access denied to " : "the registry refused to open ")
+            << PrintableKey(refused.key);
+        if (!denied) err << " (status " << status << ")";
+    } else {
+        err << kProgram << ": could not write SkipEnumerations for " << label << " (status " << status << ")";
+    }
+    err << (denied ? ".\nWriting needs administrator rights: run it from an elevated command prompt (Run as "
+                     "administrator)."
+                   : ".");
+    if (writes.left.empty()) {
+        err << " Nothing was changed" << (refused.step == PortRefusal::Step::Write ? ": every port written before it was put back" : "")
+            << ".\n";
+    } else {
+        err << " Not every port written before it could be put back:\n";
+        for (const PortWrites::Left& left : writes.left) {
+            err << kProgram << ": " << PortLabel(left.port) << " is left changed: ";
+            if (left.readStatus != regstatus::kSuccess) {
+                err << "its value could not be read back (status " << left.readStatus << ")\n";
+            } else {
+                err << SkipReason(left.port.skip) << " (mouse detection " << Detection(left.port) << ")\n";
+            }
+        }
+    }
+    return denied ? cliexit::kAccessDenied : cliexit::kRegistryError;
 }
 
 }  // namespace
@@ -83,59 +124,27 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
         return cliexit::kDone;
     }
 
-    // Every key is opened for writing before anything is written, so that a
-    // refusal leaves all ports as they were.
-    std::vector<std::unique_ptr<clsRegHandler>> handlers;
-    for (const SerialPort& p : targets) {
-        handlers.push_back(std::make_unique<clsRegHandler>(registry));
-        const RegStatus status = OpenPortForWriting(*handlers.back(), p.ParameterKey());
-        if (status == regstatus::kAccessDenied) {
-            err << kProgram << ": access denied to " << PrintableKey(p.ParameterKey())
-                << ".\nWriting needs administrator rights: run it from an elevated command "
-                   "prompt (Run as administrator). Nothing was changed.\n";
-            return cliexit::kAccessDenied;
-        }
-        if (status != regstatus::kSuccess) {
-            err << kProgram << ": the registry refused to open " << PrintableKey(p.ParameterKey())
-                << " (status " << status << "). Nothing was changed.\n";
-            return cliexit::kRegistryError;
-        }
-    }
-    int result = cliexit::kDone;
-    bool changed = false;
-    std::vector<SerialPort> written;
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        const SerialPort& p = targets[i];
-        const RegStatus status = SetSkipEnumerations(*handlers[i], off);
-        if (status != regstatus::kSuccess) {
-            err << kProgram << ": could not write SkipEnumerations for " << PortLabel(p) << " (status "
-                << status << ")" << (status == regstatus::kAccessDenied ? ": run as administrator" : "")
-                << "\n";
-            result = status == regstatus::kAccessDenied ? cliexit::kAccessDenied : cliexit::kRegistryError;
-            continue;
-        }
-        changed = true;
-        written.push_back(p);
+    const PortWrites writes = WriteDetection(registry, targets, off);
+    if (!writes.Done()) return SayRefusedWrite(writes, err);
+    for (const SerialPort& p : writes.written) {
         out << verb << "d mouse detection on " << PortLabel(p) << " (was " << Detection(p)
             << "): " << PrintableKey(p.ParameterKey()) << "\n";
     }
     if (targets.empty()) out << "no serial ports found\n";
-    bool later = changed;
-    if (options.now && !written.empty()) {
-        // Only the ports written: nothing is restarted or removed where the
-        // write failed, and mice whose port cannot be told are removed only
-        // when every port was asked for and written.
-        handlers.clear();
+    bool later = !writes.written.empty();
+    if (options.now && !writes.written.empty()) {
+        // Mice whose port cannot be told are removed only when every port
+        // was asked for; a port not connected is not restarted.
+        std::vector<SerialPort> written = writes.written;
+        (void)FindConnections(devices, written);
         const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
         (void)ReportDeviceRefusal(mice.status, "their serial mice are not removed", err);
         (void)ReportRefusals(mice.refusals, "a serial mouse's port may not be told", err);
-        const bool everyPort = options.all && written.size() == targets.size();
-        const ReliefReport report = RelieveNow(devices, registry, PlanMice(mice, written, everyPort), written);
+        const ReliefReport report = RelieveNow(devices, registry, PlanMice(mice, written, options.all), written);
         SayRelief(report, out);
         later = !report.AllInForceNow();
     }
     if (later) out << kReminder;
-    if (result != cliexit::kDone) return result;
     return options.now && later ? cliexit::kAtNextRestart : cliexit::kDone;
 }
 

@@ -68,6 +68,7 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
             << ", \"key\": " << JsonString("HKLM\\" + p.InstanceKey());
         if (report.reasons) out << ", \"reason\": " << JsonString(SkipReason(p.skip));
         if (report.enumerators) out << ", \"serialEnumerator\": \"" << EnumeratorText((*report.enumerators)[i]) << "\"";
+        if (report.connected) out << ", \"connected\": " << (!p.connected ? "null" : *p.connected ? "true" : "false");
         out << "}";
     }
     out << (ports.empty() ? "]" : "\n  ]");

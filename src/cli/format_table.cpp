@@ -40,21 +40,26 @@ std::string EnumeratorText(SerialEnumerator enumerator) {
     return "unknown";
 }
 
+std::string ConnectedText(const SerialPort& port) {
+    return !port.connected ? "unknown" : *port.connected ? "yes" : "no";
+}
+
 void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
-                const std::vector<SerialEnumerator>* enumerators) {
+                const std::vector<SerialEnumerator>* enumerators, bool connected) {
     std::vector<std::vector<std::string>> rows;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const SerialPort& p = ports[i];
         // A port without a name shows "-": its key is in the last column.
         rows.push_back({p.portName.empty() ? "-" : Printable(p.portName), Detection(p)});
         if (enumerators != nullptr) rows.back().push_back(EnumeratorText((*enumerators)[i]));
+        if (connected) rows.back().push_back(ConnectedText(p));
         rows.back().push_back(PrintableKey(p.InstanceKey()));
     }
-    if (enumerators != nullptr) {
-        WriteColumns({"PORT", "MOUSE DETECTION", "SERIAL ENUMERATOR", "KEY"}, rows, out);
-    } else {
-        WriteColumns({"PORT", "MOUSE DETECTION", "KEY"}, rows, out);
-    }
+    std::vector<std::string> head = {"PORT", "MOUSE DETECTION"};
+    if (enumerators != nullptr) head.push_back("SERIAL ENUMERATOR");
+    if (connected) head.push_back("CONNECTED");
+    head.push_back("KEY");
+    WriteColumns(head, rows, out);
 }
 
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out) {

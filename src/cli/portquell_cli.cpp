@@ -116,7 +116,7 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceAp
             break;
     }
     const Options& options = parsed.options;
-    if (options.command == "list") return ListCommand(options, registry, out, err);
+    if (options.command == "list") return ListCommand(options, registry, devices, out, err);
     if (options.command == "export") return ExportCommand(options, registry, out, err);
     if (options.command == "check") return CheckCommand(options, registry, devices, out, err);
     if (options.command == "mice") return MiceCommand(options, registry, devices, out, err);

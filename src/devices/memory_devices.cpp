@@ -75,7 +75,15 @@ DevStatus MemoryDevices::RestartDevice(const std::string& instanceId) {
     if (instanceId.empty()) return DevStatus::Win32(devstatus::kInvalidDevinstName);
     const auto failure = restartFailures_.find(Upper(instanceId));
     if (failure != restartFailures_.end()) return failure->second;
-    if (Find(instanceId) == devices_.end()) return DevStatus::Win32(devstatus::kNoSuchDevinst);
+    const auto device = Find(instanceId);
+    if (device == devices_.end()) return DevStatus::Win32(devstatus::kNoSuchDevinst);
+    // A device that is not present (an unplugged adapter) has no device
+    // node to stop and start: CfgMgr32 locates only devices configured in
+    // the tree (CM_LOCATE_DEVNODE_NORMAL) and answers CR_NO_SUCH_DEVNODE
+    // otherwise, which SetupAPI's DIF_PROPERTYCHANGE hands on as
+    // ERROR_NO_SUCH_DEVINST. Modelled from the documentation; not seen on
+    // Windows.
+    if (!device->present) return DevStatus::Win32(devstatus::kNoSuchDevinst);
     restarted_.push_back(instanceId);
     // The serial enumerator starts again with the port and reads
     // SkipEnumerations: with detection off it reports no children.

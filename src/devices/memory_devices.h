@@ -11,7 +11,8 @@
 // port starts again. Removing a device that is present under a present
 // parent (its driver stack running) is done only at the next restart
 // (3010); the device stays until then. A vanished or empty instance ID is
-// refused with SetupAPI's codes.
+// refused with SetupAPI's codes, and so is restarting a device that is not
+// present.
 #pragma once
 
 #include <functional>

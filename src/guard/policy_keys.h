@@ -1,6 +1,5 @@
 // Keys and values of HKEY_LOCAL_MACHINE by path, each call with a handler
-// of its own, as the guard changes them; and the journal that makes a
-// change of several steps all or nothing.
+// of its own, as the guard changes them.
 #pragma once
 
 #include <functional>
@@ -8,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "ports/change_journal.h"
 #include "ports/port_inventory.h"
 #include "registry/registry_api.h"
 
@@ -42,24 +42,5 @@ struct KeyProbe {
 // The keys from deepest up to top (a key above it, as recorded), deepest
 // first; none when top is no such key (the record is anyone's to edit).
 [[nodiscard]] std::vector<std::string> KeysDownTo(const std::string& deepest, const std::string& top);
-
-// The steps of one change, each with its undoing: a refused step undoes
-// the ones before it, last first, so the registry stays as it was; an
-// undoing refused too is kept as what is left.
-class Journal {
-public:
-    using Action = std::function<RegStatus()>;
-
-    // Runs change, a change of HKLM\key; false when it was refused.
-    bool Step(const std::string& key, const Action& change, Action undo);
-    [[nodiscard]] bool Refused() const { return !refusals_.empty(); }
-    [[nodiscard]] const std::vector<PortRefusal>& Refusals() const { return refusals_; }
-    [[nodiscard]] const std::vector<PortRefusal>& NotUndone() const { return notUndone_; }
-
-private:
-    std::vector<std::pair<std::string, Action>> undo_;
-    std::vector<PortRefusal> refusals_;
-    std::vector<PortRefusal> notUndone_;
-};
 
 }  // namespace portquell

@@ -12,15 +12,16 @@ class Taker {
 public:
     explicit Taker(RegistryApi& registry) : lister_(registry), reader_(registry) {}
 
-    // One instance whose Device Parameters opened: a port when it has a
-    // PortName or the window lists it; its state must be readable.
+    // One instance whose Device Parameters opened: a port when the window
+    // lists it or its PortName names a COM port; its state must be
+    // readable.
     void Visit(SerialPort port, const PortState& state) {
         const std::string key = port.ParameterKey();
         if (Refused(state.nameStatus)) {
             inventory_.refusals.push_back({PortRefusal::Step::Read, state.nameStatus, key, std::nullopt});
             return;
         }
-        if (!state.Named() && !port.WindowInstance()) return;
+        if (!port.WindowInstance() && !(state.Named() && IsComPortName(state.portName))) return;
         port.portName = state.Named() ? state.portName : "";
         if (Refused(state.skipStatus)) {
             inventory_.refusals.push_back({PortRefusal::Step::Read, state.skipStatus, key, port});
@@ -46,7 +47,7 @@ public:
             const std::string enumeratorKey = std::string(kEnumKey) + "\\" + enumerator;
             for (const std::string& device : SubKeys(enumeratorKey)) {
                 for (const std::string& instance : SubKeys(enumeratorKey + "\\" + device)) {
-                    SerialPort port{enumerator, device, instance, "", {}};
+                    SerialPort port{enumerator, device, instance, "", {}, std::nullopt};
                     const std::optional<PortState> state = ReadPortState(reader_, port.ParameterKey());
                     if (!state) {
                         if (reader_.LastRegStatus() != regstatus::kFileNotFound) {

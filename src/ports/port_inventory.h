@@ -29,7 +29,7 @@ struct PortRefusal {
 
 enum class PortScope {
     Acpi,  // the window's ports: ACPI\PNP0501, instances 1 to 200
-    All,   // those and every instance under Enum with a PortName
+    All,   // those and every instance under Enum whose PortName names a COM port
 };
 
 struct PortInventory {

@@ -14,6 +14,13 @@ bool AllGone(const std::vector<Relief::Removal>& removals) {
 
 bool Relief::MiceGone() const { return AllGone(removals); }
 
+Relief::Need ReliefNeed(const SerialPort& port, SerialEnumerator enumerator, const MicePlan& plan) {
+    if (enumerator == SerialEnumerator::No) return Relief::Need::NoEnumerator;
+    if (port.connected == std::optional<bool>(false)) return Relief::Need::NotConnected;
+    if (port.DetectionOff() && plan.For(port).empty()) return Relief::Need::OffAlready;
+    return Relief::Need::Restart;
+}
+
 bool ReliefReport::InForceNow(const Relief& relief) const {
     return (!relief.Restarts() || relief.restart.Ok()) && relief.MiceGone() && AllGone(unattached) && left.empty() && miceComplete;
 }
@@ -33,6 +40,7 @@ ReliefReport RelieveNow(DeviceApi& devices, RegistryApi& registry, const MicePla
         Relief relief;
         relief.port = port;
         relief.enumerator = enumerators[i];
+        relief.need = ReliefNeed(port, relief.enumerator, plan);
         // The restart first: the port's stack stops, and with it the mouse
         // it made; then the mouse's device is uninstalled.
         if (relief.Restarts()) relief.restart = devices.RestartDevice(port.InstanceId());

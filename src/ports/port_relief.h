@@ -2,9 +2,12 @@
 // each port so that the serial enumerator reads the value again (it keeps
 // it in memory from the port's start), then remove the serial mice it
 // installed there, which would otherwise stay until Windows restarts. A
-// port without the serial enumerator is not restarted: no mouse can be
-// detected there, and an application holding the port open would only
-// veto the restart. What counts as done is decided here, once, for every
+// port is restarted only where that can change something: not without
+// the serial enumerator (no mouse can be detected there), not when it is
+// not connected (Windows cannot restart it, and builds its stack afresh
+// when it is next connected), not when it was off already and carries no
+// serial mouse. An application holding the port open would only veto
+// such a restart. What counts as done is decided here, once, for every
 // front end.
 #pragma once
 
@@ -24,14 +27,20 @@ struct Relief {
         // Removed now, or gone already (it vanished after the listing).
         [[nodiscard]] bool Gone() const { return status.Ok() || status.Vanished(); }
     };
-    SerialPort port;
+    // Why a port is restarted or not.
+    enum class Need {
+        Restart,       // restarted
+        NoEnumerator,  // the serial enumerator is known not to be on its stack
+        NotConnected,  // in force when it is next connected
+        OffAlready,    // off before the command, and no serial mouse installed on it
+    };
+    SerialPort port;  // its skip as read before the write
     SerialEnumerator enumerator = SerialEnumerator::Unknown;  // on its stack
+    Need need = Need::Restart;
     DevStatus restart;  // the port's, when it was restarted
     std::vector<Removal> removals;  // the port's mice, present ones first
 
-    // Whether it was restarted: unless the serial enumerator is known not
-    // to be on it.
-    [[nodiscard]] bool Restarts() const { return enumerator != SerialEnumerator::No; }
+    [[nodiscard]] bool Restarts() const { return need == Need::Restart; }
     // Every mouse of the port gone now.
     [[nodiscard]] bool MiceGone() const;
 };
@@ -49,10 +58,16 @@ struct ReliefReport {
     [[nodiscard]] bool AllInForceNow() const;
 };
 
+// What RelieveNow would do for port, with the plan's mice: the decision
+// alone, for a preview and for the relief itself.
+[[nodiscard]] Relief::Need ReliefNeed(const SerialPort& port, SerialEnumerator enumerator, const MicePlan& plan);
+
 // Restarts each port of written (those whose SkipEnumerations write
-// succeeded, and only those) that may have the serial enumerator, and
-// removes its mice, then removes the plan's unattached mice. No registry
-// key is held open while it runs.
+// succeeded, and only those) that needs it (ReliefNeed), and removes its
+// mice, then removes the plan's unattached mice. Each port's skip is its
+// value before the write, and connected whether it is connected (none:
+// not known, restarted as connected). No registry key is held open while
+// it runs.
 [[nodiscard]] ReliefReport RelieveNow(DeviceApi& devices, RegistryApi& registry, const MicePlan& plan,
                                       const std::vector<SerialPort>& written);
 

@@ -10,11 +10,9 @@ namespace portquell {
 namespace {
 
 // A value read through handler, with the status of its read.
-std::string Read(clsRegHandler& handler, const char* name, RegStatus& status,
-                 std::optional<std::uint32_t>* type = nullptr) {
+std::string Read(clsRegHandler& handler, const char* name, RegStatus& status) {
     std::string text = handler.GetValue(name);
     status = handler.LastRegStatus();
-    if (type != nullptr) *type = handler.LastValueType();
     return text;
 }
 
@@ -28,26 +26,36 @@ std::optional<std::string> Strip(const std::string& text, const std::string& pre
 
 }  // namespace
 
+bool IsComPortName(const std::string& portName) {
+    if (portName.size() < 4 || !SameTextIgnoringCase(portName.substr(0, 3), "COM")) return false;
+    return std::all_of(portName.begin() + 3, portName.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::optional<std::uint32_t> SkipSetting::Count() const {
-    // Four hex pairs, least significant byte first: "03 00 00 00" is 3.
-    if (!present || type != regtype::kDword || text.size() != 11) return std::nullopt;
-    auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
+    const bool text = type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
+    if (!present || text || data.size() != 4) return std::nullopt;
+    // Stored least significant byte first, as the enumerator reads it.
     std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) {
-        const int high = digit(text[static_cast<std::size_t>(i) * 3]);
-        const int low = digit(text[static_cast<std::size_t>(i) * 3 + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        value = (value << 8) | static_cast<std::uint32_t>(high * 16 + low);
-    }
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(data[static_cast<std::size_t>(i)]);
     return value;
 }
 
+bool SkipSetting::IsWritten(bool detectionOff) const {
+    return present && type == regtype::kDword && Count() == std::optional<std::uint32_t>(detectionOff ? 0xFFFFFFFFu : 0u);
+}
+
+SkipSetting ReadSkipSetting(clsRegHandler& handler, RegStatus& status) {
+    const RegValue value = handler.GetRawValue(kSkipEnumerations);
+    status = value.status;
+    SkipSetting skip;
+    skip.present = value.Read();
+    skip.type = value.type;
+    skip.data = value.data;
+    return skip;
+}
+
 SerialPort SerialPort::Acpi(std::int32_t instance) {
-    return SerialPort{kAcpiEnumerator, kAcpiSerialDevice, std::to_string(instance), "", {}};
+    return SerialPort{kAcpiEnumerator, kAcpiSerialDevice, std::to_string(instance), "", {}, std::nullopt};
 }
 
 std::string SerialPort::InstanceKey() const { return std::string(kEnumKey) + "\\" + InstanceId(); }
@@ -83,10 +91,7 @@ std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string
     if (!handler.OpenRegistry(regroot::kLocalMachine, parameterKey, false)) return std::nullopt;
     PortState state;
     state.portName = Read(handler, kPortNameValue, state.nameStatus);
-    std::optional<std::uint32_t> type;
-    state.skip.text = Read(handler, kSkipEnumerations, state.skipStatus, &type);
-    state.skip.present = type.has_value();
-    state.skip.type = type.value_or(0);
+    state.skip = ReadSkipSetting(handler, state.skipStatus);
     return state;
 }
 

@@ -1,8 +1,9 @@
 // The serial-port model: where the registry records serial ports, how
 // their state is read, and when mouse detection counts as switched off.
-// The window lists the ports under ACPI\PNP0501 (instances 1 to 200);
-// portquell-cli reaches those and every other device under Enum whose
-// Device Parameters has a PortName (USB-serial adapters, PCI cards, ...).
+// A serial port is an instance under ACPI\PNP0501 (the window's ports,
+// instances 1 to 200, named or not), or any other device under Enum whose
+// Device Parameters has a PortName that names a COM port (USB-serial
+// adapters, PCI cards, ...).
 #pragma once
 
 #include <cstdint>
@@ -25,29 +26,27 @@ inline constexpr const char* kPortNameValue = "PortName";
 // Below an instance key: where its parameters, SkipEnumerations among them, are.
 inline constexpr const char* kParameterSubKey = "\\Device Parameters";
 inline constexpr const char* kSkipEnumerations = "SkipEnumerations";
-// SkipEnumerations as GetValue reads it when detection is switched off.
-inline constexpr const char* kDetectionOffText = "FF FF FF FF";
 
-// The window's test of "detection off": SkipEnumerations read as hex pairs
-// is exactly "FF FF FF FF", whatever its type; anything else, a missing
-// value included, is detection on.
-[[nodiscard]] inline bool IsDetectionOff(const std::string& detectionText) {
-    return detectionText == kDetectionOffText;
-}
+// Whether a PortName names a COM port: "COM" and one or more digits, any
+// case. Parallel ports (LPT1), printer ports (USB001) and the like carry
+// a PortName too; they are no serial ports.
+[[nodiscard]] bool IsComPortName(const std::string& portName);
 
 // What a port's SkipEnumerations holds.
 struct SkipSetting {
     bool present = false;
     std::uint32_t type = 0;  // registry type, when present
-    std::string text;        // as GetValue reads it ("FF FF FF FF" for REG_DWORD -1)
+    std::string data;        // its bytes as stored, one character per byte
 
-    // What the serial enumerator reads: only a REG_DWORD 0xFFFFFFFF means
-    // "never look"; any other type or count leaves detection on.
-    [[nodiscard]] bool Off() const {
-        return present && type == regtype::kDword && text == kDetectionOffText;
-    }
-    // The stored count when the value is a four-byte REG_DWORD.
+    // What the serial enumerator reads: it copies the data of any type
+    // but keeps it only when it is exactly four bytes, as a 32-bit number.
+    // A string type is text, which it never takes for one.
     [[nodiscard]] std::optional<std::uint32_t> Count() const;
+    // Detection off: the enumerator reads 0xFFFFFFFF, "never look". Every
+    // front end decides "off" by this, and by nothing else.
+    [[nodiscard]] bool Off() const { return Count() == std::optional<std::uint32_t>(0xFFFFFFFFu); }
+    // Exactly what the switch writes: a REG_DWORD -1 (off) or 0 (on).
+    [[nodiscard]] bool IsWritten(bool detectionOff) const;
 };
 
 struct SerialPort {
@@ -56,6 +55,9 @@ struct SerialPort {
     std::string instance;    // e.g. "1"
     std::string portName;    // e.g. "COM3"; "" when the port has none
     SkipSetting skip;
+    // Whether its device is connected now (its device node present); none
+    // when that was not asked or could not be told.
+    std::optional<bool> connected;
 
     // The port under ACPI\PNP0501 with this instance number.
     [[nodiscard]] static SerialPort Acpi(std::int32_t instance);
@@ -86,6 +88,11 @@ struct PortState {
     RegStatus skipStatus = regstatus::kSuccess;  // 0, 2 when missing, or the refusal
     [[nodiscard]] bool Named() const { return nameStatus == regstatus::kSuccess; }
 };
+
+// Reads SkipEnumerations of the key open in handler: the setting, and the
+// read's status (0, 2 when missing, the refusal, or -1 for the handler's
+// own failure).
+[[nodiscard]] SkipSetting ReadSkipSetting(clsRegHandler& handler, RegStatus& status);
 
 // Opens a port's parameter key read-only through handler and reads both
 // values; nothing when the key cannot be opened (the handler's

@@ -146,6 +146,29 @@ bool clsRegHandler::CloseRegistry() {
     return true;
 }
 
+bool clsRegHandler::QueryData(const std::string& VarName, std::uint32_t& type, std::vector<std::uint8_t>& buffer,
+                              std::uint32_t& size) {
+    // A value that grows between the size query and the read is sized
+    // again: the data of a read that did not fit is not the value's.
+    for (int attempt = 0;; ++attempt) {
+        RegStatus status = registry_->QueryValueEx(hKey.Get(), VarName, &type, nullptr, &size);
+        if (status == regstatus::kSuccess) {
+            buffer.assign(size, 0);
+            status = registry_->QueryValueEx(hKey.Get(), VarName, &type, buffer.empty() ? nullptr : buffer.data(),
+                                             &size);
+            // Any other status still gives the type and size it leaves;
+            // callers learn of the refusal from LastRegStatus.
+            if (status != regstatus::kMoreData) {
+                lastRegStatus_ = status;
+                return true;
+            }
+            if (attempt < kReadAttempts) continue;
+        }
+        lastRegStatus_ = status;
+        return false;
+    }
+}
+
 std::string clsRegHandler::GetValue(const std::string& VarName, bool ReturnBinStr) {
     sLastRegErr.clear();
     lastRegStatus_ = regstatus::kSuccess;
@@ -156,26 +179,8 @@ std::string clsRegHandler::GetValue(const std::string& VarName, bool ReturnBinSt
             std::uint32_t type = 0;
             std::uint32_t size = 0;
             std::vector<std::uint8_t> buffer;
-            // A value that grows between the size query and the read is
-            // sized again: the data of a read that did not fit is not the
-            // value's.
-            for (int attempt = 0;; ++attempt) {
-                RegStatus status =
-                    registry_->QueryValueEx(hKey.Get(), VarName, &type, nullptr, &size);
-                if (status == regstatus::kSuccess) {
-                    buffer.assign(size, 0);
-                    status = registry_->QueryValueEx(hKey.Get(), VarName, &type,
-                                                     buffer.empty() ? nullptr : buffer.data(), &size);
-                    // Any other status still gives the text the type and size
-                    // it leaves call for; callers learn of the refusal from
-                    // LastRegStatus.
-                    if (status != regstatus::kMoreData) {
-                        lastRegStatus_ = status;
-                        break;
-                    }
-                    if (attempt < kReadAttempts) continue;
-                }
-                lastRegStatus_ = status;
+            if (!QueryData(VarName, type, buffer, size)) {
+                const RegStatus status = lastRegStatus_;
                 if (status == regstatus::kFileNotFound) return "";
                 if (status == regstatus::kAccessDenied) return "Access Denied";
                 return "RegQueryValueEx Returned : (" + std::to_string(status) + ")";
@@ -184,6 +189,38 @@ std::string clsRegHandler::GetValue(const std::string& VarName, bool ReturnBinSt
             return FormatValue(type, buffer, size, ReturnBinStr);
         },
         std::string());
+}
+
+RegValue clsRegHandler::GetRawValue(const std::string& VarName) {
+    sLastRegErr.clear();
+    lastRegStatus_ = regstatus::kSuccess;
+    lastValueType_.reset();
+    RegValue value;
+    value.status = -1;
+    if (!bKeyOpen) return value;
+    return Trapped(
+        [&]() -> RegValue {
+            std::uint32_t size = 0;
+            std::vector<std::uint8_t> buffer;
+            const bool read = QueryData(VarName, value.type, buffer, size);
+            value.status = lastRegStatus_;
+            if (!read || value.status != regstatus::kSuccess) return value;
+            lastValueType_ = value.type;
+            buffer.resize(std::min<std::size_t>(size, buffer.size()));
+            value.data.assign(buffer.begin(), buffer.end());
+            return value;
+        },
+        value);
+}
+
+std::int32_t clsRegHandler::SetRawValue(const std::string& VarName, std::uint32_t type, const std::string& data) {
+    return registry_->SetValueEx(hKey.Get(), VarName, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                                 static_cast<std::uint32_t>(data.size()));
+}
+
+std::string RegValue::Text() const {
+    if (!OfType(regtype::kSz)) return "";
+    return data.substr(0, data.find('\0'));
 }
 
 std::int32_t clsRegHandler::SetValue(const std::string& VarName, const std::string& sValue,

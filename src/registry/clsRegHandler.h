@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "registry/reg_key.h"
 #include "registry/reg_name_list.h"
@@ -15,6 +16,23 @@
 #include "support/app_error.h"
 
 namespace portquell {
+
+// A value as stored: its type and bytes, or the status that kept them.
+struct RegValue {
+    // 0 read; 2 missing; any other the registry's refusal, or -1 for the
+    // handler's own failure (no key open, out of memory).
+    RegStatus status = regstatus::kFileNotFound;
+    std::uint32_t type = 0;
+    std::string data;  // one character per byte
+
+    [[nodiscard]] bool Read() const { return status == regstatus::kSuccess; }
+    [[nodiscard]] bool Missing() const { return status == regstatus::kFileNotFound; }
+    [[nodiscard]] bool Refused() const { return !Read() && !Missing(); }
+    [[nodiscard]] bool OfType(std::uint32_t t) const { return Read() && type == t; }
+    // A REG_SZ's text without its terminating NUL (and what follows it);
+    // "" for a value of any other type, missing or refused.
+    [[nodiscard]] std::string Text() const;
+};
 
 class clsRegHandler {
 public:
@@ -55,6 +73,11 @@ public:
     // The value as text: strings as they are, binary and DWORD data as hex
     // pairs ("FF FF FF FF") unless ReturnBinStr asks for the raw bytes.
     [[nodiscard]] std::string GetValue(const std::string& VarName, bool ReturnBinStr = false);
+    // The value's type and bytes exactly as stored, whatever its type.
+    // Sets LastRegStatus as GetValue does.
+    [[nodiscard]] RegValue GetRawValue(const std::string& VarName);
+    // Writes data as a value of type, byte for byte; returns the status.
+    [[nodiscard]] std::int32_t SetRawValue(const std::string& VarName, std::uint32_t type, const std::string& data);
     [[nodiscard]] std::int32_t RegistryRootKey() const { return lRootKey; }
     [[nodiscard]] std::string sSubDirectory() const { return sSubKeyPath; }
     // Opens root\path read-only, or with bAllowWrite creates the path and
@@ -84,6 +107,12 @@ private:
     // it answers a status other than 0; a name is its buffer cut at the NUL.
     template <class NameAt>
     RegNameList ListNames(std::uint32_t bufferSize, NameAt nameAt);
+
+    // Queries VarName's size, then its data into buffer, sizing again while
+    // it grows. true when the data was read (LastRegStatus then says how
+    // the read ended); false when the size query failed (its status).
+    bool QueryData(const std::string& VarName, std::uint32_t& type, std::vector<std::uint8_t>& buffer,
+                   std::uint32_t& size);
 
     RegistryApi* registry_;
     std::int32_t lRootKey = 0;

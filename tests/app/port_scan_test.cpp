@@ -98,7 +98,7 @@ struct SkipCase {
 
 class SkipEnumerationsForms : public PortScan, public ::testing::WithParamInterface<SkipCase> {};
 
-TEST_P(SkipEnumerationsForms, OnlyFourFFBytesCountAsDisabled) {
+TEST_P(SkipEnumerationsForms, OnlyFourFFBytesNotTextCountAsDisabled) {
     const SkipCase& c = GetParam();
     AddPort(reg_, "1", "COM1");
     if (c.present) SetPortValue(reg_, "1", "SkipEnumerations", c.type, c.data);
@@ -119,7 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
                       SkipCase{"binary_five_ff", true, regtype::kBinary,
                                {0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0},
                       SkipCase{"text_ff", true, regtype::kSz,
-                               {'F', 'F', ' ', 'F', 'F', ' ', 'F', 'F', ' ', 'F', 'F', 0}, 1},
+                               {'F', 'F', ' ', 'F', 'F', ' ', 'F', 'F', ' ', 'F', 'F', 0}, 0},
+                      // The serial enumerator reads four bytes of any type
+                      // but text as the number.
+                      SkipCase{"text_of_four_ff_bytes", true, regtype::kSz, {0xFF, 0xFF, 0xFF, 0xFF}, 0},
+                      SkipCase{"none_ff", true, regtype::kNone, {0xFF, 0xFF, 0xFF, 0xFF}, 1},
                       SkipCase{"text_lower_ff", true, regtype::kSz,
                                {'f', 'f', ' ', 'f', 'f', ' ', 'f', 'f', ' ', 'f', 'f', 0}, 0},
                       SkipCase{"qword_minus_one", true, regtype::kQword, Bytes(8, 0xFF), 0}),
@@ -297,7 +301,8 @@ TEST_F(PortScan, MainResetsTheCounters) {
     EXPECT_EQ(0, iDisabledCount);
 }
 
-// portquell.exe /all: every port in the same window; the window's own
+// portquell.exe /all: every serial port in the same window (a parallel
+// port and a port its driver names otherwise are none); the window's own
 // keep their instance numbers as tags, the others their instance IDs, and
 // a click writes the port's own key.
 TEST_F(PortScan, AllListsEveryPortAndWritesItsKey) {
@@ -305,9 +310,11 @@ TEST_F(PortScan, AllListsEveryPortAndWritesItsKey) {
     const std::string usb = "USB\\VID_067B&PID_2303\\5&2A&0&2";
     AddPort(reg_, "1", "COM1");
     testing::AddPortAt(reg_, std::string(kEnumKey) + "\\" + ftdi, "COM5");
-    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\" + usb, "R&D");
+    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\" + usb, "com12");
+    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\ACPI\\PNP0400\\1", "LPT1");
+    testing::AddPortAt(reg_, std::string(kEnumKey) + "\\ROOT\\PORTS\\0000", "CNCA0");
     Main(window_, reg_, window_.Devices(), PortScope::All);
-    EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM5/" + ftdi + "/0", "R&D/" + usb + "/0"}), VisibleBoxes());
+    EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM5/" + ftdi + "/0", "com12/" + usb + "/0"}), VisibleBoxes());
     EXPECT_EQ("Found 3 serial ports, and 0 was already disabled", window_.messages.back().text);
     window_.UserClick(1);
     EXPECT_EQ(Bytes({0xFF, 0xFF, 0xFF, 0xFF}),

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <set>
+#include <tuple>
 #include <sstream>
 
 #include "faulty_registry.h"
@@ -71,7 +72,22 @@ protected:
         ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, kEnum + "\\USB\\ROOT_HUB30\\4&1", 0,
                                       regaccess::kAllAccess, false, &hub, nullptr));
         ASSERT_EQ(0, reg_.CloseKey(hub));
+        // A parallel port carries a PortName too.
+        AddPortAt(reg_, kEnum + "\\ACPI\\PNP0400\\1", "LPT1");
+        // COM1 connected, COM5 unplugged (both of the Ports class), COM12
+        // connected in another class, COM3 in no listing.
+        for (const auto& [id, present, guid] : {std::tuple{"ACPI\\PNP0501\\1", true, kPortsClass},
+                                                std::tuple{"FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000", false, kPortsClass},
+                                                std::tuple{"USB\\VID_067B&PID_2303\\5&2A1B3C&0&2", true, "{4d36e96d-e325-11ce-bfc1-08002be10318}"},
+                                                std::tuple{"ACPI\\PNP0400\\1", true, kPortsClass}}) {
+            DeviceInfo port;
+            port.instanceId = id;
+            port.present = present;
+            port.classGuid = guid;
+            devices_.Add(port);
+        }
     }
+    static constexpr const char* kPortsClass = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
 
     Result Run(std::vector<std::string> args) { return RunOn(reg_, std::move(args)); }
     Result RunOn(RegistryApi& registry, std::vector<std::string> args) {
@@ -86,12 +102,12 @@ protected:
 };
 
 TEST_F(Cli, ListShowsTheWindowsPortsInAlignedColumns) {
-    const Result r = Run({"list"});
+    const Result r = Run({"list", "--acpi"});
     EXPECT_EQ(0, r.code);
     EXPECT_EQ(
-        "PORT  MOUSE DETECTION  SERIAL ENUMERATOR  KEY\n"
-        "COM1  on               no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
-        "COM3  off              no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
+        "PORT  MOUSE DETECTION  SERIAL ENUMERATOR  CONNECTED  KEY\n"
+        "COM1  on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
+        "COM3  off              no                 unknown    HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
         r.out);
     EXPECT_EQ("", r.err);
 }
@@ -103,15 +119,16 @@ TEST_F(Cli, ListAllFindsPortsUnderEveryEnumerator) {
     testing::SetFiltersAt(reg_, kUsb, {"serenumx"});
     testing::FaultyRegistry faulty(reg_);
     faulty.FailWhen(OnKey(faulty, testing::RegCall::QueryValueEx, "ACPI\\PNP0501\\3", "UpperFilters"), 5);
-    const Result r = RunOn(faulty, {"list", "--all"});
+    const Result r = RunOn(faulty, {"list"});
     EXPECT_EQ(0, r.code);
     EXPECT_EQ(
-        "PORT   MOUSE DETECTION  SERIAL ENUMERATOR  KEY\n"
-        "COM1   on               no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
-        "COM3   off              unknown            HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
-        "COM5   on               yes                HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
-        "COM12  on               no                 HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
+        "PORT   MOUSE DETECTION  SERIAL ENUMERATOR  CONNECTED  KEY\n"
+        "COM1   on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
+        "COM3   off              unknown            unknown    HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
+        "COM5   on               yes                no         HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
+        "COM12  on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
         r.out);
+    EXPECT_EQ(r.out, RunOn(faulty, {"list", "--all"}).out);
     // On the stack of the port's own class: COM1 and COM3 have it, whatever
     // could be read; COM12, of another class, does not.
     testing::SetPortsClassAt(reg_, kAcpi1);
@@ -147,16 +164,16 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
         "{\n  \"ports\": [\n"
         "    {\"port\": \"COM1\", \"mouseDetection\": \"on\", \"enumerator\": \"ACPI\", \"device\": "
         "\"PNP0501\", \"instance\": \"1\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\1\", \"serialEnumerator\": \"no\"},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\1\", \"serialEnumerator\": \"no\", \"connected\": true},\n"
         "    {\"port\": \"COM3\", \"mouseDetection\": \"off\", \"enumerator\": \"ACPI\", \"device\": "
         "\"PNP0501\", \"instance\": \"3\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\", \"serialEnumerator\": \"no\"},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\", \"serialEnumerator\": \"no\", \"connected\": null},\n"
         "    {\"port\": \"COM5\", \"mouseDetection\": \"on\", \"enumerator\": \"FTDIBUS\", \"device\": "
         "\"VID_0403+PID_6001+A1B2C3D4A\", \"instance\": \"0000\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\FTDIBUS\\\\VID_0403+PID_6001+A1B2C3D4A\\\\0000\", \"serialEnumerator\": \"no\"},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\FTDIBUS\\\\VID_0403+PID_6001+A1B2C3D4A\\\\0000\", \"serialEnumerator\": \"no\", \"connected\": false},\n"
         "    {\"port\": \"COM12\", \"mouseDetection\": \"on\", \"enumerator\": \"USB\", \"device\": "
         "\"VID_067B&PID_2303\", \"instance\": \"5&2A1B3C&0&2\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USB\\\\VID_067B&PID_2303\\\\5&2A1B3C&0&2\", \"serialEnumerator\": \"no\"}\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USB\\\\VID_067B&PID_2303\\\\5&2A1B3C&0&2\", \"serialEnumerator\": \"no\", \"connected\": true}\n"
         "  ]\n}\n",
         r.out);
     MemoryRegistry empty;
@@ -165,7 +182,7 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
     // The characters the name means in the code page: \x80 is the euro sign,
     // \x8C U+0152, whose low byte is a printable 'R'.
     EXPECT_NE(std::string::npos,
-              Run({"list", "--json"}).out.find("\"port\": \"Q\\\"uote\\\\\\u0001\\u00e9\\u007f\\u20ac\\u0152\""));
+              Run({"list", "--acpi", "--json"}).out.find("\"port\": \"Q\\\"uote\\\\\\u0001\\u00e9\\u007f\\u20ac\\u0152\""));
 }
 
 TEST_F(Cli, DisableWritesTheDwordToThatPortOnlyWhateverTheCase) {
@@ -243,7 +260,7 @@ TEST_F(Cli, RefusedWritesChangeNothingAndExplainWhy) {
 }
 
 TEST_F(Cli, ExportPrintsARegFileOfTheCurrentStates) {
-    Result r = Run({"export"});
+    Result r = Run({"export", "--acpi"});
     EXPECT_EQ(0, r.code);
     EXPECT_EQ(0u, r.out.find("REGEDIT4\n\n"));
     EXPECT_NE(std::string::npos,
@@ -253,8 +270,9 @@ TEST_F(Cli, ExportPrintsARegFileOfTheCurrentStates) {
               r.out.find("\n; COM1\n[HKEY_LOCAL_MACHINE\\" + kAcpi1 +
                          "\\Device Parameters]\n\"SkipEnumerations\"=dword:00000000\n"));
     EXPECT_EQ(std::string::npos, r.out.find("FTDIBUS"));
-    r = Run({"export", "--all"});
+    r = Run({"export"});
     EXPECT_NE(std::string::npos, r.out.find("[HKEY_LOCAL_MACHINE\\" + kFtdi + "\\Device Parameters]"));
+    EXPECT_EQ(std::string::npos, r.out.find("LPT1"));
 }
 
 // Text read from the registry is data: whatever bytes a port's name or
@@ -387,7 +405,7 @@ TEST_F(Cli, APortIsWrittenOnceHoweverOftenItIsNamed) {
 // ACPI ports (an imported export creates them) included.
 TEST_F(Cli, CheckAndDisableAllConverge) {
     testing::SetValueAt(reg_, kEnum + "\\ACPI\\PNP0501\\2", "SkipEnumerations", regtype::kSz, {'1', 0});
-    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-     on               no                 HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-      on               no                 unknown    HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
     for (const char* scope : {"", "--all"}) {
         std::vector<std::string> check{"check"};
         if (*scope != 0) check.push_back(scope);
@@ -462,7 +480,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CheckCase{"acpi_port_on", {"check"}, [](MemoryRegistry&) {}, {}, 1,
                   "mouse detection is on for COM1"},
-        CheckCase{"acpi_all_off", {"check"}, [](MemoryRegistry& r) { SwitchOff(r, kAcpi1); }, {}, 0,
+        CheckCase{"acpi_all_off", {"check", "--acpi"}, [](MemoryRegistry& r) { SwitchOff(r, kAcpi1); }, {}, 0,
                   "mouse detection is off on every port checked"},
         CheckCase{"all_includes_usb", {"check", "--all"}, [](MemoryRegistry& r) { SwitchOff(r, kAcpi1); },
                   {}, 1, "mouse detection is on for COM5"},
@@ -475,7 +493,7 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"named_off", {"check", "com3"}, [](MemoryRegistry&) {}, {}, 0, "COM3"},
         CheckCase{"named_missing", {"check", "COM3", "COM9"}, [](MemoryRegistry&) {}, {}, 1,
                   "no serial port named COM9"},
-        CheckCase{"access_denied", {"check"}, [](MemoryRegistry&) {}, testing::Faults{5, 0, 0, 0}, 2,
+        CheckCase{"access_denied", {"check", "--acpi"}, [](MemoryRegistry&) {}, testing::Faults{5, 0, 0, 0}, 2,
                   "could not open HKLM\\" + kAcpi1 + "\\Device Parameters (status 5)"},
         CheckCase{"other_refusal", {"check", "--all"}, [](MemoryRegistry&) {}, testing::Faults{1018, 0, 0, 0},
                   3, "(status 1018)"},
@@ -507,9 +525,20 @@ INSTANTIATE_TEST_SUITE_P(
                   [](testing::FaultyRegistry& f) {
                       f.FailWhen(OnKey(f, testing::RegCall::QueryValueEx, "FTDIBUS", "SkipEnumerations"), 5);
                   }},
+        // A USB adapter is checked by default; --acpi checks the window's ports.
         CheckCase{"only_usb_ports", {"check"},
                   [](MemoryRegistry& r) { ASSERT_EQ(0, r.DeleteTree(regroot::kLocalMachine, kEnum + "\\ACPI")); },
-                  {}, 0, "no ACPI serial ports; 1 other port not checked: use --all"},
+                  {}, 1, "mouse detection is on for COM5"},
+        CheckCase{"only_usb_ports_acpi", {"check", "--acpi"},
+                  [](MemoryRegistry& r) { ASSERT_EQ(0, r.DeleteTree(regroot::kLocalMachine, kEnum + "\\ACPI")); },
+                  {}, 0, "no ACPI serial ports; 1 other port not checked: leave out --acpi"},
+        // A parallel port is no serial port, whatever it holds.
+        CheckCase{"parallel_port", {"check"},
+                  [](MemoryRegistry& r) {
+                      for (const std::string& key : {kAcpi1, kFtdi}) SwitchOff(r, key);
+                      AddPortAt(r, kEnum + "\\ACPI\\PNP0400\\1", "LPT1");
+                  },
+                  {}, 0, "mouse detection is off on every port checked"},
         // The window lists an ACPI port without a PortName; check counts it.
         CheckCase{"acpi_port_without_name", {"check"},
                   [](MemoryRegistry& r) {
@@ -530,7 +559,16 @@ INSTANTIATE_TEST_SUITE_P(
                   [](MemoryRegistry& r) {
                       testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kBinary, kOff);
                   },
-                  {}, 1, "SkipEnumerations is REG_BINARY, not REG_DWORD"},
+                  {}, 0, "off on every port checked"},
+        // In force, but the mice cannot be listed: the guard's state is not certain.
+        CheckCase{"guard_mice_refused", {"check", "--guard", "COM3"},
+                  [](MemoryRegistry& r) {
+                      MemoryDevices none;
+                      std::ostringstream said;
+                      ASSERT_EQ(0, RunCli({"guard", "on"}, r, none, said, said)) << said.str();
+                  },
+                  {}, 2, "could not list the serial mice (status 5)", {},
+                  [](MemoryDevices& d) { d.FailList(DevStatus::Win32(5)); }},
         CheckCase{"dword_count", {"check", "COM1"},
                   [](MemoryRegistry& r) {
                       testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kDword, {0x1A, 0, 0, 0});
@@ -542,14 +580,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "off on every port checked"},
         // The window's ports are instances 1 to 200 in plain decimal: 200
         // is one, 007 (another key than 7) is not.
-        CheckCase{"window_edges", {"check"},
+        CheckCase{"window_edges", {"check", "--acpi"},
                   [](MemoryRegistry& r) {
                       SwitchOff(r, kAcpi1);
                       AddPortAt(r, kEnum + "\\ACPI\\PNP0501\\200", "COM200");
                       SwitchOff(r, kEnum + "\\ACPI\\PNP0501\\200");
                       AddPortAt(r, kEnum + "\\ACPI\\PNP0501\\007", "COM7");
                   },
-                  {}, 0, "mouse detection is off on every port checked\n2 other ports not checked: use --all\n"},
+                  {}, 0, "mouse detection is off on every port checked\n2 other ports not checked: leave out --acpi\n"},
         // A refused key that could hold the second name asked for.
         CheckCase{"second_name_unreadable", {"check", "COM3", "COM5"}, [](MemoryRegistry&) {}, {}, 2,
                   "could not read the values of HKLM\\" + kFtdi,
@@ -594,12 +632,13 @@ TEST_F(Cli, NoRefusedReadMakesCheckSayCompliant) {
                     faulty.Fail(call, status, nth);
                     const int code = RunOn(faulty, {"check", "--all"}).code;
                     // A value of the mouse, whose missing PortName says it is
-                    // no port, hides nothing.
+                    // no port, or of the parallel port, hides nothing.
                     const auto refused = std::find_if(
                         faulty.Calls().begin(), faulty.Calls().end(),
                         [&](const testing::RegCallRecord& r) { return r.call == call && r.status == status; });
                     if (refused != faulty.Calls().end() && call == testing::RegCall::QueryValueEx &&
-                        faulty.PathOf(refused->key).find("\\HID\\") != std::string::npos) {
+                        (faulty.PathOf(refused->key).find("\\HID\\") != std::string::npos ||
+                         faulty.PathOf(refused->key).find("\\PNP0400\\") != std::string::npos)) {
                         continue;
                     }
                     // Nor does where the serial enumerator is: the class
@@ -627,9 +666,8 @@ TEST_F(Cli, CheckJsonSaysWhetherTheMachineIsCompliant) {
     MemoryRegistry empty;
     r = RunOn(empty, {"check", "--json"});
     EXPECT_EQ(0, r.code);
-    EXPECT_EQ("{\n  \"ports\": [],\n  \"missing\": [],\n  \"refused\": [],\n"
-              "  \"otherPortsNotChecked\": 0,\n  \"compliant\": true\n}\n",
-              r.out);
+    EXPECT_EQ("{\n  \"ports\": [],\n  \"missing\": [],\n  \"refused\": [],\n  \"compliant\": true\n}\n", r.out);
+    EXPECT_NE(std::string::npos, RunOn(empty, {"check", "--acpi", "--json"}).out.find("\"otherPortsNotChecked\": 0"));
     // Refusals and missing names are in the document, with the reason.
     testing::FaultyRegistry denied(reg_, testing::Faults{5, 0, 0, 0});
     r = RunOn(denied, {"check", "COM9", "--json"});
