@@ -85,8 +85,15 @@ std::string Detection(const SerialPort& port) { return port.DetectionOff() ? "of
 std::string SkipReason(const SkipSetting& skip) {
     const std::string value = kSkipEnumerations;
     if (!skip.present) return value + " is missing";
-    if (skip.type != regtype::kDword) return value + " is " + TypeName(skip.type) + ", not REG_DWORD";
     const std::optional<std::uint32_t> count = skip.Count();
+    if (skip.type != regtype::kDword) {
+        // Four bytes of another type but text: the serial enumerator reads
+        // them as the number all the same.
+        if (count == std::optional<std::uint32_t>(0xFFFFFFFFu)) {
+            return value + " is " + TypeName(skip.type) + " FF FF FF FF, which the serial enumerator reads as 0xFFFFFFFF";
+        }
+        return value + " is " + TypeName(skip.type) + ", not REG_DWORD";
+    }
     if (!count) return value + " is a REG_DWORD without four bytes";
     if (*count == 0xFFFFFFFFu) return value + " is REG_DWORD 0xFFFFFFFF";
     if (*count == 0) return value + " is 0";

@@ -39,7 +39,7 @@ inline constexpr const char* kProgram = "portquell-cli";
 // A port as people know it: its name, or its key when it has none.
 [[nodiscard]] std::string PortLabel(const SerialPort& port);
 
-// "off" or "on", by the serial enumerator's rule.
+// "off" or "on", by the serial enumerator's reading (SkipSetting::Off).
 [[nodiscard]] std::string Detection(const SerialPort& port);
 
 // What SkipEnumerations holds and why that is detection on or off, e.g.

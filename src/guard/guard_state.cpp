@@ -7,34 +7,23 @@ namespace portquell {
 
 namespace {
 
-// One value of the open key: its text (raw bytes for REG_DWORD) and type;
-// none when missing. A refused read is added to refusals.
-struct Read {
-    std::optional<std::uint32_t> type;
-    std::string text;
-};
-Read ReadValue(clsRegHandler& handler, const std::string& key, const std::string& name,
-               std::vector<PortRefusal>& refusals) {
-    Read read;
-    read.text = handler.GetValue(name, true);
-    const RegStatus status = handler.LastRegStatus();
-    if (status == regstatus::kFileNotFound) return {};
-    if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) {
-        refusals.push_back({PortRefusal::Step::Read, RefusalStatus(handler), key, std::nullopt});
-        return {};
-    }
-    read.type = handler.LastValueType();
+// One value of the open key as stored; a refused read is added to
+// refusals.
+RegValue ReadValue(clsRegHandler& handler, const std::string& key, const std::string& name,
+                   std::vector<PortRefusal>& refusals) {
+    RegValue read = handler.GetRawValue(name);
+    if (read.Refused()) refusals.push_back({PortRefusal::Step::Read, read.status, key, std::nullopt});
     return read;
 }
 
-std::optional<std::uint32_t> Dword(const Read& read) {
-    if (read.type != std::optional<std::uint32_t>(regtype::kDword) || read.text.size() != 4) return std::nullopt;
+std::optional<std::uint32_t> Dword(const RegValue& read) {
+    if (!read.OfType(regtype::kDword) || read.data.size() != 4) return std::nullopt;
     std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(read.text[static_cast<std::size_t>(i)]);
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(read.data[static_cast<std::size_t>(i)]);
     return value;
 }
 
-std::string Text(const Read& read) { return read.type == std::optional<std::uint32_t>(regtype::kSz) ? read.text : ""; }
+std::string Text(const RegValue& read) { return read.Text(); }
 
 // Opens HKLM\key read-only; false when it is missing, or refused (added to
 // refusals).
@@ -74,8 +63,8 @@ GuardState ReadGuard(RegistryApi& registry) {
     GuardState state;
     clsRegHandler handler(registry);
     if (OpenToRead(handler, kRestrictionsKey, state.refusals)) {
-        const Read toggle = ReadValue(handler, kRestrictionsKey, kDenyDeviceIds, state.refusals);
-        state.switchPresent = toggle.type.has_value();
+        const RegValue toggle = ReadValue(handler, kRestrictionsKey, kDenyDeviceIds, state.refusals);
+        state.switchPresent = toggle.Read();
         state.switchValue = Dword(toggle);
         state.retroactive = Dword(ReadValue(handler, kRestrictionsKey, kDenyRetroactive, state.refusals));
     }

@@ -35,11 +35,10 @@ bool IsGuid(const std::string& text) {
 // One value of the open key: its text when it is of type, "" when missing
 // or of another type; none when the read was refused.
 std::optional<std::string> ValueOfType(clsRegHandler& handler, const char* name, std::uint32_t type) {
-    const std::string text = handler.GetValue(name);
-    const RegStatus status = handler.LastRegStatus();
-    if (status == regstatus::kFileNotFound) return std::string();
-    if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) return std::nullopt;
-    return handler.LastValueType() == std::optional<std::uint32_t>(type) ? text : std::string();
+    const RegValue value = handler.GetRawValue(name);
+    if (value.Refused()) return std::nullopt;
+    if (!value.OfType(type)) return std::string();
+    return type == regtype::kSz ? value.Text() : value.data;
 }
 
 struct KeyFilters {

@@ -29,16 +29,9 @@ std::vector<std::string> ParentIdPrefixes(RegistryApi& registry, const std::vect
     for (const SerialPort& port : ports) {
         std::string prefix;
         if (handler.OpenRegistry(regroot::kLocalMachine, port.InstanceKey(), false)) {
-            prefix = handler.GetValue(kParentIdPrefix);
-            const RegStatus status = handler.LastRegStatus();
-            if (status != regstatus::kSuccess || !handler.sLastRegErr.empty()) {
-                if (status != regstatus::kFileNotFound) {
-                    refusals.push_back({PortRefusal::Step::Read, RefusalStatus(handler), port.InstanceKey(), port});
-                }
-                prefix.clear();
-            } else if (handler.LastValueType() != std::optional<std::uint32_t>(regtype::kSz)) {
-                prefix.clear();
-            }
+            const RegValue value = handler.GetRawValue(kParentIdPrefix);
+            if (value.Refused()) refusals.push_back({PortRefusal::Step::Read, value.status, port.InstanceKey(), port});
+            prefix = value.Text();
             (void)handler.CloseRegistry();
         } else if (handler.LastRegStatus() != regstatus::kFileNotFound) {
             refusals.push_back({PortRefusal::Step::Open, RefusalStatus(handler), port.InstanceKey(), port});
