@@ -257,6 +257,26 @@ TEST_F(Cli, RefusedWritesChangeNothingAndExplainWhy) {
     EXPECT_EQ(2, r.code);
     EXPECT_EQ(before, DumpMachine(reg_));
     EXPECT_EQ(0u, reg_.OpenHandleCount());
+
+    // The third write refused: the two before it are put back, a missing
+    // value removed again, COM3's REG_DWORD -1 as it was.
+    testing::FaultyRegistry third(reg_);
+    third.Fail(testing::RegCall::SetValueEx, 1018, 3);
+    r = RunOn(third, {"enable", "COM1", "COM3", "COM5"});
+    EXPECT_EQ(3, r.code);
+    EXPECT_EQ(before, DumpMachine(reg_));
+    EXPECT_NE(std::string::npos, r.err.find("could not write SkipEnumerations for COM5 (status 1018). Nothing was "
+                                            "changed: every port written before it was put back.\n")) << r.err;
+    // Putting one back refused too: named with what it holds now.
+    testing::FaultyRegistry stuck(reg_);
+    stuck.Fail(testing::RegCall::SetValueEx, 5, 2);
+    stuck.Fail(testing::RegCall::DeleteValue, 5);
+    r = RunOn(stuck, {"disable", "COM1", "COM5"});
+    EXPECT_EQ(2, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("COM1 is left changed: SkipEnumerations is REG_DWORD 0xFFFFFFFF (mouse "
+                                            "detection off)\n")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("COM5 is left")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("Nothing was changed")) << r.err;
 }
 
 TEST_F(Cli, ExportPrintsARegFileOfTheCurrentStates) {
@@ -1076,6 +1096,25 @@ INSTANTIATE_TEST_SUITE_P(
                  [](MemoryDevices& d, MemoryRegistry&) { d.Add(Mouse(kUntoldMouse, true, kFtdiId)); }, {}, 0,
                  "COM5: in force now: port restarted\nserial mouse " + kUntoldMouse + " (port cannot be told) removed\n",
                  false, 2},
+        // An unplugged adapter cannot be restarted: in force when it is
+        // next connected. A port off already without a mouse needs none.
+        MiceCase{"now_not_connected", {"disable", "COM5", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Edit(kFtdiId)->present = false; }, {}, 0,
+                 "COM5: in force when it is next connected: not connected now, so not restarted\n", true, 0},
+        MiceCase{"now_off_already", {"disable", "COM5", "--now"},
+                 [](MemoryDevices&, MemoryRegistry& r) { SwitchOff(r, kFtdi); }, {}, 0,
+                 "COM5: in force now: off already; no serial mouse: nothing to restart\n", true, 0},
+        MiceCase{"now_off_already_with_mouse", {"disable", "COM1", "--now"},
+                 [](MemoryDevices&, MemoryRegistry& r) { SwitchOff(r, kAcpi1); }, {}, 0,
+                 "COM1: in force now: port restarted; serial mouse " + kMouse + " removed\n", false, 1},
+        // A port whose device instance is gone: the status in words.
+        MiceCase{"now_device_gone", {"disable", "COM5", "--now"},
+                 [](MemoryDevices& d, MemoryRegistry&) {
+                     DeviceInfo* port = d.Edit(kFtdiId);
+                     port->instanceId = "FTDIBUS\\OTHER\\0000";
+                 },
+                 {}, 5, "COM5: in force at the next restart: Windows did not restart the port (status 0xE000020B: no such device)\n",
+                 true, 0},
         MiceCase{"now_write_refused", {"disable", "COM1", "--now"}, NoChange, testing::Faults{0, 0, 0, 5}, 2,
                  "could not write SkipEnumerations for COM1 (status 5)", true, 0},
         MiceCase{"without_now", {"disable", "COM1"}, NoChange, {}, 0, "restart the", true, 0}),
@@ -1427,7 +1466,8 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
     const std::vector<std::vector<std::string>> targets = {{"COM1"}, {"COM5"}, {"--all"}, {"on"}, {"off"}};
     const testing::RegCall calls[] = {testing::RegCall::OpenKeyEx, testing::RegCall::QueryValueEx,
                                       testing::RegCall::SetValueEx, testing::RegCall::CreateKeyEx,
-                                      testing::RegCall::EnumKey};
+                                      testing::RegCall::EnumKey, testing::RegCall::DeleteValue};
+    const std::string lptId = "ACPI\\PNP0400\\1";
     int inForce = 0;
     int notInForce = 0;
     for (int round = 0; round < 600; ++round) {
@@ -1441,6 +1481,16 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         if (!com5Prefix.empty()) testing::SetPrefixAt(reg, kFtdi, com5Prefix);
         devices.Add(PortDevice(kCom1Id));
         devices.Add(PortDevice(kFtdiId));
+        // An adapter unplugged, ports off already, a parallel port beside them.
+        devices.Edit(kFtdiId)->present = pick(4) != 0;
+        for (const std::string& key : {kAcpi1, kFtdi}) {
+            if (pick(3) == 0) SwitchOff(reg, key);
+        }
+        const bool parallel = pick(2) == 0;
+        if (parallel) {
+            AddPortAt(reg, kEnum + "\\" + lptId, "LPT1");
+            devices.Add(PortDevice(lptId));
+        }
         const std::uint32_t mice = 1 + pick(3);
         for (std::uint32_t m = 0; m < mice; ++m) {
             const std::string parents[] = {kCom1Id, kFtdiId, ""};
@@ -1464,7 +1514,8 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         const std::uint32_t fault = pick(5);
         switch (fault) {
             case 1:
-                faulty.Fail(calls[pick(5)], statuses[pick(2)], static_cast<int>(1 + pick(40)));
+                faulty.Fail(calls[pick(6)], statuses[pick(2)], static_cast<int>(1 + pick(40)));
+                if (pick(2) == 0) faulty.Fail(calls[pick(6)], statuses[pick(2)], static_cast<int>(1 + pick(4)));
                 break;
             case 2:
                 devices.FailList(DevStatus::Win32(5));
@@ -1496,6 +1547,7 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         const int code = RunCli(args, faulty, devices, out, err);
         const std::string story = "round " + std::to_string(round) + ": " + out.str() + err.str();
         for (const std::string& id : devices.Restarted()) {
+            EXPECT_NE(lptId, id) << story;
             EXPECT_TRUE(testing::DetectionOffAt(reg, id)) << story;
             // (or a refused read left it unknown)
             EXPECT_TRUE(enumerator[id == kCom1Id ? 0 : 1] || fault == 1) << story;
@@ -1511,7 +1563,17 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         const bool othersListed = std::count_if(regBefore.begin(), regBefore.end(), [](const std::string& l) {
             return l.find("Restrictions\\DenyDeviceIDs [7]") != std::string::npos;
         }) > 0;
+        // A refusal leaves the registry as it was, but for the ports it
+        // names as left changed.
+        if (!guard && (code == cliexit::kAccessDenied || code == cliexit::kRegistryError)) {
+            for (const std::string& line : changed) {
+                const std::string port = line.find(kAcpi1) != std::string::npos ? "COM1" : "COM5";
+                EXPECT_NE(std::string::npos, err.str().find(port + " is left changed")) << line << "\n" << story;
+            }
+        }
+        EXPECT_EQ(std::string::npos, story.find("LPT1")) << story;
         for (const std::string& line : changed) {
+            EXPECT_EQ(std::string::npos, line.find("PNP0400")) << story;
             const bool ours =
                 guard ? line.find("Portquell") != std::string::npos || line.find(" [") == std::string::npos ||
                             line.find(" 83 69 82 73 65 76 95 77 79 85 83 69 0") != std::string::npos ||
