@@ -18,6 +18,10 @@ struct ReplacementHooks {
     // The temporary file holds every byte, flushed, and is about to replace
     // the destination: its path.
     std::function<void(const std::string& temporaryPath)> beforeReplace;
+    // Windows: the temporary file's handle is about to be marked for
+    // deletion (it failed). Windows keeps the mark with the file, so a mark
+    // after the rename would delete the new destination.
+    std::function<void(const std::string& temporaryPath)> deletionMarked;
 };
 
 // For every replacement after it; {} takes the hooks away.

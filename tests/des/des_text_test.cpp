@@ -526,21 +526,34 @@ INSTANTIATE_TEST_SUITE_P(
                             return !daclBefore.empty();
                         },
                         false, [](const Scratch&, const std::string& dest) { EXPECT_EQ(daclBefore, DaclOf(dest)); }},
-        // The rename refused (the destination held open): no copy of the data stays.
+        // The rename refused (the destination held open): no copy of the
+        // data stays; the temporary file goes through its handle's mark.
         DestinationCase{"rename_refused",
                         [](const Scratch&, std::string& dest) {
                             Write(dest, Sample(3));
+                            temporaryWritten = false;
                             SetReplacementHooks({{}, [dest](const std::string&) {
                                                      heldOpen = CreateFileA(dest.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                                             nullptr, OPEN_EXISTING, 0, nullptr);
-                                                 }});
+                                                 }, [](const std::string&) { temporaryWritten = true; }});
                             return true;
                         },
                         true,
                         [](const Scratch&, const std::string&) {
                             EXPECT_NE(INVALID_HANDLE_VALUE, heldOpen);
                             CloseHandle(heldOpen);
+                            EXPECT_TRUE(temporaryWritten) << "marked for deletion";
                         }},
+        // Replaced: the handle is never marked, which on Windows would
+        // delete the new destination under its new name.
+        DestinationCase{"replaced_never_marked",
+                        [](const Scratch&, std::string& dest) {
+                            Write(dest, Sample(3));
+                            temporaryWritten = false;
+                            SetReplacementHooks({{}, {}, [](const std::string&) { temporaryWritten = true; }});
+                            return true;
+                        },
+                        false, [](const Scratch&, const std::string&) { EXPECT_FALSE(temporaryWritten); }},
         DestinationCase{"descriptor_cannot_be_applied",
                         [](const Scratch&, std::string& dest) {
                             Write(dest, Sample(3));

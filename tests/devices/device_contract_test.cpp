@@ -120,6 +120,16 @@ TEST_F(DeviceContract, RestartKeepsTheDeviceOrFailsWithAStatus) {
     const std::vector<DeviceInfo> after = Ours(kMouseClassGuid, "");
     ASSERT_EQ(2u, after.size());
     EXPECT_EQ(other_.hardwareIds, after[1].hardwareIds);
+    // An unplugged device has no device node to restart: refused, and it
+    // stays installed.
+    DeviceInfo unplugged = other_;
+    unplugged.instanceId = devices_->Enumerator() + "\\DEV\\2";
+    unplugged.present = false;
+    devices_->Seed(unplugged);
+    const DevStatus refused = devices_->Api().RestartDevice(unplugged.instanceId);
+    EXPECT_FALSE(refused.Ok());
+    if (devices_->RestartsDevices()) EXPECT_EQ(devstatus::kNoSuchDevinst, refused.code);
+    EXPECT_TRUE(devices_->Recorded(unplugged.instanceId));
 }
 
 }  // namespace

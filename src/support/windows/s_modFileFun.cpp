@@ -155,6 +155,8 @@ void Describe(std::vector<BYTE>& security, bool owner, bool group, SECURITY_DESC
     }
 }
 
+std::string Narrow(const std::wstring& wide);
+
 // The temporary file while it may still have to go. It is opened with
 // DELETE from its creation, so that it can be removed whatever its access
 // list says, and shared for deleting only, so that the rename can move it
@@ -183,6 +185,8 @@ public:
 private:
     void Discard() {
         if (handle_ == INVALID_HANDLE_VALUE) return;
+        const ReplacementHooks hooks = CurrentReplacementHooks();
+        if (hooks.deletionMarked) hooks.deletionMarked(Narrow(path_));
         FILE_DISPOSITION_INFO dispose{TRUE};
         const bool marked = SetFileInformationByHandle(handle_, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
         CloseHandle(handle_);
