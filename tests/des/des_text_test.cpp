@@ -417,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(
         DestinationCase{"a_folder",
                         [](const Scratch&, std::string& dest) {
                             temporaryWritten = false;
-                            SetReplacementHooks({{}, [](const std::string&) { temporaryWritten = true; }});
+                            SetReplacementHooks({{}, [](const std::string&) { temporaryWritten = true; }, {}});
                             return fs::create_directory(dest);
                         },
                         true,
@@ -507,7 +507,7 @@ INSTANTIATE_TEST_SUITE_P(
                             // The first replacement only: the test decrypts into a new file next.
                             SetReplacementHooks({{}, [](const std::string& t) {
                                                      if (daclWritten.empty()) daclWritten = DaclOf(t);
-                                                 }});
+                                                 }, {}});
                             return !daclBefore.empty() && daclBefore.find("WD") == std::string::npos;
                         },
                         false,
@@ -557,7 +557,7 @@ INSTANTIATE_TEST_SUITE_P(
         DestinationCase{"descriptor_cannot_be_applied",
                         [](const Scratch&, std::string& dest) {
                             Write(dest, Sample(3));
-                            SetReplacementHooks({[](std::vector<std::uint8_t>& d) { d.at(0) = 0; }, {}});
+                            SetReplacementHooks({[](std::vector<std::uint8_t>& d) { d.at(0) = 0; }, {}, {}});
                             return true;
                         },
                         true, NoCheck}
