@@ -128,7 +128,9 @@ TEST_F(DeviceContract, RestartKeepsTheDeviceOrFailsWithAStatus) {
     devices_->Seed(unplugged);
     const DevStatus refused = devices_->Api().RestartDevice(unplugged.instanceId);
     EXPECT_FALSE(refused.Ok());
-    if (devices_->RestartsDevices()) EXPECT_EQ(devstatus::kNoSuchDevinst, refused.code);
+    if (devices_->RestartsDevices()) {
+        EXPECT_EQ(devstatus::kNoSuchDevinst, refused.code);
+    }
     EXPECT_TRUE(devices_->Recorded(unplugged.instanceId));
 }
 

@@ -107,17 +107,30 @@ bool Compliant(MemoryRegistry& reg) {
                 RegHandle key = 0;
                 const std::string path = std::string(kEnumKey) + "\\" + e + "\\" + d + "\\" + i + "\\Device Parameters";
                 if (reg.OpenKeyEx(regroot::kLocalMachine, path, 0, regaccess::kQueryAndEnumerate, &key) != 0) continue;
+                // A COM port's name, as GetValue reads PortName: text less its
+                // last byte, the raw bytes of the two types it keeps raw.
                 std::uint32_t type = 0;
-                std::uint32_t size = 0;
-                const bool named = reg.QueryValueEx(key, "PortName", &type, nullptr, &size) == 0;
+                std::uint8_t text[64] = {};
+                std::uint32_t size = sizeof text;
+                std::string name;
+                if (reg.QueryValueEx(key, "PortName", &type, text, &size) == 0) {
+                    if ((type == regtype::kSz || type == regtype::kExpandSz) && size > 0) {
+                        name.assign(reinterpret_cast<const char*>(text), size - 1);
+                    } else if (type == regtype::kDwordBigEndian || type == regtype::kMultiSz) {
+                        name.assign(reinterpret_cast<const char*>(text), size);
+                    }
+                }
+                const bool named = name.size() > 3 && lower(name.substr(0, 3)) == "com" &&
+                                   name.find_first_not_of("0123456789", 3) == std::string::npos;
                 const bool window = lower(e) == "acpi" && lower(d) == "pnp0501" && !i.empty() && i[0] != '0' &&
                                     i.size() <= 3 && i.find_first_not_of("0123456789") == std::string::npos &&
                                     std::stoi(i) <= 200;
                 std::uint8_t skip[4] = {0, 0, 0, 0};
                 size = sizeof skip;
+                // Four bytes FF of any type but text.
                 const bool off = reg.QueryValueEx(key, "SkipEnumerations", &type, skip, &size) == 0 &&
-                                 type == regtype::kDword && size == 4 && skip[0] == 0xFF && skip[1] == 0xFF &&
-                                 skip[2] == 0xFF && skip[3] == 0xFF;
+                                 type != regtype::kSz && type != regtype::kExpandSz && type != regtype::kMultiSz &&
+                                 size == 4 && skip[0] == 0xFF && skip[1] == 0xFF && skip[2] == 0xFF && skip[3] == 0xFF;
                 Require(reg.CloseKey(key) == 0);
                 if ((named || window) && !off) return false;
             }
