@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -10,6 +11,8 @@
 
 #include "guard/mouse_guard.h"
 #include "ports/port_inventory.h"
+#include "ports/port_relief.h"
+#include "ports/port_writes.h"
 #include "ports/serial_enumerator.h"
 #include "ports/serial_mice.h"
 
@@ -63,8 +66,24 @@ struct JsonReport {
     bool connected = false;                                    // each port's "connected"
     std::optional<GuardReport> guard;                          // check --guard
     std::optional<bool> compliant;
+    // The command's own fields, after the others (each begins with a comma).
+    std::function<void(std::ostream&)> more;
 };
 void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, std::ostream& out);
+
+// disable and enable --json: the ports asked about (as read before), the
+// names that match none, the refusals, what was written or would be, the
+// ports left changed after a refusal, and with --now each port's relief.
+struct SwitchReport {
+    bool off = true;
+    bool dryRun = false;
+    std::vector<SerialPort> ports;
+    std::vector<std::string> missing;
+    std::vector<PortRefusal> refused;
+    std::optional<PortWrites> writes;
+    std::optional<ReliefReport> relief;
+};
+void WriteSwitchJson(const SwitchReport& report, std::ostream& out);
 
 // A .reg file that sets each port's current state. A port whose key names
 // a .reg file cannot carry is left out and named on err; returns whether

@@ -62,9 +62,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     if (!IsCommand(command)) return Usage("unknown command '" + Printable(command) + "'");
     const bool switches = command == "disable" || command == "enable";
     const bool takesPorts = switches || command == "check";
-    if (options.json && command != "list" && command != "check" && command != "mice" && command != "guard") {
-        return Usage("--json is for list, check, mice and guard only");
-    }
+    if (options.json && command == "export") return Usage("--json is not for export: it prints a .reg file");
     if (options.dryRun && !switches) return Usage("--dry-run is for disable and enable only");
     if (options.now && command != "disable") return Usage("--now is for disable only");
     if (options.now && options.dryRun) return Usage("give --now or --dry-run, not both");

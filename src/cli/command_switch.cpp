@@ -1,8 +1,9 @@
 // disable and enable: SkipEnumerations written to every port asked about,
 // or to none when any of them cannot be found, read, opened or written.
-#include <memory>
+#include <sstream>
 
 #include "cli/cli_commands.h"
+#include "cli/cli_formats.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 #include "ports/port_presence.h"
@@ -105,32 +106,50 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
     } else {
         selection = SelectPorts(inventory, options.ports);
     }
+    SwitchReport json;
+    json.off = off;
+    json.dryRun = options.dryRun;
+    json.ports = selection.ports;
+    json.missing = selection.missing;
+    json.refused = selection.refusals;
+    // Every outcome ends in one document on stdout with --json.
+    const auto done = [&](int code) {
+        if (options.json) WriteSwitchJson(json, out);
+        return code;
+    };
     const int refused = ReportRefusals(selection.refusals, "nothing was changed", err);
-    if (refused != cliexit::kDone) return refused;
+    if (refused != cliexit::kDone) return done(refused);
     if (!selection.missing.empty()) {
         ReportMissing(selection.missing, err);
         err << kProgram << ": nothing was changed.\n";
-        return cliexit::kPortNotFound;
+        return done(cliexit::kPortNotFound);
     }
     const std::vector<SerialPort>& targets = selection.ports;
     const char* verb = off ? "disable" : "enable";
+    // The text for people, or (--json) the document alone on stdout.
+    std::ostringstream text;
+    std::ostream& say = options.json ? static_cast<std::ostream&>(text) : out;
     if (options.dryRun) {
         for (const SerialPort& p : targets) {
-            out << "would " << verb << " mouse detection on " << PortLabel(p) << " (now " << Detection(p)
+            say << "would " << verb << " mouse detection on " << PortLabel(p) << " (now " << Detection(p)
                 << "): " << PrintableKey(p.ParameterKey()) << " " << kSkipEnumerations
                 << " = REG_DWORD " << (off ? "-1" : "0") << "\n";
         }
-        if (targets.empty()) out << "no serial ports found\n";
-        return cliexit::kDone;
+        if (targets.empty()) say << "no serial ports found\n";
+        return done(cliexit::kDone);
     }
 
-    const PortWrites writes = WriteDetection(registry, targets, off);
-    if (!writes.Done()) return SayRefusedWrite(writes, err);
+    json.writes = WriteDetection(registry, targets, off);
+    const PortWrites& writes = *json.writes;
+    if (!writes.Done()) {
+        json.refused.push_back(*writes.refused);
+        return done(SayRefusedWrite(writes, err));
+    }
     for (const SerialPort& p : writes.written) {
-        out << verb << "d mouse detection on " << PortLabel(p) << " (was " << Detection(p)
+        say << verb << "d mouse detection on " << PortLabel(p) << " (was " << Detection(p)
             << "): " << PrintableKey(p.ParameterKey()) << "\n";
     }
-    if (targets.empty()) out << "no serial ports found\n";
+    if (targets.empty()) say << "no serial ports found\n";
     bool later = !writes.written.empty();
     if (options.now && !writes.written.empty()) {
         // Mice whose port cannot be told are removed only when every port
@@ -140,12 +159,12 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
         const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
         (void)ReportDeviceRefusal(mice.status, "their serial mice are not removed", err);
         (void)ReportRefusals(mice.refusals, "a serial mouse's port may not be told", err);
-        const ReliefReport report = RelieveNow(devices, registry, PlanMice(mice, written, options.all), written);
-        SayRelief(report, out);
-        later = !report.AllInForceNow();
+        json.relief = RelieveNow(devices, registry, PlanMice(mice, written, options.all), written);
+        SayRelief(*json.relief, say);
+        later = !json.relief->AllInForceNow();
     }
-    if (later) out << kReminder;
-    return options.now && later ? cliexit::kAtNextRestart : cliexit::kDone;
+    if (later) say << kReminder;
+    return done(options.now && later ? cliexit::kAtNextRestart : cliexit::kDone);
 }
 
 }  // namespace portquell

@@ -87,6 +87,7 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
         WriteGuardJson(*report.guard, out);
     }
     if (report.compliant) out << ",\n  \"compliant\": " << (*report.compliant ? "true" : "false");
+    if (report.more) report.more(out);
     out << "\n}\n";
 }
 

@@ -50,6 +50,9 @@ std::size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
+// A key path as a JSON string's content shows it.
+std::string JsonPath(const std::string& path);
+
 struct Result {
     int code;
     std::string out;
@@ -271,8 +274,12 @@ TEST_F(Cli, RefusedWritesChangeNothingAndExplainWhy) {
     testing::FaultyRegistry stuck(reg_);
     stuck.Fail(testing::RegCall::SetValueEx, 5, 2);
     stuck.Fail(testing::RegCall::DeleteValue, 5);
-    r = RunOn(stuck, {"disable", "COM1", "COM5"});
+    r = RunOn(stuck, {"disable", "COM1", "COM5", "--json"});
     EXPECT_EQ(2, r.code);
+    EXPECT_TRUE(testing::JsonCheck::Valid(r.out)) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("\"written\": [],\n  \"leftChanged\": [\n    {\"port\": \"COM1\", \"key\": \"HKLM\\\\" +
+                                            JsonPath(kAcpi1) + "\\\\Device Parameters\", \"mouseDetection\": \"off\""))
+        << r.out;
     EXPECT_NE(std::string::npos, r.err.find("COM1 is left changed: SkipEnumerations is REG_DWORD 0xFFFFFFFF (mouse "
                                             "detection off)\n")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("COM5 is left")) << r.err;
@@ -710,7 +717,7 @@ TEST_F(Cli, UsageErrorsExitWith64) {
         {{"list", "--colour"}, "unknown option '--colour'"},
         {{"disable"}, "needs port names or --all"},
         {{"enable", "--all", "COM1"}, "not both"},
-        {{"export", "--json"}, "--json is for list, check, mice and guard only"},
+        {{"export", "--json"}, "--json is not for export"},
         {{"guard", "maybe"}, "guard takes 'on', 'off' or nothing"},
         {{"guard", "on", "off"}, "guard takes 'on', 'off' or nothing"},
         {{"guard", "--all"}, "no --all"},
@@ -1535,6 +1542,8 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         std::vector<std::string> args = {guard ? "guard" : "disable"};
         args.insert(args.end(), target.begin(), target.end());
         if (!guard) args.push_back("--now");
+        const bool json = !guard && pick(4) == 0;
+        if (json) args.push_back("--json");
         std::ostringstream out;
         std::ostringstream err;
         if (target[0] == "off") (void)RunCli({"guard", "on"}, reg, devices, out, err);
@@ -1546,6 +1555,7 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         const std::vector<DeviceInfo> devicesBefore = devices.Devices();
         const int code = RunCli(args, faulty, devices, out, err);
         const std::string story = "round " + std::to_string(round) + ": " + out.str() + err.str();
+        EXPECT_TRUE(!json || testing::JsonCheck::Valid(out.str())) << story;
         for (const std::string& id : devices.Restarted()) {
             EXPECT_NE(lptId, id) << story;
             EXPECT_TRUE(testing::DetectionOffAt(reg, id)) << story;

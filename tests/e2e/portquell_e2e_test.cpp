@@ -281,27 +281,32 @@ TEST_F(PortquellE2E, AllListsEveryPort) {
     const std::string ftdi = std::string(kEnum) + "\\FTDIBUS\\VID_0403+PID_6001+A1\\0000";
     const std::string usb = std::string(kEnum) + "\\USB\\VID_067B&PID_2303\\5&2A&0&2";
     SeedPort(1, "COM1", nullptr);
+    SeedPort(2, "R&D", nullptr);
     SetText(ftdi + "\\Device Parameters", "PortName", REG_SZ, std::string("COM5") + '\0');
-    SetText(usb + "\\Device Parameters", "PortName", REG_SZ, std::string("R&D") + '\0');
+    SetText(usb + "\\Device Parameters", "PortName", REG_SZ, std::string("com7") + '\0');
+    // A parallel port is no serial port.
+    SetText(std::string(kEnum) + "\\ACPI\\PNP0400\\1\\Device Parameters", "PortName", REG_SZ, std::string("LPT1") + '\0');
     {
         Program plain;
-        HWND main = plain.DismissReport("Found 1 serial ports, and 0 was already disabled");
+        HWND main = plain.DismissReport("Found 2 serial ports, and 0 was already disabled");
         ASSERT_NE(nullptr, main);
-        EXPECT_EQ(nullptr, GetDlgItem(main, IDC_CHKPORT + 1)) << "without /all, the ACPI ports only";
+        EXPECT_EQ(nullptr, GetDlgItem(main, IDC_CHKPORT + 2)) << "without /all, the ACPI ports only";
         PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_TRUE(plain.Exited(10000));
     }
     Program program("/all");
-    HWND main = program.DismissReport("Found 3 serial ports, and 0 was already disabled");
+    HWND main = program.DismissReport("Found 4 serial ports, and 0 was already disabled");
     ASSERT_NE(nullptr, main);
     EXPECT_EQ("COM1", Find(main, IDC_CHKPORT).text);
-    EXPECT_EQ("COM5", Find(main, IDC_CHKPORT + 1).text);
-    EXPECT_EQ("R&&D", Find(main, IDC_CHKPORT + 2).text) << "one '&' shown, no access key";
-    Click(GetDlgItem(main, IDC_CHKPORT + 1));
-    EXPECT_TRUE(WaitChecked(main, IDC_CHKPORT + 1, BST_CHECKED));
+    EXPECT_EQ("R&&D", Find(main, IDC_CHKPORT + 1).text) << "one '&' shown, no access key";
+    EXPECT_EQ("COM5", Find(main, IDC_CHKPORT + 2).text);
+    EXPECT_EQ("com7", Find(main, IDC_CHKPORT + 3).text);
+    EXPECT_EQ(nullptr, GetDlgItem(main, IDC_CHKPORT + 4));
+    Click(GetDlgItem(main, IDC_CHKPORT + 2));
+    EXPECT_TRUE(WaitChecked(main, IDC_CHKPORT + 2, BST_CHECKED));
     for (int i = 0; i < 40 && QuerySkipAt(ftdi) != "0xffffffff"; ++i) Sleep(100);
     EXPECT_EQ("0xffffffff", QuerySkipAt(ftdi));
-    Click(GetDlgItem(main, IDC_CHKPORT + 2));
+    Click(GetDlgItem(main, IDC_CHKPORT + 3));
     for (int i = 0; i < 40 && QuerySkipAt(usb) != "0xffffffff"; ++i) Sleep(100);
     EXPECT_EQ("0xffffffff", QuerySkipAt(usb));
     EXPECT_EQ("", QuerySkip(1));

@@ -1,0 +1,98 @@
+// disable and enable --json: what was asked, written, put back or left,
+// and with --now each port's relief, as one document.
+#include "cli/cli_formats.h"
+#include "cli/cli_text.h"
+
+namespace portquell {
+
+namespace {
+
+const char* NeedWord(const Relief& relief) {
+    switch (relief.need) {
+        case Relief::Need::NoEnumerator:
+            return "noSerialEnumerator";
+        case Relief::Need::NotConnected:
+            return "notConnected";
+        case Relief::Need::OffAlready:
+            return "offAlready";
+        case Relief::Need::Restart:
+            break;
+    }
+    return relief.restart.Ok() ? "restarted" : "refused";
+}
+
+const char* RemovalWord(const Relief::Removal& removal) {
+    if (removal.Gone()) return removal.status.Ok() ? "removed" : "goneAlready";
+    return removal.status.AtNextRestart() ? "atNextRestart" : "notRemoved";
+}
+
+template <class Item, class Write>
+void List(std::ostream& out, const char* name, const std::vector<Item>& items, Write write) {
+    out << ",\n  \"" << name << "\": [";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        out << (i == 0 ? "\n    " : ",\n    ");
+        write(items[i]);
+    }
+    out << (items.empty() ? "]" : "\n  ]");
+}
+
+void Removals(std::ostream& out, const std::vector<Relief::Removal>& removals) {
+    out << "[";
+    for (std::size_t i = 0; i < removals.size(); ++i) {
+        const Relief::Removal& r = removals[i];
+        out << (i == 0 ? "" : ", ") << "{\"device\": " << JsonString(r.mouse.device.instanceId)
+            << ", \"removal\": \"" << RemovalWord(r) << "\", \"status\": " << r.status.code << "}";
+    }
+    out << "]";
+}
+
+}  // namespace
+
+void WriteSwitchJson(const SwitchReport& report, std::ostream& out) {
+    JsonReport json;
+    json.reasons = true;
+    json.missing = report.missing;
+    json.refused = report.refused;
+    json.more = [&](std::ostream& o) {
+        o << ",\n  \"write\": {\"value\": \"" << kSkipEnumerations << "\", \"type\": \"REG_DWORD\", \"data\": "
+          << (report.off ? "-1" : "0") << "}";
+        const std::vector<SerialPort> none;
+        const std::vector<SerialPort>& written =
+            report.dryRun ? report.ports : report.writes ? report.writes->written : none;
+        List(o, report.dryRun ? "wouldWrite" : "written", written,
+             [&](const SerialPort& p) { o << JsonString("HKLM\\" + p.ParameterKey()); });
+        const std::vector<PortWrites::Left> noLeft;
+        List(o, "leftChanged", report.writes ? report.writes->left : noLeft, [&](const PortWrites::Left& l) {
+            o << "{\"port\": " << JsonString(l.port.portName) << ", \"key\": " << JsonString("HKLM\\" + l.port.ParameterKey());
+            if (l.readStatus != regstatus::kSuccess) {
+                o << ", \"readStatus\": " << l.readStatus << "}";
+            } else {
+                o << ", \"mouseDetection\": " << JsonString(Detection(l.port)) << ", \"reason\": "
+                  << JsonString(SkipReason(l.port.skip)) << "}";
+            }
+        });
+        if (report.relief) {
+            const ReliefReport& relief = *report.relief;
+            List(o, "relief", relief.ports, [&](const Relief& r) {
+                o << "{\"port\": " << JsonString(r.port.portName) << ", \"key\": " << JsonString("HKLM\\" + r.port.InstanceKey())
+                  << ", \"restart\": \"" << NeedWord(r) << "\", \"restartStatus\": ";
+                if (r.Restarts()) {
+                    o << r.restart.code;
+                } else {
+                    o << "null";
+                }
+                o << ", \"inForceNow\": " << (relief.InForceNow(r) ? "true" : "false") << ", \"mice\": ";
+                Removals(o, r.removals);
+                o << "}";
+            });
+            o << ",\n  \"unattachedMice\": ";
+            Removals(o, relief.unattached);
+            List(o, "miceLeft", relief.left, [&](const SerialMouse& m) { WriteMouseJson(m, o); });
+            o << ",\n  \"miceComplete\": " << (relief.miceComplete ? "true" : "false");
+        }
+        o << ",\n  \"changed\": " << (report.writes && !report.writes->written.empty() ? "true" : "false");
+    };
+    WriteJson(report.ports, json, out);
+}
+
+}  // namespace portquell
