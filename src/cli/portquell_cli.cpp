@@ -75,7 +75,7 @@ constexpr const char* kHelp =
     "Options:\n"
     "  --all       every serial port on the machine (list, check, export: the default)\n"
     "  --acpi      list, check, export: the window's ACPI ports only\n"
-    "  --json      machine-readable output for list, check, mice and guard\n"
+    "  --json      machine-readable output, for every command but export\n"
     "  --dry-run   say what would change, write nothing\n"
     "  --now       disable: put the change in force now, not at the next restart\n"
     "  --mice      check: fail while a serial mouse is present on a port checked\n"
