@@ -53,7 +53,8 @@ void WriteDocument(const GuardReport& guard, const std::vector<PortRefusal>& ref
         WriteDeviceRefusalJson(guard.mice.listing, out);
     }
     if (change != nullptr) {
-        out << ",\n  \"outcome\": \"" << OutcomeName(*change) << "\"";
+        out << ",\n  \"outcome\": \"" << OutcomeName(*change) << "\", \"policyChanged\": "
+            << (change->outcome == GuardChange::Outcome::Done || !change->notUndone.empty() ? "true" : "false");
         if (!change->keptBy.empty()) WriteEntriesJson("otherEntries", change->keptBy, out);
         if (!change->notUndone.empty()) {
             // What a refusal midway left changed.
@@ -77,7 +78,7 @@ void WriteDocument(const GuardReport& guard, const std::vector<PortRefusal>& ref
 }
 
 // What a change did, for people.
-void SayChange(bool on, const GuardChange& change, std::ostream& out) {
+void SayChange(bool on, const GuardChange& change, std::size_t removals, std::ostream& out) {
     const GuardState& g = change.after;
     switch (change.outcome) {
         case GuardChange::Outcome::Done:
@@ -88,8 +89,9 @@ void SayChange(bool on, const GuardChange& change, std::ostream& out) {
                                      "serial mouse is installed again until Windows next detects one\n"));
             break;
         case GuardChange::Outcome::Unchanged:
-            out << (on ? "serial mouse guard policy already set: value " + Printable(g.entry) +
-                             " of the DenyDeviceIDs list names SERIAL_MOUSE and the switch is on\n"
+            out << (on ? "serial mouse guard policy unchanged: value " + Printable(g.entry) +
+                             " of the DenyDeviceIDs list already names SERIAL_MOUSE and the switch is on" +
+                             (removals > 0 ? "; the serial mice installed before it are removed:" : "") + "\n"
                        : std::string("serial mouse guard not in force, and nothing recorded to undo\n"));
             break;
         case GuardChange::Outcome::StillInForce:
@@ -111,6 +113,10 @@ void SayChange(bool on, const GuardChange& change, std::ostream& out) {
             break;
         case GuardChange::Outcome::Refused:
             break;
+    }
+    if (!change.foreignKey.empty()) {
+        out << "note: the record names " << PrintableKey(change.foreignKey)
+            << " as created, which is no key of the guard's, so it was left\n";
     }
     if (change.recordKeyKept) {
         out << "note: " << PrintableKey(kGuardRecordKey)
@@ -158,7 +164,7 @@ int GuardCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
     if (options.json) {
         WriteDocument(after, change.refusals, &change, removals, out);
     } else {
-        SayChange(on, change, out);
+        SayChange(on, change, removals.size(), out);
         SayRemovals(removals, out);
         if (change.outcome != GuardChange::Outcome::Refused) WriteGuardText(after, out);
     }

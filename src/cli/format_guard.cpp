@@ -73,7 +73,7 @@ void WriteGuardText(const GuardReport& guard, std::ostream& out) {
     for (const SerialMouse& m : guard.WithDriver()) {
         out << "  keeps driver:  serial mouse " << DeviceLabel(m.device.instanceId) << " (" << MousePlace(m) << ")\n";
     }
-    if (g.record.present) {
+    if (g.record.Names()) {
         out << "  set by portquell-cli:"
             << (g.record.entry.empty() ? "" : " entry " + Printable(g.record.entry))
             << (g.record.switchBefore.empty() ? "" : "; switch (was " + Printable(g.record.switchBefore) + ")")
@@ -93,8 +93,8 @@ void WriteGuardJson(const GuardReport& guard, std::ostream& out) {
         << ", \"switch\": " << (g.switchPresent ? (g.switchValue ? std::to_string(*g.switchValue) : "\"other type\"") : "null")
         << ", \"entry\": " << (g.entry.empty() ? "null" : JsonString(g.entry))
         << ", \"retroactive\": " << JsonNumber(g.retroactive) << ", \"otherEntries\": " << g.otherEntries
-        << ", \"setByPortquell\": " << (g.record.present ? "true" : "false")
-        << ", \"recordComplete\": " << (g.record.present ? (g.record.Complete() ? "true" : "false") : "null")
+        << ", \"setByPortquell\": " << (g.record.Names() ? "true" : "false")
+        << ", \"recordComplete\": " << (g.record.Names() ? (g.record.Complete() ? "true" : "false") : "null")
         << ", \"serialMouseStart\": " << JsonNumber(g.serviceStart) << ", \"miceWithDriver\": [";
     const std::vector<SerialMouse> mice = guard.WithDriver();
     for (std::size_t i = 0; i < mice.size(); ++i) {

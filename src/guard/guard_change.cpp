@@ -64,6 +64,12 @@ bool RemoveEmptyKeys(Journal& journal, RegistryApi& registry, const std::vector<
     return true;
 }
 
+// Whether key is one the guard may have created: DeviceInstall or below
+// it, on the way to the list. A record is anyone's to edit.
+bool GuardsKey(const std::string& key) {
+    return key.size() >= std::string(kDeviceInstallKey).size() && !KeysDownTo(kDenyListKey, key).empty();
+}
+
 // The policy before a change; a state that could not be read wholly
 // refuses the change.
 GuardState Begin(RegistryApi& registry, GuardChange& change) {
@@ -95,23 +101,36 @@ GuardChange GuardOn(RegistryApi& registry) {
         change.outcome = GuardChange::Outcome::Refused;
         return change;
     }
-    if (before.InForce()) return change;
+    const GuardRecord& old = before.record;
+    if (before.InForce()) {
+        // An interrupted run whose switch was written: only its mark is left.
+        if (!old.present || old.Complete() || !old.Names()) return change;
+        Journal journal;
+        const bool marked = RecordStep(journal, registry, kRecordState, kComplete, old.state);
+        Finish(registry, journal, change);
+        if (marked) change.outcome = GuardChange::Outcome::Done;
+        return change;
+    }
     const bool addEntry = before.entry.empty();
     const bool setSwitch = !before.SwitchOn();
-    if (setSwitch && !before.entries.empty()) {
+    // The entry the record names is Portquell's own, from an interrupted run.
+    const std::string ownEntry = before.NamesSerialMouse(old.entry) ? old.entry : "";
+    const std::vector<GuardEntry> others = ownEntry.empty() ? before.entries : before.EntriesBut(ownEntry);
+    if (setSwitch && !others.empty()) {
         // Switching the list on would put another administrator's entries
         // in force: theirs to decide, as switching it off is (guard off).
-        change.keptBy = before.entries;
+        change.keptBy = others;
         change.outcome = GuardChange::Outcome::OthersOff;
         return change;
     }
 
     const std::string deepest = addEntry ? kDenyListKey : kRestrictionsKey;
     std::string created = FirstMissing(registry, deepest);
+    // Keys above DeviceInstall are Windows' own: created, never recorded.
+    if (!created.empty() && created.size() < std::string(kDeviceInstallKey).size()) created = kDeviceInstallKey;
     // A key recorded as created before (the list was wiped since) stays
     // the shallowest one to remove.
-    const GuardRecord& old = before.record;
-    if (!old.createdKey.empty() && (created.empty() || old.createdKey.size() < created.size())) created = old.createdKey;
+    if (GuardsKey(old.createdKey) && (created.empty() || old.createdKey.size() < created.size())) created = old.createdKey;
     const std::string entry = addEntry ? before.FirstFreeName() : "";
     const std::string switchBefore = before.switchPresent ? "0" : "missing";
     Journal journal;
@@ -152,38 +171,45 @@ GuardChange GuardOff(RegistryApi& registry) {
                                 before.switchValue == std::optional<std::uint32_t>(1);
         if (switchOurs && !others.empty()) change.keptBy = others;
         // The entry it added, if it still names SERIAL_MOUSE; the switch it
-        // set, if it is still 1 and nothing else is listed; the record's
-        // values; then the keys it created, while nothing else came to live
-        // in them.
-        bool undone =
+        // set, if it is still 1 and nothing else is listed; the keys it
+        // created, while nothing else came to live in them; each record
+        // value only after what it names is undone, so that an interrupted
+        // run leaves a record that the next guard off completes.
+        const auto forget = [&](const char* name, const std::string& value) {
+            return value.empty() ||
+                   journal.Step(kGuardRecordKey, [&registry, name] { return DeleteValueAt(registry, kGuardRecordKey, name); },
+                                [&registry, name, value] { return SetValueAt(registry, kGuardRecordKey, name, value, regtype::kSz); });
+        };
+        const bool ownKeys = GuardsKey(record.createdKey);
+        if (!record.createdKey.empty() && !ownKeys) change.foreignKey = record.createdKey;
+        std::string recordKept;
+        std::string policyKept;
+        const bool undone =
             (!before.NamesSerialMouse(record.entry) ||
              journal.Step(kDenyListKey, [&] { return DeleteValueAt(registry, kDenyListKey, record.entry); },
                           [&registry, record] {
                               return SetValueAt(registry, kDenyListKey, record.entry, kSerialMouseId, regtype::kSz);
                           })) &&
+            forget(kRecordEntry, record.entry) &&
             (!switchOurs || !others.empty() ||
              journal.Step(kRestrictionsKey, [&] { return RestoreSwitch(registry, record.switchBefore); },
                           [&registry] {
                               return SetValueAt(registry, kRestrictionsKey, kDenyDeviceIds, "1", regtype::kDword);
-                          }));
-        // Last written first, so that an undoing writes them back in order.
-        const std::pair<const char*, std::string> fields[] = {{kRecordCreated, record.createdKey},
-                                                              {kRecordSwitch, record.switchBefore},
-                                                              {kRecordEntry, record.entry},
-                                                              {kRecordState, record.state}};
-        for (const auto& [name, value] : fields) {
-            if (!undone || value.empty()) continue;
-            undone = journal.Step(kGuardRecordKey, [&, n = name] { return DeleteValueAt(registry, kGuardRecordKey, n); },
-                                  [&registry, n = name, v = value] {
-                                      return SetValueAt(registry, kGuardRecordKey, n, v, regtype::kSz);
-                                  });
-        }
-        std::string recordKept;
-        std::string policyKept;
-        undone = undone &&
-                 RemoveEmptyKeys(journal, registry, {kGuardRecordKey, ParentKey(kGuardRecordKey)}, recordKept) &&
-                 RemoveEmptyKeys(journal, registry, KeysDownTo(kDenyListKey, record.createdKey), policyKept);
+                          })) &&
+            forget(kRecordSwitch, record.switchBefore) &&
+            (!ownKeys || RemoveEmptyKeys(journal, registry, KeysDownTo(kDenyListKey, record.createdKey), policyKept)) &&
+            forget(kRecordCreated, record.createdKey) && forget(kRecordState, record.state) &&
+            RemoveEmptyKeys(journal, registry, {kGuardRecordKey, ParentKey(kGuardRecordKey)}, recordKept);
+        (void)undone;
         change.recordKeyKept = recordKept == kGuardRecordKey;
+        Finish(registry, journal, change);
+        if (change.outcome == GuardChange::Outcome::Refused) return change;
+    } else {
+        // A run ended between removing the record's key and its parent:
+        // the parent, empty, is the last of it.
+        Journal journal;
+        std::string kept;
+        (void)RemoveEmptyKeys(journal, registry, {ParentKey(kGuardRecordKey)}, kept);
         Finish(registry, journal, change);
         if (change.outcome == GuardChange::Outcome::Refused) return change;
     }

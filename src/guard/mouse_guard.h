@@ -26,6 +26,9 @@
 
 namespace portquell {
 
+// The shallowest key the guard records as created: the keys above it are
+// Windows' own, created (where a registry lacks them) but never removed.
+inline constexpr const char* kDeviceInstallKey = "SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall";
 inline constexpr const char* kRestrictionsKey = "SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall\\Restrictions";
 inline constexpr const char* kDenyDeviceIds = "DenyDeviceIDs";  // the switch, and the key of the list
 inline constexpr const char* kDenyRetroactive = "DenyDeviceIDsRetroactive";
@@ -48,6 +51,8 @@ struct GuardRecord {
     std::string createdKey;     // the shallowest key it created; "" when none
     std::string state;          // "started" until guard on finished; "complete" (or none, from before) after
     [[nodiscard]] bool Complete() const { return state.empty() || state == "complete"; }
+    // It names something guard on did or set out to do.
+    [[nodiscard]] bool Names() const { return !entry.empty() || !switchBefore.empty() || !createdKey.empty(); }
 };
 
 // One value of the deny list: its name, and its ID where it is a REG_SZ.
@@ -92,6 +97,7 @@ struct GuardChange {
     std::string refusedWhy;             // a refusal without a registry status: why
     std::vector<PortRefusal> notUndone; // a refusal midway whose undoing failed too: what is left
     bool recordKeyKept = false;         // off: the record's key holds something else and stays
+    std::string foreignKey;             // off: a CreatedKey outside the guard's keys, left as it is
     GuardState after;                   // the policy afterwards
 };
 

@@ -1167,6 +1167,8 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
     const GuardCase& c = GetParam();
     const auto arrange = [&c](MemoryRegistry& r) {
         SetAt(r, "SOFTWARE", "", regtype::kSz, std::string(1, '\0'));
+        // Windows' own keys above DeviceInstall.
+        SetAt(r, "SOFTWARE\\Policies\\Microsoft\\Windows", "", regtype::kSz, std::string(1, '\0'));
         c.arrange(r);
     };
     MemoryRegistry reg;
@@ -1187,7 +1189,7 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
         EXPECT_NE(std::string::npos, (on.out + on.err).find("nothing was changed")) << on.out << on.err;
         if (c.on == 1) {  // the entries it would switch on, for scripts too
             const std::string json = run(reg, {"guard", "on", "--json"}).out;
-            EXPECT_NE(std::string::npos, json.find("\"othersOff\",\n  \"otherEntries\": [{\"value\": ")) << json;
+            EXPECT_NE(std::string::npos, json.find("\"othersOff\", \"policyChanged\": false,\n  \"otherEntries\": [{\"value\": ")) << json;
         }
         return;
     }
@@ -1331,6 +1333,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 // What guard says, for people and scripts.
+// Windows' own keys above DeviceInstall: guard on creates them where a
+// registry lacks them, and nothing removes them.
+const std::string kWindowsKeys =
+    "HKLM\\SOFTWARE\\Policies\nHKLM\\SOFTWARE\\Policies\\Microsoft\nHKLM\\SOFTWARE\\Policies\\Microsoft\\Windows\n";
+
 TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
     MemoryRegistry reg;
     MemoryDevices devices;
@@ -1364,7 +1371,7 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
     EXPECT_EQ("{\n  \"guard\": {\"inForce\": true, \"reason\": \"value 2 of the DenyDeviceIDs list names SERIAL_MOUSE "
               "and the switch is on\", \"switch\": 1, \"entry\": \"2\", \"retroactive\": null, \"otherEntries\": 1, "
               "\"setByPortquell\": true, \"recordComplete\": true, \"serialMouseStart\": 4, \"miceWithDriver\": []},\n"
-              "  \"refused\": [],\n  \"outcome\": \"done\",\n  \"miceRemoved\": [{\"device\": \"SERENUM\\\\PNP0F0C\\\\"
+              "  \"refused\": [],\n  \"outcome\": \"done\", \"policyChanged\": true,\n  \"miceRemoved\": [{\"device\": \"SERENUM\\\\PNP0F0C\\\\"
               "9&9&0&0000\", \"gone\": true, \"status\": 0}]\n}\n",
               json.str());
     EXPECT_TRUE(Installed(devices, "ROOT\\MOUSE\\0000"));
@@ -1404,7 +1411,7 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
         ASSERT_EQ(0, RunCli({"guard", "on"}, wiped, devices, ignored, ignored));
         ASSERT_EQ(0, wiped.DeleteTree(regroot::kLocalMachine, kPolicy + "\\DenyDeviceIDs"));
         EXPECT_EQ(0, RunCli({"guard", "off"}, wiped, devices, ignored, ignored));
-        EXPECT_EQ(pristine, DumpMachine(wiped));
+        EXPECT_EQ(pristine + kWindowsKeys, DumpMachine(wiped));
         // The entry it added, given another ID by someone since, stays.
         ASSERT_EQ(0, RunCli({"guard", "on"}, wiped, devices, ignored, ignored));
         Entry(wiped, "1", "PCI\\VEN_8086");
@@ -1427,12 +1434,12 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
     }, 5);
     std::ostringstream cut;
     EXPECT_EQ(2, RunCli({"guard", "on", "--json"}, dying, devices, cut, err));
-    EXPECT_NE(std::string::npos, cut.str().find("\"outcome\": \"refusedInPart\",\n  \"left\": [{\"key\": ")) << cut.str();
+    EXPECT_NE(std::string::npos, cut.str().find("\"outcome\": \"refusedInPart\", \"policyChanged\": true,\n  \"left\": [{\"key\": ")) << cut.str();
     std::ostringstream state;
     (void)RunCli({"guard"}, partial, devices, state, err);
     EXPECT_NE(std::string::npos, state.str().find("; incomplete: a 'guard on' did not finish")) << state.str();
     EXPECT_EQ(0, RunCli({"guard", "off"}, partial, devices, out, err));
-    EXPECT_EQ(untouched, DumpMachine(partial));
+    EXPECT_EQ(untouched + kWindowsKeys, DumpMachine(partial));
     // A record whose created key was edited to end inside a key's name
     // removes no key.
     ASSERT_EQ(0, RunCli({"guard", "on"}, partial, devices, out, err));
@@ -1464,6 +1471,86 @@ TEST(CliGuardState, SaysWhyAndWhatElseGuards) {
 // it holds detection off and may have the enumerator; and no command
 // (disable --now, guard on, guard off) changes a value or device that is
 // not its own or named by it.
+// guard on or off ended (the process killed) after any write: the same
+// command again finishes what the record says, and ends with the registry
+// an uninterrupted run leaves; a record edited to name another key, or a
+// key someone left under it, is not taken for Portquell's.
+TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
+    struct Killed {};
+    const auto run = [](RegistryApi& reg, const std::string& word) {
+        MemoryDevices none;
+        std::ostringstream said;
+        return RunCli({"guard", word}, reg, none, said, said);
+    };
+    for (const bool others : {false, true}) {
+        MemoryRegistry pristine;
+        SetAt(pristine, "SOFTWARE\\Policies", "Other", regtype::kSz, std::string("x") + '\0');
+        if (others) Entry(pristine, "3", "USB\\VID_1234");
+        ASSERT_EQ(others ? 1 : 0, run(pristine, "on"));
+        const std::string on = DumpMachine(pristine);
+        ASSERT_EQ(0, run(pristine, "off"));
+        // (Windows' own keys above DeviceInstall, created where a registry
+        // lacks them, stay.)
+        const std::string off = DumpMachine(pristine);
+        for (const std::string word : {"on", "off"}) {
+            for (int k = 1;; ++k) {
+                MemoryRegistry reg;
+                SetAt(reg, "SOFTWARE\\Policies", "Other", regtype::kSz, std::string("x") + '\0');
+                if (others) Entry(reg, "3", "USB\\VID_1234");
+                if (word == "off") (void)run(reg, "on");
+                testing::FaultyRegistry killer(reg);
+                int writes = 0;
+                killer.BeforeEachCall([&](const testing::RegCallRecord& r) {
+                    const bool write = r.call == testing::RegCall::SetValueEx || r.call == testing::RegCall::CreateKeyEx ||
+                                       r.call == testing::RegCall::DeleteValue || r.call == testing::RegCall::DeleteKey;
+                    if (write && ++writes == k) throw Killed{};
+                });
+                bool killed = false;
+                try {
+                    (void)run(killer, word);
+                } catch (const Killed&) {
+                    killed = true;
+                }
+                if (!killed) break;
+                (void)run(reg, word);
+                EXPECT_EQ(word == "on" ? on : off, DumpMachine(reg)) << word << " ended at write " << k;
+            }
+        }
+    }
+    // An edited record: guard off leaves a key that is not the guard's.
+    MemoryRegistry reg;
+    MemoryDevices none;
+    std::ostringstream said;
+    ASSERT_EQ(0, RunCli({"guard", "on"}, reg, none, said, said));
+    SetAt(reg, "SOFTWARE\\Portquell\\Guard", "CreatedKey", regtype::kSz, std::string("SOFTWARE\\Policies") + '\0');
+    EXPECT_EQ(0, RunCli({"guard", "off"}, reg, none, said, said));
+    EXPECT_NE(std::string::npos, said.str().find("note: the record names HKLM\\SOFTWARE\\Policies as created, which is no key "
+                                                 "of the guard's, so it was left")) << said.str();
+    EXPECT_NE(std::string::npos, DumpMachine(reg).find("HKLM\\SOFTWARE\\Policies\n"));
+    // A key under the record with no record value: not Portquell's setting.
+    SetAt(reg, "SOFTWARE\\Portquell\\Guard\\Other", "x", regtype::kSz, std::string("y") + '\0');
+    std::ostringstream json;
+    (void)RunCli({"guard", "--json"}, reg, none, json, said);
+    EXPECT_NE(std::string::npos, json.str().find("\"setByPortquell\": false, \"recordComplete\": null")) << json.str();
+    // A Group Policy's list in force already: the policy unchanged, the
+    // mice installed before it removed, and both said.
+    MemoryRegistry managed;
+    Entry(managed, "1", "SERIAL_MOUSE");
+    Switch(managed, 1);
+    MemoryDevices mice;
+    mice.Add(Mouse(kUntoldMouse, false, ""));
+    std::ostringstream text;
+    EXPECT_EQ(0, RunCli({"guard", "on"}, managed, mice, text, said));
+    EXPECT_EQ(0u, text.str().find("serial mouse guard policy unchanged: value 1 of the DenyDeviceIDs list already names "
+                                  "SERIAL_MOUSE and the switch is on; the serial mice installed before it are removed:\n"
+                                  "serial mouse " + kUntoldMouse + " (installed before the guard) removed\n")) << text.str();
+    mice.Add(Mouse(kUntoldMouse, false, ""));
+    std::ostringstream document;
+    EXPECT_EQ(0, RunCli({"guard", "on", "--json"}, managed, mice, document, said));
+    EXPECT_NE(std::string::npos, document.str().find("\"outcome\": \"unchanged\", \"policyChanged\": false,\n  \"miceRemoved\": [{"))
+        << document.str();
+}
+
 TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
     std::uint32_t seed = 20261207u;
     const auto pick = [&seed](std::uint32_t n) {
@@ -1556,6 +1643,7 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         const int code = RunCli(args, faulty, devices, out, err);
         const std::string story = "round " + std::to_string(round) + ": " + out.str() + err.str();
         EXPECT_TRUE(!json || testing::JsonCheck::Valid(out.str())) << story;
+        EXPECT_TRUE(!json || out.str().find("\"connected\"") == std::string::npos) << story;
         for (const std::string& id : devices.Restarted()) {
             EXPECT_NE(lptId, id) << story;
             EXPECT_TRUE(testing::DetectionOffAt(reg, id)) << story;
