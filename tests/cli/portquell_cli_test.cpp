@@ -1549,6 +1549,35 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
     EXPECT_EQ(0, RunCli({"guard", "on", "--json"}, managed, mice, document, said));
     EXPECT_NE(std::string::npos, document.str().find("\"outcome\": \"unchanged\", \"policyChanged\": false,\n  \"miceRemoved\": [{"))
         << document.str();
+    // guard off while another's SERIAL_MOUSE entry keeps it in force: no
+    // device removed, exit 1.
+    ASSERT_EQ(0, RunCli({"guard", "on"}, reg, none, said, said));
+    Entry(reg, "9", "SERIAL_MOUSE");
+    mice.Add(Mouse(kUntoldMouse, true, ""));
+    std::ostringstream kept;
+    EXPECT_EQ(1, RunCli({"guard", "off", "--json"}, reg, mice, kept, said));
+    EXPECT_NE(std::string::npos, kept.str().find("\"miceRemoved\": []")) << kept.str();
+    EXPECT_TRUE(Installed(mice, kUntoldMouse));
+    // In force, but a serial mouse keeps its driver: not in force, for
+    // scripts too; set while the mice cannot be listed: 5.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"guard", "--json"}, {"check", "--guard", "--json"}}) {
+        std::ostringstream state;
+        EXPECT_EQ(1, RunCli(args, reg, mice, state, said));
+        EXPECT_NE(std::string::npos, state.str().find("{\"inForce\": false")) << state.str();
+    }
+    MemoryRegistry fresh;
+    MemoryDevices unlisted;
+    unlisted.FailList(DevStatus::Win32(5));
+    EXPECT_EQ(5, RunCli({"guard", "on"}, fresh, unlisted, said, said));
+    // The list's value wiped, its keys kept, guard on again: the record
+    // still names the keys the first created, and guard off removes them.
+    RegHandle list = 0;
+    ASSERT_EQ(0, fresh.OpenKeyEx(regroot::kLocalMachine, kPolicy + "\\DenyDeviceIDs", 0, regaccess::kAllAccess, &list));
+    ASSERT_EQ(0, fresh.DeleteValue(list, "1"));
+    ASSERT_EQ(0, fresh.CloseKey(list));
+    EXPECT_EQ(0, RunCli({"guard", "on"}, fresh, none, said, said));
+    EXPECT_EQ(0, RunCli({"guard", "off"}, fresh, none, said, said));
+    EXPECT_EQ("HKLM\\SOFTWARE\n" + kWindowsKeys, DumpMachine(fresh));
 }
 
 TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
