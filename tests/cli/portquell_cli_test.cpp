@@ -284,6 +284,17 @@ TEST_F(Cli, RefusedWritesChangeNothingAndExplainWhy) {
                                             "detection off)\n")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("COM5 is left")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("Nothing was changed")) << r.err;
+    // ... and when its value cannot be read back either, says so.
+    testing::FaultyRegistry blind(reg_);
+    blind.Fail(testing::RegCall::SetValueEx, 5, 2);
+    blind.Fail(testing::RegCall::DeleteValue, 5);
+    int reads = 0;
+    blind.FailWhen([&](const testing::RegCallRecord& r) {
+        return r.call == testing::RegCall::QueryValueEx && r.name == "SkipEnumerations" &&
+               blind.PathOf(r.key).find(kUsb) == 0 && ++reads > 2;
+    }, 1018);
+    r = RunOn(blind, {"disable", "COM12", "COM5"});
+    EXPECT_NE(std::string::npos, r.err.find("COM12 is left changed: its value could not be read back (status 1018)")) << r.err;
 }
 
 TEST_F(Cli, ExportPrintsARegFileOfTheCurrentStates) {
@@ -1673,6 +1684,7 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         const std::string story = "round " + std::to_string(round) + ": " + out.str() + err.str();
         EXPECT_TRUE(!json || testing::JsonCheck::Valid(out.str())) << story;
         EXPECT_TRUE(!json || out.str().find("\"connected\"") == std::string::npos) << story;
+        EXPECT_TRUE(!json || (code != 0 && code != 5) || out.str().find("\"miceComplete\": ") != std::string::npos) << story;
         for (const std::string& id : devices.Restarted()) {
             EXPECT_NE(lptId, id) << story;
             EXPECT_TRUE(testing::DetectionOffAt(reg, id)) << story;

@@ -147,6 +147,11 @@ TEST_F(HandlerHandles, GetValueUsesTheTypeAndSizeOfTheSecondQuery) {
         ASSERT_TRUE(handler.OpenRegistry(regroot::kLocalMachine, kPath));
         EXPECT_EQ(c.text, handler.GetValue("v")) << c.label;
         EXPECT_EQ(c.queries, faulty.CountOf(testing::RegCall::QueryValueEx)) << c.label;
+        // The raw read holds the bytes the second read gave, no more.
+        ASSERT_EQ(0, reg_.SetValueEx(key, "v", c.firstType, c.first.data(), static_cast<std::uint32_t>(c.first.size())));
+        const RegValue raw = handler.GetRawValue("v");
+        EXPECT_EQ(std::string(c.second.begin(), c.second.end()), raw.data) << c.label;
+        EXPECT_EQ(c.secondType, raw.type) << c.label;
         ASSERT_EQ(0, reg_.CloseKey(key));
     }
 }
