@@ -41,6 +41,18 @@ void WriteGuardJson(const GuardReport& guard, std::ostream& out);
 
 // The serial mice: PORT, PRESENT, HARDWARE ID, DEVICE and PORT KEY.
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out);
+// A field holding a JSON array, after another field (it begins with a
+// comma): write(item) writes each item.
+template <class Item, class Write>
+void WriteJsonArray(std::ostream& out, const char* name, const std::vector<Item>& items, Write write) {
+    out << ",\n  \"" << name << "\": [";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        out << (i == 0 ? "\n    " : ",\n    ");
+        write(items[i]);
+    }
+    out << (items.empty() ? "]" : "\n  ]");
+}
+
 // One mouse as a JSON object.
 void WriteMouseJson(const SerialMouse& mouse, std::ostream& out);
 // A failed mice listing as a JSON object: its status and the reason.

@@ -3,20 +3,6 @@
 
 namespace portquell {
 
-namespace {
-
-template <class Item, class Write>
-void Array(std::ostream& out, const char* name, const std::vector<Item>& items, Write write) {
-    out << ",\n  \"" << name << "\": [";
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        out << (i == 0 ? "\n    " : ",\n    ");
-        write(items[i]);
-    }
-    out << (items.empty() ? "]" : "\n  ]");
-}
-
-}  // namespace
-
 void WriteMouseJson(const SerialMouse& m, std::ostream& out) {
     out << "{\"port\": " << (m.port ? JsonString(m.port->portName) : "null")
         << ", \"portKey\": " << (m.port ? JsonString("HKLM\\" + m.port->InstanceKey()) : "null");
@@ -35,7 +21,7 @@ void WriteDeviceRefusalJson(DevStatus status, std::ostream& out) {
 }
 
 void WriteRefusalsJson(const std::vector<PortRefusal>& refusals, std::ostream& out) {
-    Array(out, "refused", refusals, [&](const PortRefusal& r) {
+    WriteJsonArray(out, "refused", refusals, [&](const PortRefusal& r) {
         out << "{\"key\": " << JsonString("HKLM\\" + r.key) << ", \"status\": " << r.status
             << ", \"reason\": " << JsonString(RefusalText(r)) << "}";
     });
@@ -73,10 +59,10 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
     }
     out << (ports.empty() ? "]" : "\n  ]");
     if (report.missing) {
-        Array(out, "missing", *report.missing, [&](const std::string& name) { out << JsonString(name); });
+        WriteJsonArray(out, "missing", *report.missing, [&](const std::string& name) { out << JsonString(name); });
     }
     if (report.refused) WriteRefusalsJson(*report.refused, out);
-    if (report.mice) Array(out, "mice", *report.mice, [&](const SerialMouse& m) { WriteMouseJson(m, out); });
+    if (report.mice) WriteJsonArray(out, "mice", *report.mice, [&](const SerialMouse& m) { WriteMouseJson(m, out); });
     if (report.miceRefused) {
         out << ",\n  \"miceRefused\": ";
         WriteDeviceRefusalJson(*report.miceRefused, out);

@@ -26,16 +26,6 @@ const char* RemovalWord(const Relief::Removal& removal) {
     return removal.status.AtNextRestart() ? "atNextRestart" : "notRemoved";
 }
 
-template <class Item, class Write>
-void List(std::ostream& out, const char* name, const std::vector<Item>& items, Write write) {
-    out << ",\n  \"" << name << "\": [";
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        out << (i == 0 ? "\n    " : ",\n    ");
-        write(items[i]);
-    }
-    out << (items.empty() ? "]" : "\n  ]");
-}
-
 void Removals(std::ostream& out, const std::vector<Relief::Removal>& removals) {
     out << "[";
     for (std::size_t i = 0; i < removals.size(); ++i) {
@@ -59,10 +49,10 @@ void WriteSwitchJson(const SwitchReport& report, std::ostream& out) {
         const std::vector<SerialPort> none;
         const std::vector<SerialPort>& written =
             report.dryRun ? report.ports : report.writes ? report.writes->written : none;
-        List(o, report.dryRun ? "wouldWrite" : "written", written,
+        WriteJsonArray(o, report.dryRun ? "wouldWrite" : "written", written,
              [&](const SerialPort& p) { o << JsonString("HKLM\\" + p.ParameterKey()); });
         const std::vector<PortWrites::Left> noLeft;
-        List(o, "leftChanged", report.writes ? report.writes->left : noLeft, [&](const PortWrites::Left& l) {
+        WriteJsonArray(o, "leftChanged", report.writes ? report.writes->left : noLeft, [&](const PortWrites::Left& l) {
             o << "{\"port\": " << JsonString(l.port.portName) << ", \"key\": " << JsonString("HKLM\\" + l.port.ParameterKey());
             if (l.readStatus != regstatus::kSuccess) {
                 o << ", \"readStatus\": " << l.readStatus << "}";
@@ -73,7 +63,7 @@ void WriteSwitchJson(const SwitchReport& report, std::ostream& out) {
         });
         if (report.relief) {
             const ReliefReport& relief = *report.relief;
-            List(o, "relief", relief.ports, [&](const Relief& r) {
+            WriteJsonArray(o, "relief", relief.ports, [&](const Relief& r) {
                 o << "{\"port\": " << JsonString(r.port.portName) << ", \"key\": " << JsonString("HKLM\\" + r.port.InstanceKey())
                   << ", \"restart\": \"" << NeedWord(r) << "\", \"restartStatus\": ";
                 if (r.Restarts()) {
@@ -87,7 +77,7 @@ void WriteSwitchJson(const SwitchReport& report, std::ostream& out) {
             });
             o << ",\n  \"unattachedMice\": ";
             Removals(o, relief.unattached);
-            List(o, "miceLeft", relief.left, [&](const SerialMouse& m) { WriteMouseJson(m, o); });
+            WriteJsonArray(o, "miceLeft", relief.left, [&](const SerialMouse& m) { WriteMouseJson(m, o); });
             o << ",\n  \"miceComplete\": " << (relief.miceComplete ? "true" : "false");
         }
         o << ",\n  \"changed\": " << (report.writes && !report.writes->written.empty() ? "true" : "false");
