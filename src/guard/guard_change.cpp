@@ -104,7 +104,7 @@ GuardChange GuardOn(RegistryApi& registry) {
     const GuardRecord& old = before.record;
     if (before.InForce()) {
         // An interrupted run whose switch was written: only its mark is left.
-        if (!old.present || old.Complete() || !old.Names()) return change;
+        if (old.Complete() || !old.Names()) return change;
         Journal journal;
         const bool marked = RecordStep(journal, registry, kRecordState, kComplete, old.state);
         Finish(registry, journal, change);

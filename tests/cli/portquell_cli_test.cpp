@@ -1532,11 +1532,14 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
     MemoryRegistry reg;
     MemoryDevices none;
     std::ostringstream said;
-    ASSERT_EQ(0, RunCli({"guard", "on"}, reg, none, said, said));
-    SetAt(reg, "SOFTWARE\\Portquell\\Guard", "CreatedKey", regtype::kSz, std::string("SOFTWARE\\Policies") + '\0');
-    EXPECT_EQ(0, RunCli({"guard", "off"}, reg, none, said, said));
-    EXPECT_NE(std::string::npos, said.str().find("note: the record names HKLM\\SOFTWARE\\Policies as created, which is no key "
-                                                 "of the guard's, so it was left")) << said.str();
+    for (const std::string edited : {"SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstallation", "SOFTWARE\\Policies"}) {
+        ASSERT_EQ(0, RunCli({"guard", "on"}, reg, none, said, said));
+        SetAt(reg, "SOFTWARE\\Portquell\\Guard", "CreatedKey", regtype::kSz, edited + '\0');
+        std::ostringstream off;
+        EXPECT_EQ(0, RunCli({"guard", "off"}, reg, none, off, said));
+        EXPECT_NE(std::string::npos, off.str().find("note: the record names HKLM\\" + edited + " as created, which is no key "
+                                                    "of the guard's, so it was left")) << off.str();
+    }
     EXPECT_NE(std::string::npos, DumpMachine(reg).find("HKLM\\SOFTWARE\\Policies\n"));
     // A key under the record with no record value: not Portquell's setting.
     SetAt(reg, "SOFTWARE\\Portquell\\Guard\\Other", "x", regtype::kSz, std::string("y") + '\0');
@@ -1587,6 +1590,16 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
     ASSERT_EQ(0, fresh.DeleteValue(list, "1"));
     ASSERT_EQ(0, fresh.CloseKey(list));
     EXPECT_EQ(0, RunCli({"guard", "on"}, fresh, none, said, said));
+    std::ostringstream clean;
+    EXPECT_EQ(0, RunCli({"guard", "off"}, fresh, none, clean, said));
+    EXPECT_EQ("HKLM\\SOFTWARE\n" + kWindowsKeys, DumpMachine(fresh));
+    EXPECT_EQ(std::string::npos, clean.str().find("no key of the guard's")) << clean.str();
+    // DeviceInstall wiped after a guard on that created Restrictions only:
+    // the next guard on records the shallower key, and guard off removes it.
+    SetAt(fresh, "SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall", "x", regtype::kSz, std::string(1, '\0'));
+    ASSERT_EQ(0, RunCli({"guard", "on"}, fresh, none, said, said));
+    ASSERT_EQ(0, fresh.DeleteTree(regroot::kLocalMachine, "SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall"));
+    ASSERT_EQ(0, RunCli({"guard", "on"}, fresh, none, said, said));
     EXPECT_EQ(0, RunCli({"guard", "off"}, fresh, none, said, said));
     EXPECT_EQ("HKLM\\SOFTWARE\n" + kWindowsKeys, DumpMachine(fresh));
 }
