@@ -88,7 +88,7 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
 // ports left changed after a refusal, and with --now each port's relief.
 struct SwitchReport {
     bool off = true;
-    bool dryRun = false;
+    bool dryRun = false;  // the dry run was made: ports are the keys it would write
     std::vector<SerialPort> ports;
     std::vector<std::string> missing;
     std::vector<PortRefusal> refused;

@@ -61,7 +61,7 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         ports = all.ports;
         refusals = all.refusals;
     }
-    (void)FindConnections(devices, ports);
+    FindConnections(devices, ports);
     const bool everyPort = options.ports.empty() && !options.acpi;
 
     // Whether a mouse can be detected on each port at all: it does not

@@ -108,7 +108,6 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
     }
     SwitchReport json;
     json.off = off;
-    json.dryRun = options.dryRun;
     json.ports = selection.ports;
     json.missing = selection.missing;
     json.refused = selection.refusals;
@@ -130,6 +129,7 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
     std::ostringstream text;
     std::ostream& say = options.json ? static_cast<std::ostream&>(text) : out;
     if (options.dryRun) {
+        json.dryRun = true;  // the keys it would write: a refusal or a missing name writes none
         for (const SerialPort& p : targets) {
             say << "would " << verb << " mouse detection on " << PortLabel(p) << " (now " << Detection(p)
                 << "): " << PrintableKey(p.ParameterKey()) << " " << kSkipEnumerations
@@ -155,7 +155,7 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
         // Mice whose port cannot be told are removed only when every port
         // was asked for; a port not connected is not restarted.
         std::vector<SerialPort> written = writes.written;
-        (void)FindConnections(devices, written);
+        FindConnections(devices, written);
         const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
         (void)ReportDeviceRefusal(mice.status, "their serial mice are not removed", err);
         (void)ReportRefusals(mice.refusals, "a serial mouse's port may not be told", err);

@@ -17,10 +17,7 @@ RegValue ReadValue(clsRegHandler& handler, const std::string& key, const std::st
 }
 
 std::optional<std::uint32_t> Dword(const RegValue& read) {
-    if (!read.OfType(regtype::kDword) || read.data.size() != 4) return std::nullopt;
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(read.data[static_cast<std::size_t>(i)]);
-    return value;
+    return read.OfType(regtype::kDword) ? FourByteNumber(read.data) : std::nullopt;
 }
 
 std::string Text(const RegValue& read) { return read.Text(); }

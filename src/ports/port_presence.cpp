@@ -14,15 +14,11 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Marks the ports a listing holds; false when it failed.
-bool Mark(DeviceApi& devices, const std::string& classGuid, const std::string& enumerator,
-          std::vector<SerialPort>& ports, DevStatus& failure) {
+// Marks the ports a listing holds; a failed listing marks none.
+void Mark(DeviceApi& devices, const std::string& classGuid, const std::string& enumerator,
+          std::vector<SerialPort>& ports) {
     std::vector<DeviceInfo> listed;
-    const DevStatus status = devices.ListDevices(classGuid, enumerator, listed);
-    if (!status.Ok()) {
-        if (failure.Ok()) failure = status;
-        return false;
-    }
+    if (!devices.ListDevices(classGuid, enumerator, listed).Ok()) return;
     std::map<std::string, bool> present;  // by upper-case instance ID
     for (const DeviceInfo& device : listed) {
         if (!device.instanceId.empty()) present[Upper(device.instanceId)] = device.present;
@@ -31,15 +27,13 @@ bool Mark(DeviceApi& devices, const std::string& classGuid, const std::string& e
         const auto found = present.find(Upper(port.InstanceId()));
         if (found != present.end()) port.connected = found->second;
     }
-    return true;
 }
 
 }  // namespace
 
-DevStatus FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports) {
-    DevStatus failure;
-    if (ports.empty()) return failure;
-    (void)Mark(devices, kPortsClassGuid, "", ports, failure);
+void FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports) {
+    if (ports.empty()) return;
+    Mark(devices, kPortsClassGuid, "", ports);
     std::vector<std::string> enumerators;  // upper case, each once
     for (const SerialPort& port : ports) {
         const std::string enumerator = Upper(port.enumerator);
@@ -48,9 +42,8 @@ DevStatus FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports) {
         }
     }
     for (const std::string& enumerator : enumerators) {
-        if (!enumerator.empty()) (void)Mark(devices, "", enumerator, ports, failure);
+        if (!enumerator.empty()) Mark(devices, "", enumerator, ports);
     }
-    return failure;
 }
 
 }  // namespace portquell

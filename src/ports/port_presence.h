@@ -14,7 +14,7 @@ namespace portquell {
 // Sets each port's connected from one listing of the Ports class and, for
 // ports that listing does not hold (another class), one listing of each of
 // their enumerators. A port found in no listing, or behind one that
-// failed, is left unknown. Returns the first failed listing's status.
-DevStatus FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports);
+// failed, is left unknown.
+void FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports);
 
 }  // namespace portquell

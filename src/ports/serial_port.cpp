@@ -33,15 +33,8 @@ bool IsComPortName(const std::string& portName) {
 
 std::optional<std::uint32_t> SkipSetting::Count() const {
     const bool text = type == regtype::kSz || type == regtype::kExpandSz || type == regtype::kMultiSz;
-    if (!present || text || data.size() != 4) return std::nullopt;
-    // Stored least significant byte first, as the enumerator reads it.
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(data[static_cast<std::size_t>(i)]);
-    return value;
-}
-
-bool SkipSetting::IsWritten(bool detectionOff) const {
-    return present && type == regtype::kDword && Count() == std::optional<std::uint32_t>(detectionOff ? 0xFFFFFFFFu : 0u);
+    if (!present || text) return std::nullopt;
+    return FourByteNumber(data);
 }
 
 SkipSetting ReadSkipSetting(clsRegHandler& handler, RegStatus& status) {

@@ -45,8 +45,6 @@ struct SkipSetting {
     // Detection off: the enumerator reads 0xFFFFFFFF, "never look". Every
     // front end decides "off" by this, and by nothing else.
     [[nodiscard]] bool Off() const { return Count() == std::optional<std::uint32_t>(0xFFFFFFFFu); }
-    // Exactly what the switch writes: a REG_DWORD -1 (off) or 0 (on).
-    [[nodiscard]] bool IsWritten(bool detectionOff) const;
 };
 
 struct SerialPort {

@@ -218,6 +218,13 @@ std::int32_t clsRegHandler::SetRawValue(const std::string& VarName, std::uint32_
                                  static_cast<std::uint32_t>(data.size()));
 }
 
+std::optional<std::uint32_t> FourByteNumber(const std::string& data) {
+    if (data.size() != 4) return std::nullopt;
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(data[static_cast<std::size_t>(i)]);
+    return value;
+}
+
 std::string RegValue::Text() const {
     if (!OfType(regtype::kSz)) return "";
     return data.substr(0, data.find('\0'));

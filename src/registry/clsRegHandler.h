@@ -34,6 +34,10 @@ struct RegValue {
     [[nodiscard]] std::string Text() const;
 };
 
+// Four bytes as the 32-bit number they store, least significant first (as
+// a REG_DWORD holds it); none for data of any other length.
+[[nodiscard]] std::optional<std::uint32_t> FourByteNumber(const std::string& data);
+
 class clsRegHandler {
 public:
     // Works on the system's registry.
