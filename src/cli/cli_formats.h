@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "guard/mouse_guard.h"
+#include "guard/guard_report.h"
+#include "ports/change_plan.h"
 #include "ports/port_inventory.h"
 #include "ports/port_relief.h"
 #include "ports/port_writes.h"
@@ -94,8 +95,16 @@ struct SwitchReport {
     std::vector<PortRefusal> refused;
     std::optional<PortWrites> writes;
     std::optional<ReliefReport> relief;
+    std::optional<ChangePlan> plan;  // the dry run's
 };
 void WriteSwitchJson(const SwitchReport& report, std::ostream& out);
+
+// A preview's plan for people: a line for each write, restart and
+// removal, in the order the command would make them.
+void WritePlanText(const ChangePlan& plan, std::ostream& out);
+// The same as the document's "plan" field (after a field: it begins with
+// a comma).
+void WritePlanJson(const ChangePlan& plan, std::ostream& out);
 
 // A .reg file that sets each port's current state. A port whose key names
 // a .reg file cannot carry is left out and named on err; returns whether

@@ -63,9 +63,8 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     const bool switches = command == "disable" || command == "enable";
     const bool takesPorts = switches || command == "check";
     if (options.json && command == "export") return Usage("--json is not for export: it prints a .reg file");
-    if (options.dryRun && !switches) return Usage("--dry-run is for disable and enable only");
+    if (options.dryRun && !switches && command != "guard") return Usage("--dry-run is for disable, enable and guard only");
     if (options.now && command != "disable") return Usage("--now is for disable only");
-    if (options.now && options.dryRun) return Usage("give --now or --dry-run, not both");
     if (options.mice && command != "check") return Usage("--mice is for check only");
     if (options.all && command == "mice") return Usage("mice lists every serial mouse: no --all");
     if (options.guard && command != "check") return Usage("--guard is for check only");
@@ -79,6 +78,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
         if (options.ports.size() > 1 || (options.ports.size() == 1 && options.ports[0] != "on" && options.ports[0] != "off")) {
             return Usage("guard takes 'on', 'off' or nothing");
         }
+        if (options.dryRun && options.ports.empty()) return Usage("--dry-run is for guard on and guard off");
         return parsed;
     }
     if (!takesPorts && !options.ports.empty()) {

@@ -16,6 +16,8 @@ std::string Hex(const char* format, unsigned value) {
     return text;
 }
 
+}  // namespace
+
 std::string TypeName(std::uint32_t type) {
     static const char* const kNames[] = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY",
                                          "REG_DWORD", "REG_DWORD_BIG_ENDIAN", "REG_LINK",
@@ -25,8 +27,6 @@ std::string TypeName(std::uint32_t type) {
     if (type < sizeof kNames / sizeof kNames[0]) return kNames[type];
     return "type " + std::to_string(type);
 }
-
-}  // namespace
 
 std::string Printable(const std::string& text) {
     std::string out;

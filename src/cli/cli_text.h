@@ -20,6 +20,9 @@ inline constexpr const char* kProgram = "portquell-cli";
 // screen or end a comment line.
 [[nodiscard]] std::string Printable(const std::string& text);
 
+// "REG_SZ", "REG_DWORD", ... or "type 99".
+[[nodiscard]] std::string TypeName(std::uint32_t type);
+
 // A JSON string of ANSI text: its characters, those outside printable
 // ASCII as \uXXXX (UTF-16), so that the output is plain ASCII.
 [[nodiscard]] std::string JsonString(const std::string& text);

@@ -11,6 +11,7 @@
 #include "cli/cli_formats.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
+#include "guard/guard_run.h"
 
 namespace portquell {
 
@@ -43,8 +44,9 @@ void WriteEntriesJson(const char* name, const std::vector<GuardEntry>& entries, 
     out << "]";
 }
 
-void WriteDocument(const GuardReport& guard, const std::vector<PortRefusal>& refused, const GuardChange* change,
-                   const std::vector<Relief::Removal>& removals, std::ostream& out) {
+void WriteDocument(const GuardReport& guard, const std::vector<PortRefusal>& refused, const GuardRun* run,
+                   std::ostream& out, const ChangePlan* plan = nullptr) {
+    const GuardChange* change = run != nullptr ? &run->change : nullptr;
     out << "{\n  \"guard\": ";
     WriteGuardJson(guard, out);
     WriteRefusalsJson(refused, out);
@@ -53,8 +55,8 @@ void WriteDocument(const GuardReport& guard, const std::vector<PortRefusal>& ref
         WriteDeviceRefusalJson(guard.mice.listing, out);
     }
     if (change != nullptr) {
-        out << ",\n  \"outcome\": \"" << OutcomeName(*change) << "\", \"policyChanged\": "
-            << (change->outcome == GuardChange::Outcome::Done || !change->notUndone.empty() ? "true" : "false");
+        out << ",\n  \"outcome\": \"" << OutcomeName(*change) << "\", \"" << (plan != nullptr ? "policyWouldChange" : "policyChanged")
+            << "\": " << (run->PolicyChanged() ? "true" : "false");
         if (!change->keptBy.empty()) WriteEntriesJson("otherEntries", change->keptBy, out);
         if (!change->notUndone.empty()) {
             // What a refusal midway left changed.
@@ -66,6 +68,12 @@ void WriteDocument(const GuardReport& guard, const std::vector<PortRefusal>& ref
             }
             out << "]";
         }
+        if (plan != nullptr) {
+            WritePlanJson(*plan, out);
+            out << "\n}\n";
+            return;
+        }
+        const std::vector<Relief::Removal>& removals = run->removals;
         out << ",\n  \"miceRemoved\": [";
         for (std::size_t i = 0; i < removals.size(); ++i) {
             out << (i == 0 ? "" : ", ") << "{\"device\": " << JsonString(removals[i].mouse.device.instanceId)
@@ -136,7 +144,7 @@ int ShowState(const Options& options, RegistryApi& registry, DeviceApi& devices,
               std::ostream& err) {
     const GuardReport guard = ReadGuardReport(registry, devices);
     if (options.json) {
-        WriteDocument(guard, guard.refusals, nullptr, {}, out);
+        WriteDocument(guard, guard.refusals, nullptr, out);
     } else {
         WriteGuardText(guard, out);
     }
@@ -146,27 +154,85 @@ int ShowState(const Options& options, RegistryApi& registry, DeviceApi& devices,
     return guard.Holds() ? cliexit::kDone : cliexit::kCheckFailed;
 }
 
+// The exit status of an outcome that leaves the guard not as asked: 1.
+int OutcomeExit(const GuardChange& change) {
+    switch (change.outcome) {
+        case GuardChange::Outcome::StillInForce:
+        case GuardChange::Outcome::SwitchLeftOn:
+        case GuardChange::Outcome::OthersOff:
+            return cliexit::kCheckFailed;
+        default:
+            break;
+    }
+    return cliexit::kDone;
+}
+
+// What the change would leave, for people, after the plan.
+void SayWouldLeave(bool on, const GuardChange& change, std::ostream& out) {
+    switch (change.outcome) {
+        case GuardChange::Outcome::Done:
+            out << (on ? "then the serial mouse guard would be in force\n"
+                       : "then what 'guard on' added or changed would be undone\n");
+            break;
+        case GuardChange::Outcome::Unchanged:
+            out << (on ? "the policy is in force already\n" : "the guard is not in force, and nothing is recorded to undo\n");
+            break;
+        case GuardChange::Outcome::StillInForce:
+            out << "the guard would stay in force: value " << Printable(change.after.entry)
+                << " names SERIAL_MOUSE, and portquell-cli did not add it\n";
+            break;
+        case GuardChange::Outcome::SwitchLeftOn:
+            out << "the switch would stay on for the other entries of the list: " << EntriesText(change.keptBy) << "\n";
+            break;
+        case GuardChange::Outcome::OthersOff:
+            out << "the guard would not be set: the switch DenyDeviceIDs is off, and turning it on would put in force "
+                   "the entries another administrator left off: "
+                << EntriesText(change.keptBy) << "\n";
+            break;
+        case GuardChange::Outcome::Refused:
+            break;
+    }
+}
+
+// guard on or off --dry-run: the plan the command would carry out, and
+// nothing written or removed. 0, or the status of a refused read.
+int ShowPreview(bool on, const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                std::ostream& err) {
+    const GuardPreview preview = PreviewGuard(on, registry, devices);
+    const GuardChange& change = preview.run.change;
+    if (options.json) {
+        WriteDocument(ReadGuardReport(registry, devices), change.refusals, &preview.run, out, &preview.plan);
+    } else if (change.outcome != GuardChange::Outcome::Refused) {
+        WritePlanText(preview.plan, out);
+        SayWouldLeave(on, change, out);
+    }
+    int refused = ReportRefusals(change.refusals, "nothing would be changed", err);
+    if (!change.refusedWhy.empty()) {
+        err << kProgram << ": " << change.refusedWhy << ", so nothing would be changed.\n";
+        refused = cliexit::kRegistryError;
+    }
+    if (preview.run.inForce) {
+        refused = WorseExit(refused, ReportDeviceRefusal(preview.run.after.mice.listing,
+                                                         "the serial mice it would remove are not known", err));
+    }
+    return refused;
+}
+
 }  // namespace
 
 int GuardCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                  std::ostream& err) {
     if (options.ports.empty()) return ShowState(options, registry, devices, out, err);
     const bool on = options.ports[0] == "on";
-    const GuardChange change = on ? GuardOn(registry) : GuardOff(registry);
-    // With the policy in force, the mice installed before it go: Windows
-    // would start them again without asking the policy. Off reinstalls
-    // nothing.
-    const bool inForce = on && change.after.InForce() && change.outcome != GuardChange::Outcome::Refused;
-    std::vector<Relief::Removal> removals;
-    if (inForce) removals = RemoveMiceWithDriver(devices, ReadGuardReport(registry, devices, change.after).mice);
-    // The policy as the change read it back; the mice as they are now.
-    const GuardReport after = ReadGuardReport(registry, devices, change.after);
+    if (options.dryRun) return ShowPreview(on, options, registry, devices, out, err);
+    const GuardRun run = RunGuard(on, registry, devices);
+    const GuardChange& change = run.change;
     if (options.json) {
-        WriteDocument(after, change.refusals, &change, removals, out);
+        WriteDocument(run.after, change.refusals, &run, out);
     } else {
-        SayChange(on, change, removals.size(), out);
-        SayRemovals(removals, out);
-        if (change.outcome != GuardChange::Outcome::Refused) WriteGuardText(after, out);
+        SayChange(on, change, run.removals.size(), out);
+        SayRemovals(run.removals, out);
+        if (change.outcome != GuardChange::Outcome::Refused) WriteGuardText(run.after, out);
     }
     // Said only when it is so: a refusal midway whose undoing failed too
     // left part of the change.
@@ -181,19 +247,13 @@ int GuardCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
     }
     // The policy is written either way: mice that could not be listed are
     // a change not known to be whole (5), not a refusal of it.
-    const bool unlisted = inForce && ReportDeviceRefusal(after.mice.listing, "the serial mice installed before the "
-                                                                             "guard may keep their driver", err) != 0;
-    if (refused != cliexit::kDone) return refused;
-    switch (change.outcome) {
-        case GuardChange::Outcome::StillInForce:
-        case GuardChange::Outcome::SwitchLeftOn:
-        case GuardChange::Outcome::OthersOff:
-            return cliexit::kCheckFailed;
-        default:
-            break;
+    if (run.inForce) {
+        (void)ReportDeviceRefusal(run.after.mice.listing, "the serial mice installed before the guard may keep their driver", err);
     }
-    const bool miceLeft = std::any_of(removals.begin(), removals.end(), [](const auto& r) { return !r.Gone(); });
-    return miceLeft || unlisted ? cliexit::kAtNextRestart : cliexit::kDone;
+    if (refused != cliexit::kDone) return refused;
+    const int kept = OutcomeExit(change);
+    if (kept != cliexit::kDone) return kept;
+    return run.MiceLeft() ? cliexit::kAtNextRestart : cliexit::kDone;
 }
 
 }  // namespace portquell

@@ -6,9 +6,7 @@
 #include "cli/cli_formats.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
-#include "ports/port_presence.h"
-#include "ports/port_relief.h"
-#include "ports/port_writes.h"
+#include "ports/port_change.h"
 
 namespace portquell {
 
@@ -93,6 +91,67 @@ int SayRefusedWrite(const PortWrites& writes, std::ostream& err) {
     return denied ? cliexit::kAccessDenied : cliexit::kRegistryError;
 }
 
+// Each port's relief as it would go: restarted or not and why, and the
+// mice that would be removed.
+void SayPlannedRelief(const ReliefReport& report, std::ostream& out) {
+    for (const Relief& relief : report.ports) {
+        out << PortLabel(relief.port) << ": ";
+        switch (relief.need) {
+            case Relief::Need::Restart:
+                out << "would restart the port";
+                break;
+            case Relief::Need::NoEnumerator:
+                out << "not restarted: no serial enumerator on this port: no mouse can be detected here";
+                break;
+            case Relief::Need::NotConnected:
+                out << "not restarted: not connected now; in force when it is next connected";
+                break;
+            case Relief::Need::OffAlready:
+                out << "not restarted: off already; no serial mouse";
+                break;
+        }
+        for (const Relief::Removal& removal : relief.removals) {
+            out << "; would remove serial mouse " << DeviceLabel(removal.mouse.device.instanceId);
+        }
+        out << "\n";
+    }
+    for (const Relief::Removal& removal : report.unattached) {
+        out << "would remove serial mouse " << DeviceLabel(removal.mouse.device.instanceId) << " (port cannot be told)\n";
+    }
+    for (const SerialMouse& mouse : report.left) {
+        out << "serial mouse " << DeviceLabel(mouse.device.instanceId)
+            << " is present on a port that cannot be told: it would not be removed\n";
+    }
+}
+
+// --dry-run: the change run against stand-ins that keep its writes,
+// restarts and removals; 0, or the status of a refused read.
+int ShowPreview(const Options& options, RegistryApi& registry, DeviceApi& devices, const std::vector<SerialPort>& every,
+                SwitchReport& json, std::ostream& say, std::ostream& err) {
+    const bool off = options.command == "disable";
+    const PortPreview preview =
+        PreviewPorts(registry, devices, every, json.ports, off, options.now, options.all);
+    json.dryRun = true;
+    json.writes = preview.change.writes;
+    json.relief = preview.change.relief;
+    json.plan = preview.plan;
+    const PortWrites& writes = preview.change.writes;
+    if (!writes.Done()) {
+        json.refused.push_back(*writes.refused);
+        return ReportRefusals({*writes.refused}, "nothing would be changed", err);
+    }
+    for (const SerialPort& p : writes.written) {
+        say << "would " << options.command << " mouse detection on " << PortLabel(p) << " (now " << Detection(p)
+            << "): " << PrintableKey(p.ParameterKey()) << " " << kSkipEnumerations << " = REG_DWORD "
+            << (off ? "-1" : "0") << "\n";
+    }
+    if (json.ports.empty()) say << "no serial ports found\n";
+    if (!preview.change.relief) return cliexit::kDone;
+    SayPlannedRelief(*preview.change.relief, say);
+    return WorseExit(ReportDeviceRefusal(preview.change.mice->status, "the serial mice it would remove are not known", err),
+                     ReportRefusals(preview.change.mice->refusals, "a serial mouse's port may not be told", err));
+}
+
 }  // namespace
 
 int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
@@ -128,19 +187,11 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
     // The text for people, or (--json) the document alone on stdout.
     std::ostringstream text;
     std::ostream& say = options.json ? static_cast<std::ostream&>(text) : out;
-    if (options.dryRun) {
-        json.dryRun = true;  // the keys it would write: a refusal or a missing name writes none
-        for (const SerialPort& p : targets) {
-            say << "would " << verb << " mouse detection on " << PortLabel(p) << " (now " << Detection(p)
-                << "): " << PrintableKey(p.ParameterKey()) << " " << kSkipEnumerations
-                << " = REG_DWORD " << (off ? "-1" : "0") << "\n";
-        }
-        if (targets.empty()) say << "no serial ports found\n";
-        return done(cliexit::kDone);
-    }
+    if (options.dryRun) return done(ShowPreview(options, registry, devices, inventory.ports, json, say, err));
 
-    json.writes = WriteDetection(registry, targets, off);
-    const PortWrites& writes = *json.writes;
+    const PortChange change = ChangePorts(registry, devices, inventory.ports, targets, off, options.now, options.all);
+    json.writes = change.writes;
+    const PortWrites& writes = change.writes;
     if (!writes.Done()) {
         json.refused.push_back(*writes.refused);
         return done(SayRefusedWrite(writes, err));
@@ -151,15 +202,12 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
     }
     if (targets.empty()) say << "no serial ports found\n";
     bool later = !writes.written.empty();
-    if (options.now && !writes.written.empty()) {
+    if (change.relief) {
         // Mice whose port cannot be told are removed only when every port
         // was asked for; a port not connected is not restarted.
-        std::vector<SerialPort> written = writes.written;
-        FindConnections(devices, written);
-        const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
-        (void)ReportDeviceRefusal(mice.status, "their serial mice are not removed", err);
-        (void)ReportRefusals(mice.refusals, "a serial mouse's port may not be told", err);
-        json.relief = RelieveNow(devices, registry, PlanMice(mice, written, options.all), written);
+        (void)ReportDeviceRefusal(change.mice->status, "their serial mice are not removed", err);
+        (void)ReportRefusals(change.mice->refusals, "a serial mouse's port may not be told", err);
+        json.relief = change.relief;
         SayRelief(*json.relief, say);
         later = !json.relief->AllInForceNow();
     }

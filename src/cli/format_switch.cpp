@@ -7,7 +7,7 @@ namespace portquell {
 
 namespace {
 
-const char* NeedWord(const Relief& relief) {
+const char* NeedWord(const Relief& relief, bool dryRun) {
     switch (relief.need) {
         case Relief::Need::NoEnumerator:
             return "noSerialEnumerator";
@@ -18,20 +18,27 @@ const char* NeedWord(const Relief& relief) {
         case Relief::Need::Restart:
             break;
     }
+    if (dryRun) return "wouldRestart";
     return relief.restart.Ok() ? "restarted" : "refused";
 }
 
-const char* RemovalWord(const Relief::Removal& removal) {
+const char* RemovalWord(const Relief::Removal& removal, bool dryRun) {
+    if (dryRun) return "wouldRemove";
     if (removal.Gone()) return removal.status.Ok() ? "removed" : "goneAlready";
     return removal.status.AtNextRestart() ? "atNextRestart" : "notRemoved";
 }
 
-void Removals(std::ostream& out, const std::vector<Relief::Removal>& removals) {
+void Removals(std::ostream& out, const std::vector<Relief::Removal>& removals, bool dryRun) {
     out << "[";
     for (std::size_t i = 0; i < removals.size(); ++i) {
         const Relief::Removal& r = removals[i];
         out << (i == 0 ? "" : ", ") << "{\"device\": " << JsonString(r.mouse.device.instanceId)
-            << ", \"removal\": \"" << RemovalWord(r) << "\", \"status\": " << r.status.code << "}";
+            << ", \"removal\": \"" << RemovalWord(r, dryRun) << "\", \"status\": ";
+        if (dryRun) {
+            out << "null}";
+        } else {
+            out << r.status.code << "}";
+        }
     }
     out << "]";
 }
@@ -47,8 +54,7 @@ void WriteSwitchJson(const SwitchReport& report, std::ostream& out) {
         o << ",\n  \"write\": {\"value\": \"" << kSkipEnumerations << "\", \"type\": \"REG_DWORD\", \"data\": "
           << (report.off ? "-1" : "0") << "}";
         const std::vector<SerialPort> none;
-        const std::vector<SerialPort>& written =
-            report.dryRun ? report.ports : report.writes ? report.writes->written : none;
+        const std::vector<SerialPort>& written = report.writes ? report.writes->written : none;
         WriteJsonArray(o, report.dryRun ? "wouldWrite" : "written", written,
              [&](const SerialPort& p) { o << JsonString("HKLM\\" + p.ParameterKey()); });
         const std::vector<PortWrites::Left> noLeft;
@@ -65,22 +71,23 @@ void WriteSwitchJson(const SwitchReport& report, std::ostream& out) {
             const ReliefReport& relief = *report.relief;
             WriteJsonArray(o, "relief", relief.ports, [&](const Relief& r) {
                 o << "{\"port\": " << JsonString(r.port.portName) << ", \"key\": " << JsonString("HKLM\\" + r.port.InstanceKey())
-                  << ", \"restart\": \"" << NeedWord(r) << "\", \"restartStatus\": ";
-                if (r.Restarts()) {
+                  << ", \"restart\": \"" << NeedWord(r, report.dryRun) << "\", \"restartStatus\": ";
+                if (r.Restarts() && !report.dryRun) {
                     o << r.restart.code;
                 } else {
                     o << "null";
                 }
-                o << ", \"inForceNow\": " << (relief.InForceNow(r) ? "true" : "false") << ", \"mice\": ";
-                Removals(o, r.removals);
+                o << ", \"inForceNow\": " << (report.dryRun ? "null" : relief.InForceNow(r) ? "true" : "false") << ", \"mice\": ";
+                Removals(o, r.removals, report.dryRun);
                 o << "}";
             });
             o << ",\n  \"unattachedMice\": ";
-            Removals(o, relief.unattached);
+            Removals(o, relief.unattached, report.dryRun);
             WriteJsonArray(o, "miceLeft", relief.left, [&](const SerialMouse& m) { WriteMouseJson(m, o); });
             o << ",\n  \"miceComplete\": " << (relief.miceComplete ? "true" : "false");
         }
-        o << ",\n  \"changed\": " << (report.writes && !report.writes->written.empty() ? "true" : "false");
+        o << ",\n  \"changed\": " << (!report.dryRun && report.writes && !report.writes->written.empty() ? "true" : "false");
+        if (report.plan) WritePlanJson(*report.plan, o);
     };
     WriteJson(report.ports, json, out);
 }

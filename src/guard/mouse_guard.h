@@ -20,8 +20,7 @@
 #include <vector>
 
 #include "ports/port_inventory.h"
-#include "ports/mice_plan.h"
-#include "ports/port_relief.h"
+#include "ports/serial_mice.h"
 #include "registry/registry_api.h"
 
 namespace portquell {
@@ -111,26 +110,5 @@ struct GuardChange {
 // still stands, and removes the record; leaves the switch on while other
 // entries are in the list; nothing else.
 [[nodiscard]] GuardChange GuardOff(RegistryApi& registry);
-
-// The guard with the serial mice it cannot stop: those installed before
-// it (present or not) on a port, or whose port cannot be told, keep their
-// driver; Windows starts them again without asking the policy.
-struct GuardReport {
-    GuardState policy;
-    MicePlan mice;                       // every port's
-    std::vector<PortRefusal> refusals;   // the policy's, the ports' and the prefixes' reads refused
-
-    [[nodiscard]] std::vector<SerialMouse> WithDriver() const { return mice.Installed(); }
-    // In force, and no serial mouse keeps its driver.
-    [[nodiscard]] bool Holds() const { return policy.InForce() && mice.listing.Ok() && WithDriver().empty(); }
-};
-
-[[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices);
-// The same around a policy just read (after a change).
-[[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices, GuardState policy);
-
-// Removes every serial mouse of mice that keeps its driver (guard on's
-// second half), present ones first; each with its outcome.
-[[nodiscard]] std::vector<Relief::Removal> RemoveMiceWithDriver(DeviceApi& devices, const MicePlan& mice);
 
 }  // namespace portquell

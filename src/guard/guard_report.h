@@ -1,0 +1,30 @@
+// The guard with the serial mice it cannot stop: what guard and check
+// --guard report, read from the policy and the device tree.
+#pragma once
+
+#include <vector>
+
+#include "guard/mouse_guard.h"
+#include "ports/mice_plan.h"
+#include "ports/port_relief.h"
+
+namespace portquell {
+
+// The guard with the serial mice it cannot stop: those installed before
+// it (present or not) on a port, or whose port cannot be told, keep their
+// driver; Windows starts them again without asking the policy.
+struct GuardReport {
+    GuardState policy;
+    MicePlan mice;                       // every port's
+    std::vector<PortRefusal> refusals;   // the policy's, the ports' and the prefixes' reads refused
+
+    [[nodiscard]] std::vector<SerialMouse> WithDriver() const { return mice.Installed(); }
+    // In force, and no serial mouse keeps its driver.
+    [[nodiscard]] bool Holds() const { return policy.InForce() && mice.listing.Ok() && WithDriver().empty(); }
+};
+
+[[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices);
+// The same around a policy just read (after a change).
+[[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices, GuardState policy);
+
+}  // namespace portquell
