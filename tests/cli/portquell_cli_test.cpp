@@ -1,9 +1,12 @@
 // portquell-cli's commands on an in-memory registry with ports under
 // several enumerators.
+#include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 
+#include "devices/dry_run_devices.h"
 #include "devices/memory_devices.h"
 #include "ports/serial_mice.h"
+#include "registry/dry_run_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -1135,7 +1138,17 @@ INSTANTIATE_TEST_SUITE_P(
                  true, 0},
         MiceCase{"now_write_refused", {"disable", "COM1", "--now"}, NoChange, testing::Faults{0, 0, 0, 5}, 2,
                  "could not write SkipEnumerations for COM1 (status 5)", true, 0},
-        MiceCase{"without_now", {"disable", "COM1"}, NoChange, {}, 0, "restart the", true, 0}),
+        MiceCase{"without_now", {"disable", "COM1"}, NoChange, {}, 0, "restart the", true, 0},
+        // The preview: the write, the restart and the removal it would make.
+        MiceCase{"now_dry_run", {"disable", "COM1", "--now", "--dry-run"}, NoChange, {}, 0,
+                 "SkipEnumerations = REG_DWORD -1\nCOM1: would restart the port; would remove serial mouse " + kMouse + "\n",
+                 true, 0},
+        MiceCase{"now_dry_run_not_connected", {"disable", "COM5", "--now", "--dry-run"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.Edit(kFtdiId)->present = false; }, {}, 0,
+                 "COM5: not restarted: not connected now; in force when it is next connected\n", true, 0},
+        MiceCase{"now_dry_run_list_refused", {"disable", "COM1", "--now", "--dry-run"},
+                 [](MemoryDevices& d, MemoryRegistry&) { d.FailList(DevStatus::Win32(5)); }, {}, 2,
+                 "the serial mice it would remove are not known", true, 0}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // The machine-wide guard over the states other tools leave in the policy
@@ -1563,6 +1576,27 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
     EXPECT_EQ(0, RunCli({"guard", "on", "--json"}, managed, mice, document, said));
     EXPECT_NE(std::string::npos, document.str().find("\"outcome\": \"unchanged\", \"policyChanged\": false,\n  \"miceRemoved\": [{"))
         << document.str();
+    // The preview of guard on and off: every write and removal, in order,
+    // and nothing changed.
+    MemoryRegistry bare;
+    MemoryDevices one;
+    one.Add(Mouse(kUntoldMouse, false, ""));
+    std::ostringstream onPlan;
+    EXPECT_EQ(0, RunCli({"guard", "on", "--dry-run"}, bare, one, onPlan, said));
+    EXPECT_EQ(0u, onPlan.str().find("would create HKLM\\SOFTWARE\\Portquell\n")) << onPlan.str();
+    EXPECT_NE(std::string::npos, onPlan.str().find("Restrictions\\DenyDeviceIDs 1 = REG_SZ SERIAL_MOUSE\nwould set HKLM\\" + kPolicy +
+                                                   " DenyDeviceIDs = REG_DWORD 1\nwould set HKLM\\SOFTWARE\\Portquell\\Guard "
+                                                   "State = REG_SZ complete\nwould remove serial mouse " + kUntoldMouse +
+                                                   "\nthen the serial mouse guard would be in force\n")) << onPlan.str();
+    EXPECT_EQ("", DumpMachine(bare));
+    EXPECT_TRUE(Installed(one, kUntoldMouse));
+    std::ostringstream offPlan;
+    ASSERT_EQ(0, RunCli({"guard", "on"}, bare, none, said, said));
+    EXPECT_EQ(0, RunCli({"guard", "off", "--dry-run", "--json"}, bare, one, offPlan, said));
+    EXPECT_TRUE(testing::JsonCheck::Valid(offPlan.str())) << offPlan.str();
+    EXPECT_NE(std::string::npos, offPlan.str().find("\"outcome\": \"done\", \"policyWouldChange\": true,\n  \"plan\": {\"writes\": [\n    "
+                                                    "{\"action\": \"deleteValue\", \"key\": " + JsonString("HKLM\\" + kPolicy + "\\DenyDeviceIDs") +
+                                                    ", \"value\": \"1\"},")) << offPlan.str();
     // guard off while another's SERIAL_MOUSE entry keeps it in force: no
     // device removed, exit 1.
     ASSERT_EQ(0, RunCli({"guard", "on"}, reg, none, said, said));
@@ -1602,6 +1636,36 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
     ASSERT_EQ(0, RunCli({"guard", "on"}, fresh, none, said, said));
     EXPECT_EQ(0, RunCli({"guard", "off"}, fresh, none, said, said));
     EXPECT_EQ("HKLM\\SOFTWARE\n" + kWindowsKeys, DumpMachine(fresh));
+    // disable --all --now ended after any write, then run again: the
+    // registry an uninterrupted run leaves (k = 0).
+    std::string whole;
+    for (int k = 0;; ++k) {
+        MemoryRegistry ports;
+        MemoryDevices devices;
+        AddPortAt(ports, kAcpi1, "COM1");
+        AddPortAt(ports, kFtdi, "COM5");
+        SwitchOff(ports, kAcpi1);
+        testing::SetPrefixAt(ports, kFtdi, "7&77&0");
+        devices.Add(PortDevice(kCom1Id));
+        devices.Add(PortDevice(kFtdiId));
+        devices.Add(Mouse("SERENUM\\PNP0F0C\\7&77&0&0000", true, kFtdiId));
+        testing::FaultyRegistry killer(ports);
+        int writes = 0;
+        killer.BeforeEachCall([&](const testing::RegCallRecord& r) {
+            const bool write = r.call == testing::RegCall::SetValueEx || r.call == testing::RegCall::CreateKeyEx;
+            if (write && ++writes == k) throw Killed{};
+        });
+        bool killed = false;
+        try {
+            (void)RunCli({"disable", "--all", "--now"}, killer, devices, said, said);
+        } catch (const Killed&) {
+            killed = true;
+        }
+        if (k == 0) whole = DumpMachine(ports);
+        if (k > 0 && !killed) break;
+        (void)RunCli({"disable", "--all", "--now"}, ports, devices, said, said);
+        EXPECT_EQ(whole, DumpMachine(ports)) << "ended at write " << k;
+    }
 }
 
 TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
@@ -1693,8 +1757,57 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
         }
         const std::vector<std::string> regBefore = testing::SortedLines(DumpMachine(reg));
         const std::vector<DeviceInfo> devicesBefore = devices.Devices();
+        const std::size_t restartsBefore = devices.Restarted().size();
+        // The preview changes nothing, and its plan is the command's own
+        // run against stand-ins of the registry and the devices.
+        std::vector<std::string> dryArgs = args;
+        dryArgs.push_back("--dry-run");
+        if (!json) dryArgs.push_back("--json");
+        std::ostringstream plan;
+        const int dryCode = RunCli(dryArgs, reg, devices, plan, err);
+        EXPECT_TRUE(dryCode == 0 || (fault == 2 && dryCode == cliexit::kAccessDenied)) << round << err.str();
+        EXPECT_EQ(regBefore, testing::SortedLines(DumpMachine(reg))) << round;
+        EXPECT_EQ(restartsBefore, devices.Restarted().size()) << round;
+        EXPECT_EQ(devicesBefore.size(), devices.Devices().size()) << round;
+        DryRunRegistry standIn(reg);
+        DryRunDevices standInDevices(devices);
+        std::ostringstream sink;
+        (void)RunCli(args, standIn, standInDevices, sink, sink);
+        const auto ids = [](const std::vector<std::string>& list) {
+            std::string text;
+            for (const std::string& id : list) text += (text.empty() ? "" : ", ") + JsonString(id);
+            return "[" + text + "]";
+        };
+        EXPECT_NE(std::string::npos, plan.str().find("\"restarts\": " + ids(standInDevices.Restarted()) + ", \"removals\": " +
+                                                     ids(standInDevices.Removed()) + "}"))
+            << round << plan.str();
+        std::size_t planned = 0;
+        for (std::size_t at = 0; (at = plan.str().find("{\"action\": ", at)) != std::string::npos; ++at) ++planned;
+        EXPECT_EQ(standIn.Writes().size(), planned) << round << plan.str();
         const int code = RunCli(args, faulty, devices, out, err);
         const std::string story = "round " + std::to_string(round) + ": " + out.str() + err.str();
+        // Without a refusal the real run makes exactly the plan's writes,
+        // restarts and removals.
+        if (fault != 1) {
+            EXPECT_EQ(DumpMachine(standIn), DumpMachine(reg)) << story;
+            const std::vector<std::string> restarted(devices.Restarted().begin() + static_cast<std::ptrdiff_t>(restartsBefore),
+                                                     devices.Restarted().end());
+            // (a refused restart, or one of a port whose presence could not be told, is not counted)
+            for (const std::string& id : restarted) {
+                EXPECT_NE(standInDevices.Restarted().end(),
+                          std::find(standInDevices.Restarted().begin(), standInDevices.Restarted().end(), id)) << story;
+            }
+            EXPECT_TRUE(fault == 2 || fault == 4 || standInDevices.Restarted() == restarted) << story;
+            // (a present mouse whose stack runs goes when Windows restarts)
+            const std::vector<std::string>& planRemoved = standInDevices.Removed();
+            for (const DeviceInfo& d : devicesBefore) {
+                const bool planned = std::find(planRemoved.begin(), planRemoved.end(), d.instanceId) != planRemoved.end();
+                const auto now = std::find_if(devices.Devices().begin(), devices.Devices().end(),
+                                              [&](const DeviceInfo& n) { return n.instanceId == d.instanceId; });
+                const bool gone = now == devices.Devices().end();
+                EXPECT_TRUE(planned ? gone || fault == 3 || now->present : !gone) << d.instanceId << story;
+            }
+        }
         EXPECT_TRUE(!json || testing::JsonCheck::Valid(out.str())) << story;
         EXPECT_TRUE(!json || out.str().find("\"connected\"") == std::string::npos) << story;
         EXPECT_TRUE(!json || (code != 0 && code != 5) || out.str().find("\"miceComplete\": ") != std::string::npos) << story;

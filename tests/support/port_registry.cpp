@@ -17,7 +17,7 @@ void Succeeds(RegStatus status) {
 
 std::string InstanceKey(const std::string& instance) { return kPortsKey + "\\" + instance; }
 
-void Dump(MemoryRegistry& reg, RegHandle key, const std::string& path, std::string& out) {
+void Dump(RegistryApi& reg, RegHandle key, const std::string& path, std::string& out) {
     char name[256];
     std::vector<char> valueName(kMaxValueNameChars + 1);
     for (std::uint32_t i = 0;; ++i) {
@@ -148,7 +148,7 @@ std::vector<std::string> SortedLines(const std::string& dump) {
     return lines;
 }
 
-std::string DumpMachine(MemoryRegistry& reg) {
+std::string DumpMachine(RegistryApi& reg) {
     std::string out;
     Dump(reg, regroot::kLocalMachine, "HKLM", out);
     return out;

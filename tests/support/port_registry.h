@@ -51,7 +51,7 @@ StoredValue ValueAt(MemoryRegistry& reg, const std::string& instanceKey, const s
 // The bytes of key's own value name (key below HKLM); none when missing.
 std::vector<std::uint8_t> RawValueAt(MemoryRegistry& reg, const std::string& key, const std::string& name);
 // Every key and value under HKEY_LOCAL_MACHINE, one per line.
-std::string DumpMachine(MemoryRegistry& reg);
+std::string DumpMachine(RegistryApi& reg);
 // The lines of a dump, sorted: a change shows as lines added or removed.
 std::vector<std::string> SortedLines(const std::string& dump);
 
