@@ -196,6 +196,10 @@ run guard
 check "guard: not in force yet (1)" test "$status" = 1
 run check --guard
 check "check --guard fails before (1)" test "$status" = 1
+run guard on --dry-run
+check "guard on --dry-run exits 0" test "$status" = 0
+check "...names the entry it would add" grep -qF 'DenyDeviceIDs 2 = REG_SZ SERIAL_MOUSE' <<<"$stdout"
+check "...and writes nothing" test "$(policy)" = "$before"
 run guard on
 check "guard on exits 0" test "$status" = 0
 check "...SERIAL_MOUSE is value 2" grep -qE '^ +2 +REG_SZ +SERIAL_MOUSE$' <<<"$(policy)"
