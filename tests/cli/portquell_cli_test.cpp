@@ -1,5 +1,6 @@
 // portquell-cli's commands on an in-memory registry with ports under
 // several enumerators.
+#include "cli/cli_formats.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 
@@ -1666,6 +1667,48 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
         (void)RunCli({"disable", "--all", "--now"}, ports, devices, said, said);
         EXPECT_EQ(whole, DumpMachine(ports)) << "ended at write " << k;
     }
+}
+
+// A preview's plan as people and scripts read it, and a dry run whose
+// read is refused: its status, and the refusal in the document.
+TEST(CliPreview, NamesEveryKindOfChangeAndARefusedRead) {
+    ChangePlan plan;
+    std::ostringstream none;
+    WritePlanText(plan, none);
+    EXPECT_EQ("would change nothing\n", none.str());
+    plan.writes = {{RegWrite::Kind::CreateKey, regroot::kLocalMachine, "A\\B", "", 0, ""},
+                   {RegWrite::Kind::SetValue, regroot::kCurrentUser, "C", "n", regtype::kBinary, "\x01\xff"},
+                   {RegWrite::Kind::DeleteValue, regroot::kLocalMachine, "A", "v", 0, ""},
+                   {RegWrite::Kind::DeleteKey, regroot::kLocalMachine, "A\\B", "", 0, ""}};
+    plan.restarts = {"ACPI\\PNP0501\\1"};
+    std::ostringstream text;
+    WritePlanText(plan, text);
+    EXPECT_EQ("would create HKLM\\A\\B\nwould set HKCU\\C n = REG_BINARY 01 ff\nwould delete HKLM\\A v\n"
+              "would delete the key HKLM\\A\\B\nwould restart ACPI\\PNP0501\\1\n", text.str());
+    std::ostringstream json;
+    json << "{\"x\": 1";
+    WritePlanJson(plan, json);
+    json << "}";
+    EXPECT_TRUE(testing::JsonCheck::Valid(json.str())) << json.str();
+    EXPECT_NE(std::string::npos, json.str().find("{\"action\": \"setValue\", \"key\": \"HKCU\\\\C\", \"value\": \"n\", "
+                                                 "\"type\": \"REG_BINARY\", \"data\": \"01 ff\"}")) << json.str();
+    EXPECT_NE(std::string::npos, json.str().find("{\"action\": \"deleteKey\", \"key\": \"HKLM\\\\A\\\\B\", \"value\": null}"));
+    MemoryRegistry reg;
+    MemoryDevices devices;
+    MiceMachine(reg, devices);
+    std::ostringstream relief;
+    std::ostringstream err;
+    EXPECT_EQ(0, RunCli({"disable", "COM1", "--now", "--dry-run", "--json"}, reg, devices, relief, err));
+    EXPECT_NE(std::string::npos, relief.str().find("\"restart\": \"wouldRestart\", \"restartStatus\": null, \"inForceNow\": null, "
+                                                   "\"mice\": [{\"device\": " + JsonString(kMouse) + ", \"removal\": \"wouldRemove\", \"status\": null}]"))
+        << relief.str();
+    // The registry underneath lists no value of the key the write opens.
+    testing::FaultyRegistry faulty(reg);
+    faulty.Fail(testing::RegCall::EnumValue, 5);
+    std::ostringstream refused;
+    EXPECT_EQ(2, RunCli({"disable", "COM1", "--dry-run", "--json"}, faulty, devices, refused, err));
+    EXPECT_NE(std::string::npos, refused.str().find("\"refused\": [\n    {\"key\": ")) << refused.str();
+    EXPECT_NE(std::string::npos, err.str().find("nothing would be changed")) << err.str();
 }
 
 TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
