@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     int code = 0;
     if (args.size() == 1 && args[0] == "window") {
-        testing::FakeWindow form;
+        testing::FakeWindow form(registry, &devices);
         Main(form, registry, devices);
     } else {
         std::ostringstream sink;

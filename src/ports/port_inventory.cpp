@@ -15,13 +15,19 @@ public:
     // One instance whose Device Parameters opened: a port when the window
     // lists it or its PortName names a COM port; its state must be
     // readable.
+    // Whether the instance is a port, by its PortName as read (a refused
+    // read is kept, to be named).
+    static bool IsPort(const SerialPort& port, const PortState& state) {
+        return Refused(state.nameStatus) || port.WindowInstance() || (state.Named() && IsComPortName(state.portName));
+    }
+
     void Visit(SerialPort port, const PortState& state) {
         const std::string key = port.ParameterKey();
         if (Refused(state.nameStatus)) {
             inventory_.refusals.push_back({PortRefusal::Step::Read, state.nameStatus, key, std::nullopt});
             return;
         }
-        if (!port.WindowInstance() && !(state.Named() && IsComPortName(state.portName))) return;
+        if (!IsPort(port, state)) return;
         port.portName = state.Named() ? state.portName : "";
         if (Refused(state.skipStatus)) {
             inventory_.refusals.push_back({PortRefusal::Step::Read, state.skipStatus, key, port});
@@ -48,7 +54,9 @@ public:
             for (const std::string& device : SubKeys(enumeratorKey)) {
                 for (const std::string& instance : SubKeys(enumeratorKey + "\\" + device)) {
                     SerialPort port{enumerator, device, instance, "", {}, std::nullopt};
-                    const std::optional<PortState> state = ReadPortState(reader_, port.ParameterKey());
+                    // SkipEnumerations is read only for a port.
+                    const std::optional<PortState> state = ReadPortState(
+                        reader_, port.ParameterKey(), [&port](const PortState& s) { return IsPort(port, s); });
                     if (!state) {
                         if (reader_.LastRegStatus() != regstatus::kFileNotFound) {
                             RefuseOpen(port.ParameterKey(), RefusalStatus(reader_));

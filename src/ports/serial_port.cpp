@@ -80,10 +80,12 @@ std::optional<std::int32_t> SerialPort::WindowInstance() const {
     return n;
 }
 
-std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string& parameterKey) {
+std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string& parameterKey,
+                                       const std::function<bool(const PortState&)>& isPort) {
     if (!handler.OpenRegistry(regroot::kLocalMachine, parameterKey, false)) return std::nullopt;
     PortState state;
     state.portName = Read(handler, kPortNameValue, state.nameStatus);
+    if (isPort && !isPort(state)) return state;
     state.skip = ReadSkipSetting(handler, state.skipStatus);
     return state;
 }

@@ -93,10 +93,12 @@ struct PortState {
 [[nodiscard]] SkipSetting ReadSkipSetting(clsRegHandler& handler, RegStatus& status);
 
 // Opens a port's parameter key read-only through handler and reads both
-// values; nothing when the key cannot be opened (the handler's
-// LastRegStatus says why). The key stays open for the caller to close.
-[[nodiscard]] std::optional<PortState> ReadPortState(clsRegHandler& handler,
-                                                     const std::string& parameterKey);
+// values, SkipEnumerations only where isPort (given PortName as read)
+// says the key is a port's; nothing when the key cannot be opened (the
+// handler's LastRegStatus says why). The key stays open for the caller to
+// close.
+[[nodiscard]] std::optional<PortState> ReadPortState(clsRegHandler& handler, const std::string& parameterKey,
+                                                     const std::function<bool(const PortState&)>& isPort = {});
 
 // The window's ports, instances 1 to 200 in that order, through one
 // handler: found runs for each port whose key opens, with the key still
