@@ -32,7 +32,9 @@ std::string OthersLine(std::size_t others) {
 
 StartupMice LookForSerialMice(RegistryApi& registry, DeviceApi& devices, bool windowFoundPorts) {
     StartupMice found;
-    MiceInventory mice = ListSerialMice(devices);  // a failed listing has no mice
+    // The serial enumerator's children: every mouse detection on a port
+    // makes (a failed listing has none).
+    MiceInventory mice = ListSerialMice(devices, nullptr, MiceSource::SerialEnumerator);
     const bool anyPresent =
         std::any_of(mice.mice.begin(), mice.mice.end(), [](const SerialMouse& m) { return m.device.present; });
     std::vector<std::string> untold;

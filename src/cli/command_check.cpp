@@ -61,7 +61,12 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         ports = all.ports;
         refusals = all.refusals;
     }
-    FindConnections(devices, ports);
+    // The present devices and the mice, each listed once for every
+    // question asked of them.
+    const Presence presence = ListPresence(devices);
+    FindConnections(presence, ports);
+    std::optional<MiceInventory> found;
+    if (options.mice || options.guard) found = FindSerialMice(devices, registry, all.ports, &presence);
     const bool everyPort = options.ports.empty() && !options.acpi;
 
     // Whether a mouse can be detected on each port at all: it does not
@@ -86,17 +91,16 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
     std::optional<DevStatus> miceRefused;
     int refused = cliexit::kDone;
     if (options.mice) {
-        const MiceInventory found = FindSerialMice(devices, registry, all.ports);
-        mice = PlanMice(found, ports, everyPort).Present();
+        mice = PlanMice(*found, ports, everyPort).Present();
         SayPresentMice(mice, err);
-        refused = ReportDeviceRefusal(found.status, "not every port could be checked", err);
-        if (!found.status.Ok()) miceRefused = found.status;
+        refused = ReportDeviceRefusal(found->status, "not every port could be checked", err);
+        if (!found->status.Ok()) miceRefused = found->status;
         // A prefix that could not be read leaves mice that may be on a port checked.
-        refusals.insert(refusals.end(), found.refusals.begin(), found.refusals.end());
+        refusals.insert(refusals.end(), found->refusals.begin(), found->refusals.end());
     }
     std::optional<GuardReport> guard;
     if (options.guard) {
-        guard = ReadGuardReport(registry, devices);
+        guard = MakeGuardReport(ReadGuard(registry), all, *found);
         if (!guard->Holds()) {
             err << kProgram << ": the serial mouse guard is not in force: " << GuardReason(*guard) << "; '"
                 << kProgram << " guard on' sets it\n";

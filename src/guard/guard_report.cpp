@@ -7,10 +7,13 @@ GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices) {
 }
 
 GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices, GuardState policy) {
+    const PortInventory inventory = TakeInventory(registry, PortScope::All);
+    return MakeGuardReport(std::move(policy), inventory, FindSerialMice(devices, registry, inventory.ports));
+}
+
+GuardReport MakeGuardReport(GuardState policy, const PortInventory& inventory, const MiceInventory& mice) {
     GuardReport report;
     report.policy = std::move(policy);
-    const PortInventory inventory = TakeInventory(registry, PortScope::All);
-    const MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
     report.mice = PlanMice(mice, inventory.ports, true);
     report.refusals = report.policy.refusals;
     // A port that could not be read may be a mouse's parent.

@@ -26,5 +26,8 @@ struct GuardReport {
 [[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices);
 // The same around a policy just read (after a change).
 [[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices, GuardState policy);
+// The same around what the caller read already: every port, and the mice
+// found among them.
+[[nodiscard]] GuardReport MakeGuardReport(GuardState policy, const PortInventory& inventory, const MiceInventory& mice);
 
 }  // namespace portquell

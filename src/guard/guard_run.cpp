@@ -13,13 +13,15 @@ GuardRun RunGuard(bool on, RegistryApi& registry, DeviceApi& devices) {
     GuardRun run;
     run.change = on ? GuardOn(registry) : GuardOff(registry);
     run.inForce = on && run.change.after.InForce() && run.change.outcome != GuardChange::Outcome::Refused;
-    if (run.inForce) {
-        const MicePlan mice = ReadGuardReport(registry, devices, run.change.after).mice;
-        for (const SerialMouse& mouse : mice.Installed()) {
-            run.removals.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
-        }
+    // The ports, read once; the mice listed again only after a removal.
+    const PortInventory inventory = TakeInventory(registry, PortScope::All);
+    MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
+    run.after = MakeGuardReport(run.change.after, inventory, mice);
+    if (!run.inForce) return run;
+    for (const SerialMouse& mouse : run.after.WithDriver()) {
+        run.removals.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
     }
-    run.after = ReadGuardReport(registry, devices, run.change.after);
+    if (!run.removals.empty()) run.after = MakeGuardReport(run.change.after, inventory, FindSerialMice(devices, registry, inventory.ports));
     return run;
 }
 

@@ -11,8 +11,9 @@ PortChange ChangePorts(RegistryApi& registry, DeviceApi& devices, const std::vec
     if (!now || !change.writes.Done() || change.writes.written.empty()) return change;
     // A port not connected is not restarted.
     std::vector<SerialPort> written = change.writes.written;
-    FindConnections(devices, written);
-    change.mice = FindSerialMice(devices, registry, every);
+    const Presence presence = ListPresence(devices);
+    FindConnections(presence, written);
+    change.mice = FindSerialMice(devices, registry, every, &presence);
     change.relief = RelieveNow(devices, registry, PlanMice(*change.mice, written, everyPort), written);
     return change;
 }

@@ -1,9 +1,7 @@
 #include "ports/port_presence.h"
 
 #include <algorithm>
-#include <map>
-
-#include "ports/serial_enumerator.h"
+#include <cctype>
 
 namespace portquell {
 
@@ -14,36 +12,21 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Marks the ports a listing holds; a failed listing marks none.
-void Mark(DeviceApi& devices, const std::string& classGuid, const std::string& enumerator,
-          std::vector<SerialPort>& ports) {
-    std::vector<DeviceInfo> listed;
-    if (!devices.ListDevices(classGuid, enumerator, listed).Ok()) return;
-    std::map<std::string, bool> present;  // by upper-case instance ID
-    for (const DeviceInfo& device : listed) {
-        if (!device.instanceId.empty()) present[Upper(device.instanceId)] = device.present;
-    }
-    for (SerialPort& port : ports) {
-        const auto found = present.find(Upper(port.InstanceId()));
-        if (found != present.end()) port.connected = found->second;
-    }
-}
-
 }  // namespace
 
-void FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports) {
-    if (ports.empty()) return;
-    Mark(devices, kPortsClassGuid, "", ports);
-    std::vector<std::string> enumerators;  // upper case, each once
-    for (const SerialPort& port : ports) {
-        const std::string enumerator = Upper(port.enumerator);
-        if (!port.connected && std::find(enumerators.begin(), enumerators.end(), enumerator) == enumerators.end()) {
-            enumerators.push_back(enumerator);
-        }
-    }
-    for (const std::string& enumerator : enumerators) {
-        if (!enumerator.empty()) Mark(devices, "", enumerator, ports);
-    }
+bool Presence::Has(const std::string& instanceId) const { return upper.count(Upper(instanceId)) != 0; }
+
+Presence ListPresence(DeviceApi& devices) {
+    Presence presence;
+    presence.status = devices.ListPresent(presence.ids);
+    if (!presence.status.Ok()) presence.ids.clear();
+    for (const std::string& id : presence.ids) presence.upper.insert(Upper(id));
+    return presence;
+}
+
+void FindConnections(const Presence& presence, std::vector<SerialPort>& ports) {
+    if (!presence.status.Ok()) return;
+    for (SerialPort& port : ports) port.connected = presence.Has(port.InstanceId());
 }
 
 }  // namespace portquell
