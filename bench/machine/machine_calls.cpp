@@ -72,15 +72,6 @@ public:
         ++listings;
         return base_.ListDevices(classGuid, enumerator, devices);
     }
-    DevStatus ListPresent(std::vector<std::string>& instanceIds) override {
-        ++listings;
-        return base_.ListPresent(instanceIds);
-    }
-    DevStatus ListDevicesPresentIn(const std::string& classGuid, const std::string& enumerator,
-                                   const std::vector<std::string>& presentIds, std::vector<DeviceInfo>& devices) override {
-        ++listings;
-        return base_.ListDevicesPresentIn(classGuid, enumerator, presentIds, devices);
-    }
     DevStatus RemoveDevice(const std::string& instanceId) override {
         ++changes;
         return base_.RemoveDevice(instanceId);

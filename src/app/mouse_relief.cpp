@@ -71,7 +71,7 @@ std::string UntoldMouseLine(const SerialMouse& mouse) {
 void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& registry, DeviceApi& devices) {
     // Without a serial mouse present anywhere there is nothing to ask, and
     // the ports need not be read: a tick stays cheap.
-    MiceInventory mice = ListSerialMice(devices, nullptr, MiceSource::SerialEnumerator);
+    MiceInventory mice = ListSerialMice(devices, MiceSource::SerialEnumerator);
     if (std::none_of(mice.mice.begin(), mice.mice.end(), [](const SerialMouse& m) { return m.device.present; })) {
         return;
     }

@@ -34,7 +34,7 @@ StartupMice LookForSerialMice(RegistryApi& registry, DeviceApi& devices, bool wi
     StartupMice found;
     // The serial enumerator's children: every mouse detection on a port
     // makes (a failed listing has none).
-    MiceInventory mice = ListSerialMice(devices, nullptr, MiceSource::SerialEnumerator);
+    MiceInventory mice = ListSerialMice(devices, MiceSource::SerialEnumerator);
     const bool anyPresent =
         std::any_of(mice.mice.begin(), mice.mice.end(), [](const SerialMouse& m) { return m.device.present; });
     std::vector<std::string> untold;

@@ -61,12 +61,10 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         ports = all.ports;
         refusals = all.refusals;
     }
-    // The present devices and the mice, each listed once for every
-    // question asked of them.
-    const Presence presence = ListPresence(devices);
-    FindConnections(presence, ports);
+    FindConnections(devices, ports);
+    // The mice, listed once for every question asked of them.
     std::optional<MiceInventory> found;
-    if (options.mice || options.guard) found = FindSerialMice(devices, registry, all.ports, &presence);
+    if (options.mice || options.guard) found = FindSerialMice(devices, registry, all.ports);
     const bool everyPort = options.ports.empty() && !options.acpi;
 
     // Whether a mouse can be detected on each port at all: it does not

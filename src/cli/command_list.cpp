@@ -8,7 +8,7 @@ namespace portquell {
 int ListCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                 std::ostream& err) {
     PortInventory inventory = TakeInventory(registry, ScopeOf(options));
-    FindConnections(ListPresence(devices), inventory.ports);
+    FindConnections(devices, inventory.ports);
     const std::vector<SerialEnumerator> enumerators = FindSerialEnumerators(registry, inventory.ports);
     if (options.json) {
         JsonReport report;

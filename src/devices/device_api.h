@@ -77,18 +77,6 @@ public:
     [[nodiscard]] virtual DevStatus ListDevices(const std::string& classGuid, const std::string& enumerator,
                                                 std::vector<DeviceInfo>& devices) = 0;
 
-    // The instance IDs of every device present now, of any class and
-    // enumerator: what a command asks once when it needs the presence of
-    // devices of several listings.
-    [[nodiscard]] virtual DevStatus ListPresent(std::vector<std::string>& instanceIds) = 0;
-
-    // ListDevices with each device present when presentIds (a ListPresent
-    // listing) holds its instance ID (any case), instead of listing the
-    // present ones again; a device whose ID cannot be read counts present.
-    [[nodiscard]] virtual DevStatus ListDevicesPresentIn(const std::string& classGuid, const std::string& enumerator,
-                                                         const std::vector<std::string>& presentIds,
-                                                         std::vector<DeviceInfo>& devices) = 0;
-
     // Uninstalls the device instance (DIF_REMOVE): gone at once, or
     // AtNextRestart() when its driver stack is running and cannot be
     // stopped now. An empty ID is refused (kInvalidDevinstName), a vanished

@@ -18,11 +18,6 @@ public:
 
     DevStatus ListDevices(const std::string& classGuid, const std::string& enumerator,
                           std::vector<DeviceInfo>& devices) override;
-    DevStatus ListPresent(std::vector<std::string>& instanceIds) override { return base_.ListPresent(instanceIds); }
-    DevStatus ListDevicesPresentIn(const std::string& classGuid, const std::string& enumerator,
-                                   const std::vector<std::string>& presentIds, std::vector<DeviceInfo>& devices) override {
-        return base_.ListDevicesPresentIn(classGuid, enumerator, presentIds, devices);
-    }
     // Taken (success), but for an empty ID, which the device layer refuses.
     DevStatus RemoveDevice(const std::string& instanceId) override;
     DevStatus RestartDevice(const std::string& instanceId) override;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <set>
 
 namespace portquell {
 
@@ -44,25 +43,6 @@ DevStatus MemoryDevices::ListDevices(const std::string& classGuid, const std::st
         if (hideParents_) devices.back().parent.clear();
     }
     return {};
-}
-
-DevStatus MemoryDevices::ListPresent(std::vector<std::string>& instanceIds) {
-    instanceIds.clear();
-    if (!listFailure_.Ok()) return listFailure_;
-    for (const DeviceInfo& d : devices_) {
-        if (d.present) instanceIds.push_back(d.instanceId);
-    }
-    return {};
-}
-
-DevStatus MemoryDevices::ListDevicesPresentIn(const std::string& classGuid, const std::string& enumerator,
-                                              const std::vector<std::string>& presentIds,
-                                              std::vector<DeviceInfo>& devices) {
-    const DevStatus status = ListDevices(classGuid, enumerator, devices);
-    std::set<std::string> present;
-    for (const std::string& id : presentIds) present.insert(Upper(id));
-    for (DeviceInfo& d : devices) d.present = d.instanceId.empty() || present.count(Upper(d.instanceId)) != 0;
-    return status;
 }
 
 std::vector<DeviceInfo>::iterator MemoryDevices::Find(const std::string& instanceId) {

@@ -28,9 +28,6 @@ class MemoryDevices final : public DeviceApi {
 public:
     DevStatus ListDevices(const std::string& classGuid, const std::string& enumerator,
                           std::vector<DeviceInfo>& devices) override;
-    DevStatus ListPresent(std::vector<std::string>& instanceIds) override;
-    DevStatus ListDevicesPresentIn(const std::string& classGuid, const std::string& enumerator,
-                                   const std::vector<std::string>& presentIds, std::vector<DeviceInfo>& devices) override;
     DevStatus RemoveDevice(const std::string& instanceId) override;
     DevStatus RestartDevice(const std::string& instanceId) override;
 

@@ -11,9 +11,8 @@ PortChange ChangePorts(RegistryApi& registry, DeviceApi& devices, const std::vec
     if (!now || !change.writes.Done() || change.writes.written.empty()) return change;
     // A port not connected is not restarted.
     std::vector<SerialPort> written = change.writes.written;
-    const Presence presence = ListPresence(devices);
-    FindConnections(presence, written);
-    change.mice = FindSerialMice(devices, registry, every, &presence);
+    FindConnections(devices, written);
+    change.mice = FindSerialMice(devices, registry, every);
     change.relief = RelieveNow(devices, registry, PlanMice(*change.mice, written, everyPort), written);
     return change;
 }

@@ -1,7 +1,9 @@
 #include "ports/port_presence.h"
 
 #include <algorithm>
-#include <cctype>
+#include <map>
+
+#include "ports/serial_enumerator.h"
 
 namespace portquell {
 
@@ -12,21 +14,42 @@ std::string Upper(std::string text) {
     return text;
 }
 
-}  // namespace
-
-bool Presence::Has(const std::string& instanceId) const { return upper.count(Upper(instanceId)) != 0; }
-
-Presence ListPresence(DeviceApi& devices) {
-    Presence presence;
-    presence.status = devices.ListPresent(presence.ids);
-    if (!presence.status.Ok()) presence.ids.clear();
-    for (const std::string& id : presence.ids) presence.upper.insert(Upper(id));
-    return presence;
+// Marks the ports a listing holds; a failed listing marks none.
+void Mark(DeviceApi& devices, const std::string& classGuid, const std::string& enumerator,
+          std::vector<SerialPort>& ports) {
+    std::vector<DeviceInfo> listed;
+    if (!devices.ListDevices(classGuid, enumerator, listed).Ok()) return;
+    std::map<std::string, bool> present;  // by upper-case instance ID
+    for (const DeviceInfo& device : listed) {
+        if (!device.instanceId.empty()) present[Upper(device.instanceId)] = device.present;
+    }
+    for (SerialPort& port : ports) {
+        const auto found = present.find(Upper(port.InstanceId()));
+        if (found != present.end()) port.connected = found->second;
+    }
 }
 
-void FindConnections(const Presence& presence, std::vector<SerialPort>& ports) {
-    if (!presence.status.Ok()) return;
-    for (SerialPort& port : ports) port.connected = presence.Has(port.InstanceId());
+}  // namespace
+
+void FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports) {
+    // Each enumerator's ports of the Ports class, then its devices of any
+    // class for a port that listing does not hold: each listing only as
+    // long as the enumerator's part of the tree, however many devices
+    // the machine has seen.
+    std::vector<std::string> enumerators;  // upper case, each once
+    for (const SerialPort& port : ports) {
+        const std::string enumerator = Upper(port.enumerator);
+        if (!enumerator.empty() && std::find(enumerators.begin(), enumerators.end(), enumerator) == enumerators.end()) {
+            enumerators.push_back(enumerator);
+        }
+    }
+    for (const std::string& enumerator : enumerators) {
+        Mark(devices, kPortsClassGuid, enumerator, ports);
+        const bool unknown = std::any_of(ports.begin(), ports.end(), [&](const SerialPort& p) {
+            return !p.connected && Upper(p.enumerator) == enumerator;
+        });
+        if (unknown) Mark(devices, "", enumerator, ports);
+    }
 }
 
 }  // namespace portquell

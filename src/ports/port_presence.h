@@ -4,8 +4,6 @@
 // when it is next plugged in.
 #pragma once
 
-#include <set>
-#include <string>
 #include <vector>
 
 #include "devices/device_api.h"
@@ -13,19 +11,10 @@
 
 namespace portquell {
 
-// The devices present now, listed once per command for every decision
-// that needs it: which ports are connected, which mice are present.
-struct Presence {
-    DevStatus status;                 // the listing's; when it failed nothing is known
-    std::vector<std::string> ids;     // as listed
-    std::set<std::string> upper;      // the same in upper case
-    [[nodiscard]] bool Has(const std::string& instanceId) const;  // any case
-};
-
-[[nodiscard]] Presence ListPresence(DeviceApi& devices);
-
-// Sets each port's connected: whether it is present; left unknown when
-// the listing failed.
-void FindConnections(const Presence& presence, std::vector<SerialPort>& ports);
+// Sets each port's connected from one listing of the Ports class per
+// enumerator of the ports and, for ports that listing does not hold
+// (another class), one listing of all that enumerator's devices. A port
+// found in no listing, or behind one that failed, is left unknown.
+void FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports);
 
 }  // namespace portquell

@@ -67,19 +67,12 @@ bool IsSerialMouse(const DeviceInfo& device) {
                        [](const std::string& id) { return SameTextIgnoringCase(id, kSerialMouseId); });
 }
 
-MiceInventory ListSerialMice(DeviceApi& devices, const Presence* presence, MiceSource source) {
+MiceInventory ListSerialMice(DeviceApi& devices, MiceSource source) {
     MiceInventory inventory;
     std::vector<DeviceInfo> listed;
     const std::string classGuid = source == MiceSource::MouseClass ? kMouseClassGuid : "";
     const std::string enumerator = source == MiceSource::MouseClass ? "" : kSerialEnumerator;
-    if (presence == nullptr) {
-        inventory.status = devices.ListDevices(classGuid, enumerator, listed);
-    } else {
-        // Present ones are not known when the presence listing failed.
-        inventory.status = presence->status.Ok()
-                               ? devices.ListDevicesPresentIn(classGuid, enumerator, presence->ids, listed)
-                               : presence->status;
-    }
+    inventory.status = devices.ListDevices(classGuid, enumerator, listed);
     if (!inventory.status.Ok()) listed.clear();
     for (DeviceInfo& device : listed) {
         if (IsSerialMouse(device)) inventory.mice.push_back({std::move(device), std::nullopt});
@@ -109,9 +102,8 @@ void PlaceSerialMice(MiceInventory& inventory, RegistryApi& registry, const std:
     }
 }
 
-MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry, const std::vector<SerialPort>& ports,
-                             const Presence* presence) {
-    MiceInventory inventory = ListSerialMice(devices, presence);
+MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry, const std::vector<SerialPort>& ports) {
+    MiceInventory inventory = ListSerialMice(devices);
     PlaceSerialMice(inventory, registry, ports);
     return inventory;
 }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "devices/device_api.h"
-#include "ports/port_presence.h"
 #include "ports/port_inventory.h"
 #include "ports/serial_port.h"
 #include "registry/registry_api.h"
@@ -56,10 +55,8 @@ struct MiceInventory {
 // child not placed so (a prefix that two ports carry or that could not be
 // read, a parent that is no port) cannot be told, nor can a device whose
 // instance ID is unreadable; any other mouse is on no port.
-// With presence (a command that lists the present devices once for
-// several decisions), each mouse's present is taken from it.
 [[nodiscard]] MiceInventory FindSerialMice(DeviceApi& devices, RegistryApi& registry,
-                                           const std::vector<SerialPort>& ports, const Presence* presence = nullptr);
+                                           const std::vector<SerialPort>& ports);
 
 // Where the serial mice are listed from: the mouse class (every serial
 // mouse), or the serial enumerator's children only (every mouse that
@@ -69,8 +66,7 @@ enum class MiceSource { MouseClass, SerialEnumerator };
 
 // The same in two steps, for a caller that needs the ports only when
 // there is a mouse: the listing (no mouse placed yet), then placing each.
-[[nodiscard]] MiceInventory ListSerialMice(DeviceApi& devices, const Presence* presence = nullptr,
-                                           MiceSource source = MiceSource::MouseClass);
+[[nodiscard]] MiceInventory ListSerialMice(DeviceApi& devices, MiceSource source = MiceSource::MouseClass);
 void PlaceSerialMice(MiceInventory& inventory, RegistryApi& registry, const std::vector<SerialPort>& ports);
 
 }  // namespace portquell

@@ -114,7 +114,7 @@ TEST_F(Cli, ListShowsTheWindowsPortsInAlignedColumns) {
     EXPECT_EQ(
         "PORT  MOUSE DETECTION  SERIAL ENUMERATOR  CONNECTED  KEY\n"
         "COM1  on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
-        "COM3  off              no                 no         HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
+        "COM3  off              no                 unknown    HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
         r.out);
     EXPECT_EQ("", r.err);
 }
@@ -131,7 +131,7 @@ TEST_F(Cli, ListAllFindsPortsUnderEveryEnumerator) {
     EXPECT_EQ(
         "PORT   MOUSE DETECTION  SERIAL ENUMERATOR  CONNECTED  KEY\n"
         "COM1   on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
-        "COM3   off              unknown            no         HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
+        "COM3   off              unknown            unknown    HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
         "COM5   on               yes                no         HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
         "COM12  on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
         r.out);
@@ -174,7 +174,7 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
         "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\1\", \"serialEnumerator\": \"no\", \"connected\": true},\n"
         "    {\"port\": \"COM3\", \"mouseDetection\": \"off\", \"enumerator\": \"ACPI\", \"device\": "
         "\"PNP0501\", \"instance\": \"3\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\", \"serialEnumerator\": \"no\", \"connected\": false},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\", \"serialEnumerator\": \"no\", \"connected\": null},\n"
         "    {\"port\": \"COM5\", \"mouseDetection\": \"on\", \"enumerator\": \"FTDIBUS\", \"device\": "
         "\"VID_0403+PID_6001+A1B2C3D4A\", \"instance\": \"0000\", \"key\": "
         "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\FTDIBUS\\\\VID_0403+PID_6001+A1B2C3D4A\\\\0000\", \"serialEnumerator\": \"no\", \"connected\": false},\n"
@@ -447,7 +447,7 @@ TEST_F(Cli, APortIsWrittenOnceHoweverOftenItIsNamed) {
 // ACPI ports (an imported export creates them) included.
 TEST_F(Cli, CheckAndDisableAllConverge) {
     testing::SetValueAt(reg_, kEnum + "\\ACPI\\PNP0501\\2", "SkipEnumerations", regtype::kSz, {'1', 0});
-    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-      on               no                 no         HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-      on               no                 unknown    HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
     for (const char* scope : {"", "--all"}) {
         std::vector<std::string> check{"check"};
         if (*scope != 0) check.push_back(scope);
@@ -1132,7 +1132,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A port whose device instance is gone: the status in words.
         MiceCase{"now_device_gone", {"disable", "COM5", "--now"},
                  [](MemoryDevices& d, MemoryRegistry&) {
-                     d.FailRestart(kFtdiId, DevStatus::Win32(devstatus::kNoSuchDevinst));
+                     DeviceInfo* port = d.Edit(kFtdiId);
+                     port->instanceId = "FTDIBUS\\OTHER\\0000";
                  },
                  {}, 5, "COM5: in force at the next restart: Windows did not restart the port (status 0xE000020B: no such device)\n",
                  true, 0},

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <utility>
 
 #include "test_devices.h"
 
@@ -52,32 +51,6 @@ protected:
     DeviceInfo mouse_;
     DeviceInfo other_;
 };
-
-// The present devices listed once: every device a listing calls present,
-// and a listing told them gives what it gives alone.
-TEST_F(DeviceContract, PresentDevicesListedOnceAnswerAsEachListing) {
-    std::vector<std::string> present;
-    ASSERT_TRUE(devices_->Api().ListPresent(present).Ok());
-    for (const std::string& id : {mouse_.instanceId, other_.instanceId}) {
-        EXPECT_NE(present.end(), std::find(present.begin(), present.end(), id)) << id;
-    }
-    for (const auto& asked : {std::make_pair(std::string(kMouseClassGuid), std::string()),
-                              std::make_pair(std::string(), std::string("SERENUM"))}) {
-        std::vector<DeviceInfo> alone;
-        std::vector<DeviceInfo> told;
-        ASSERT_TRUE(devices_->Api().ListDevices(asked.first, asked.second, alone).Ok());
-        ASSERT_TRUE(devices_->Api().ListDevicesPresentIn(asked.first, asked.second, present, told).Ok());
-        ASSERT_EQ(alone.size(), told.size());
-        for (std::size_t i = 0; i < alone.size(); ++i) {
-            EXPECT_EQ(alone[i].instanceId, told[i].instanceId);
-            EXPECT_EQ(alone[i].present, told[i].present) << alone[i].instanceId;
-            EXPECT_EQ(alone[i].compatibleIds, told[i].compatibleIds);
-        }
-        // Told none is present, none is.
-        ASSERT_TRUE(devices_->Api().ListDevicesPresentIn(asked.first, asked.second, {}, told).Ok());
-        for (const DeviceInfo& d : told) EXPECT_TRUE(!d.present || d.instanceId.empty()) << d.instanceId;
-    }
-}
 
 TEST_F(DeviceContract, ListsAClassWithEveryIdAndService) {
     const std::vector<DeviceInfo> mice = Ours(kMouseClassGuid, "");

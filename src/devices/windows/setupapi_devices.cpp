@@ -7,7 +7,6 @@
 #include <setupapi.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <set>
 #include <utility>
@@ -146,96 +145,48 @@ DevStatus Settled(HDEVINFO set, SP_DEVINFO_DATA& data) {
     return {};
 }
 
-std::set<std::string> Upper(const std::vector<std::string>& ids) {
-    std::set<std::string> upper;
-    for (std::string id : ids) {
-        std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        upper.insert(std::move(id));
-    }
-    return upper;
-}
-
-DevStatus Parse(const std::string& classGuid, const std::string& enumerator, GUID& guid) {
-    if (classGuid.empty() && enumerator.empty()) return DevStatus::Win32(ERROR_INVALID_PARAMETER);
-    if (!classGuid.empty() && !ParseGuid(classGuid, guid)) return DevStatus::Win32(ERROR_INVALID_PARAMETER);
-    return {};
-}
-
-// The instance IDs of a listing; it must end where the system says it
-// ends, or a present device would pass for an absent one.
-DevStatus Ids(const GUID* byClass, const std::string& enumerator, DWORD flags, std::vector<std::string>& ids) {
-    ids.clear();
-    DevInfoSet set(Open(byClass, enumerator, flags));
-    if (!set.Valid()) return LastError();
-    SP_DEVINFO_DATA data{};
-    data.cbSize = sizeof data;
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(set.Get(), i, &data); ++i) ids.push_back(InstanceId(set.Get(), data));
-    const DWORD end = GetLastError();
-    if (end != ERROR_NO_MORE_ITEMS) {
-        ids.clear();
-        return DevStatus::Win32(end != 0 ? end : devstatus::kNoStatus);
-    }
-    return {};
-}
-
-// Every device of a class and/or enumerator, present or not; present
-// where present (upper-case IDs) holds it.
-DevStatus Listing(const GUID* byClass, const std::string& enumerator, const std::set<std::string>& present,
-                  std::vector<DeviceInfo>& devices) {
-    DevInfoSet set(Open(byClass, enumerator, 0));
-    if (!set.Valid()) return LastError();
-    SP_DEVINFO_DATA data{};
-    data.cbSize = sizeof data;
-    DWORD i = 0;
-    for (; SetupDiEnumDeviceInfo(set.Get(), i, &data); ++i) {
-        DeviceInfo device;
-        device.instanceId = InstanceId(set.Get(), data);
-        device.hardwareIds = Strings(Property(set.Get(), data, SPDRP_HARDWAREID));
-        device.compatibleIds = Strings(Property(set.Get(), data, SPDRP_COMPATIBLEIDS));
-        device.service = Text(Property(set.Get(), data, SPDRP_SERVICE));
-        device.classGuid = Text(Property(set.Get(), data, SPDRP_CLASSGUID));
-        // A device whose ID cannot be read cannot be told absent.
-        std::string upper = device.instanceId;
-        std::transform(upper.begin(), upper.end(), upper.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        device.present = device.instanceId.empty() || present.count(upper) != 0;
-        device.parent = Parent(data.DevInst);
-        devices.push_back(std::move(device));
-    }
-    const DWORD end = GetLastError();
-    if (end != ERROR_NO_MORE_ITEMS) {
-        devices.clear();
-        return DevStatus::Win32(end != 0 ? end : devstatus::kNoStatus);
-    }
-    return {};
-}
-
 class SetupApiDevices final : public DeviceApi {
 public:
     DevStatus ListDevices(const std::string& classGuid, const std::string& enumerator,
                           std::vector<DeviceInfo>& devices) override {
         devices.clear();
         GUID guid{};
-        const DevStatus asked = Parse(classGuid, enumerator, guid);
-        if (!asked.Ok()) return asked;
-        // Present ones are those that a listing of present devices has too.
-        std::vector<std::string> present;
-        const DevStatus listed = Ids(classGuid.empty() ? nullptr : &guid, enumerator, DIGCF_PRESENT, present);
-        if (!listed.Ok()) return listed;
-        return Listing(classGuid.empty() ? nullptr : &guid, enumerator, Upper(present), devices);
-    }
+        if (classGuid.empty() && enumerator.empty()) return DevStatus::Win32(ERROR_INVALID_PARAMETER);
+        if (!classGuid.empty() && !ParseGuid(classGuid, guid)) return DevStatus::Win32(ERROR_INVALID_PARAMETER);
+        const GUID* byClass = classGuid.empty() ? nullptr : &guid;
 
-    DevStatus ListPresent(std::vector<std::string>& instanceIds) override {
-        return Ids(nullptr, "", DIGCF_PRESENT, instanceIds);
-    }
-
-    DevStatus ListDevicesPresentIn(const std::string& classGuid, const std::string& enumerator,
-                                   const std::vector<std::string>& presentIds, std::vector<DeviceInfo>& devices) override {
-        devices.clear();
-        GUID guid{};
-        const DevStatus asked = Parse(classGuid, enumerator, guid);
-        if (!asked.Ok()) return asked;
-        return Listing(classGuid.empty() ? nullptr : &guid, enumerator, Upper(presentIds), devices);
+        DevInfoSet set(Open(byClass, enumerator, 0));
+        if (!set.Valid()) return LastError();
+        SP_DEVINFO_DATA data{};
+        data.cbSize = sizeof data;
+        DWORD i = 0;
+        for (; SetupDiEnumDeviceInfo(set.Get(), i, &data); ++i) {
+            DeviceInfo device;
+            device.instanceId = InstanceId(set.Get(), data);
+            device.hardwareIds = Strings(Property(set.Get(), data, SPDRP_HARDWAREID));
+            device.compatibleIds = Strings(Property(set.Get(), data, SPDRP_COMPATIBLEIDS));
+            device.service = Text(Property(set.Get(), data, SPDRP_SERVICE));
+            device.classGuid = Text(Property(set.Get(), data, SPDRP_CLASSGUID));
+            // One listing, each device then located among those configured
+            // in the tree now (CM_LOCATE_DEVNODE_NORMAL): one not present is
+            // not (CR_NO_SUCH_DEVNODE); one whose presence cannot be told
+            // otherwise, or whose ID cannot be read, counts present. (Wine
+            // does not implement the call: every device counts present
+            // there, as its listings of present devices, which ignore
+            // DIGCF_PRESENT, say too.)
+            DEVINST located = 0;
+            device.present = device.instanceId.empty() ||
+                             CM_Locate_DevNodeA(&located, const_cast<char*>(device.instanceId.c_str()),
+                                                CM_LOCATE_DEVNODE_NORMAL) != CR_NO_SUCH_DEVNODE;
+            device.parent = Parent(data.DevInst);
+            devices.push_back(std::move(device));
+        }
+        const DWORD end = GetLastError();
+        if (end != ERROR_NO_MORE_ITEMS) {
+            devices.clear();
+            return DevStatus::Win32(end != 0 ? end : devstatus::kNoStatus);
+        }
+        return {};
     }
 
     DevStatus RemoveDevice(const std::string& instanceId) override {
