@@ -21,10 +21,8 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --target portquell-cli portquell portquell-inspect portquell-bench-seed \
     portquell-bench-walk portquell-bench-calls >/dev/null
 bin=$(pwd)/build/windows
-cli="$bin/src/portquell-cli.exe"
-window="$bin/src/portquell.exe"
-[ -f "$cli" ] || cli=$(find "$bin" -name portquell-cli.exe | head -1)
-[ -f "$window" ] || window=$(find "$bin" -name portquell.exe | head -1)
+cli="$bin/portquell-cli.exe"
+window="$bin/portquell.exe"
 inspect="$bin/portquell-inspect.exe"
 seed="$bin/bench/portquell-bench-seed.exe"
 walk="$bin/bench/portquell-bench-walk.exe"
@@ -37,16 +35,6 @@ pq_start_xvfb || exit 1
 PQ_OWN_DISPLAY=1
 
 now_ms() { date +%s%3N; }
-# median_ms CMD...: the median wall time of CMD over $runs runs, in ms.
-median_ms() {
-    local times=() i start
-    for ((i = 0; i < runs; i++)); do
-        start=$(now_ms)
-        "$@" >/dev/null 2>&1 || true
-        times+=($(($(now_ms) - start)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'
-}
 # The window from its start to its start-up report.
 window_run() {
     wine "$window" >/dev/null 2>&1 &
@@ -61,27 +49,51 @@ cost() { local c=$(($1 - $2)); [ "$c" -lt 1 ] && c=1; echo "$c"; }
 
 declare -A own yard count
 commands=("list" "check --mice" "mice" "guard" "disable --all --dry-run" "window")
+# time_ms CMD...: one run's wall time, in ms.
+time_ms() {
+    local start
+    start=$(now_ms)
+    "$@" >/dev/null 2>&1 || true
+    echo $(($(now_ms) - start))
+}
+# median of the numbers on stdin.
+median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+run_one() {  # run_one NAME: the command, the walk or the window once
+    case $1 in
+        help) wine "$cli" --help ;;
+        walk) wine "$walk" ;;
+        walk-mice) wine "$walk" --mice ;;
+        window) window_run ;;
+        *) wine "$cli" $1 ;;  # word splitting intended
+    esac
+}
 for n in "$small" "$big"; do
     pq_session_prefix "$(pwd)/build/bench-machine/prefix-$n" fresh
     wine "$seed" "$n"
-    wineserver -p 2>/dev/null || true
-    wine "$cli" --help >/dev/null 2>&1  # warm
-    base=$(median_ms wine "$cli" --help)
-    walk_cost=$(cost "$(median_ms wine "$walk")" "$base")
-    mice_cost=$(cost "$(median_ms wine "$walk" --mice)" "$base")
+    # One server for every run, its registry loaded and saved once: a
+    # server started afresh per run would load the whole registry each time.
+    wineserver -w
+    wineserver -p
+    run_one help >/dev/null 2>&1
+    declare -A times=()
+    # Runs interleaved, so that a slow moment of the machine spreads over
+    # every figure alike.
+    for ((r = 0; r < runs; r++)); do
+        for name in help walk walk-mice "${commands[@]}"; do
+            times[$name]+="$(time_ms run_one "$name") "
+        done
+    done
+    fig() { tr ' ' '\n' <<<"${times[$1]}" | grep . | median; }
+    base=$(fig help)
+    walk_cost=$(cost "$(fig walk)" "$base")
+    mice_cost=$(cost "$(fig walk-mice)" "$base")
     for c in "${commands[@]}"; do
-        if [ "$c" = window ]; then
-            t=$(median_ms window_run)
-            # the inspector's own start-up runs beside the window's
-        else
-            # shellcheck disable=SC2086
-            t=$(median_ms wine "$cli" $c)
-        fi
-        own[$n,$c]=$(cost "$t" "$base")
+        own[$n,$c]=$(cost "$(fig "$c")" "$base")
         if [ "$c" = list ]; then yard[$n,$c]=$walk_cost; else yard[$n,$c]=$mice_cost; fi
         # shellcheck disable=SC2086
         count[$n,$c]=$(wine "$calls" $c 2>/dev/null | tr -d '\r')
     done
+    unset times
     echo "N=$n: portquell-cli --help ${base} ms; walk ${walk_cost} ms; walk + mice ${mice_cost} ms"
     wineserver -k 2>/dev/null || true
 done

@@ -356,6 +356,9 @@ TEST_P(StartupMice, PortWithAPresentMouseIsListedAndTheReportSaysWhy) {
     testing::SetPrefixAt(reg_, usb, c.usbPrefix);
     devices_.Add({"SERENUM\\PNP0F0C\\5&AB&0&0000", {}, {}, "", kMouseClassGuid, c.present, c.parent});
     devices_.Add({"SERENUM\\PNP0F0C\\9&9&0&0000", {}, {}, "", kMouseClassGuid, false, ""});  // untold, not present
+    // A mouse no serial enumerator made: the window lists the serial
+    // enumerator's children only, never the whole mouse class.
+    devices_.Add({"ROOT\\MOUSE\\0000", {}, {"SERIAL_MOUSE"}, "", kMouseClassGuid, true, "FTDIBUS\\F\\0"});
     devices_.FailList(c.listing);
     Run();
     EXPECT_EQ("Found " + std::to_string(c.boxes.size()) + " serial ports, and 0 was already disabled" + c.lines,
