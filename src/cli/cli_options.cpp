@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "cli/cli_help.h"
 #include "cli/cli_text.h"
 
 namespace portquell {
@@ -13,9 +14,23 @@ ParsedArgs Usage(std::string problem) {
     return parsed;
 }
 
-bool IsCommand(const std::string& word) {
-    return word == "list" || word == "disable" || word == "enable" || word == "export" ||
-           word == "check" || word == "mice" || word == "guard";
+bool IsCommand(const std::string& word) { return word != "help" && FindCommandHelp(word) != nullptr; }
+
+// --help, or the help command: the overview, or one command's own.
+ParsedArgs Help(const std::vector<std::string>& args) {
+    std::vector<std::string> words;
+    for (const std::string& arg : args) {
+        if (!arg.empty() && arg[0] != '-' && arg != "/?") words.push_back(arg);
+    }
+    if (!words.empty() && words[0] == "help") words.erase(words.begin());
+    if (words.size() > 1) return Usage("help takes one command");
+    if (!words.empty() && FindCommandHelp(words[0]) == nullptr) {
+        return Usage("unknown command '" + Printable(words[0]) + "'");
+    }
+    ParsedArgs parsed;
+    parsed.outcome = ParsedArgs::Outcome::Help;
+    if (!words.empty()) parsed.helpFor = words[0];
+    return parsed;
 }
 
 }  // namespace
@@ -23,10 +38,7 @@ bool IsCommand(const std::string& word) {
 ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     ParsedArgs parsed;
     for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h" || arg == "/?") {
-            parsed.outcome = ParsedArgs::Outcome::Help;
-            return parsed;
-        }
+        if (arg == "--help" || arg == "-h" || arg == "/?") return Help(args);
         if (arg == "--version") {
             parsed.outcome = ParsedArgs::Outcome::Version;
             return parsed;
@@ -59,6 +71,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     }
     const std::string& command = options.command;
     if (command.empty()) return Usage("no command given");
+    if (command == "help") return Help(args);
     if (!IsCommand(command)) return Usage("unknown command '" + Printable(command) + "'");
     const bool switches = command == "disable" || command == "enable";
     const bool takesPorts = switches || command == "check";

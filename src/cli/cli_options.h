@@ -23,6 +23,7 @@ struct ParsedArgs {
     Outcome outcome = Outcome::Run;
     Options options;
     std::string problem;  // for Usage, already escaped for the console
+    std::string helpFor;  // for Help: the command whose help; "" the overview
 };
 
 // Reads args (without the program name); --help and --version win over

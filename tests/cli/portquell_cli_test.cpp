@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 #include <tuple>
 #include <sstream>
@@ -1666,6 +1667,54 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
         if (k > 0 && !killed) break;
         (void)RunCli({"disable", "--all", "--now"}, ports, devices, said, said);
         EXPECT_EQ(whole, DumpMachine(ports)) << "ended at write " << k;
+    }
+}
+
+// A machine that has seen many devices: every command walks the device
+// tree once (each instance's key opened at most once, one value read for
+// one that is no port) and lists each kind of device once.
+TEST(CliCalls, EveryCommandWalksTheTreeOnceAndListsOnce) {
+    struct CountingDevices final : DeviceApi {
+        explicit CountingDevices(DeviceApi& base) : base(base) {}
+        DevStatus ListDevices(const std::string& c, const std::string& e, std::vector<DeviceInfo>& d) override {
+            ++listed[c + "|" + e];
+            return base.ListDevices(c, e, d);
+        }
+        DevStatus RemoveDevice(const std::string& id) override { return base.RemoveDevice(id); }
+        DevStatus RestartDevice(const std::string& id) override { return base.RestartDevice(id); }
+        DeviceApi& base;
+        std::map<std::string, int> listed;
+    };
+    const int instances = 300;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"list"}, {"check", "--mice", "--guard"}, {"mice"}, {"guard"}, {"guard", "on"}, {"disable", "--all", "--now"},
+             {"disable", "--all", "--now", "--dry-run"}}) {
+        MemoryRegistry reg;
+        MemoryDevices devices;
+        MiceMachine(reg, devices);
+        for (int i = 0; i < instances; ++i) {
+            SetAt(reg, kEnum + "\\USB\\VID_1234&PID_" + std::to_string(i % 7) + "\\SN" + std::to_string(i) + "\\Device Parameters",
+                  "SymbolicName", regtype::kSz, std::string("x") + '\0');
+        }
+        testing::FaultyRegistry counting(reg);
+        std::map<std::string, int> opened;
+        int reads = 0;
+        counting.BeforeEachCall([&](const testing::RegCallRecord& r) {
+            if (r.call == testing::RegCall::OpenKeyEx || r.call == testing::RegCall::CreateKeyEx) ++opened[r.name];
+            if (r.call == testing::RegCall::QueryValueEx) ++reads;
+        });
+        CountingDevices counted(devices);
+        std::ostringstream said;
+        (void)RunCli(args, counting, counted, said, said);
+        const std::string command = args[0] + " " + (args.size() > 1 ? args[1] : "");
+        for (const auto& [key, times] : opened) {
+            // (a port's key: read, then opened again to write)
+            EXPECT_TRUE(key.find(kEnum) != 0 || times <= (key.find("\\USB\\VID_1234") != std::string::npos ? 1 : 3))
+                << command << key << times;
+        }
+        EXPECT_LE(reads, instances + 100) << command;
+        // (guard on reads the mice back after removing them)
+        for (const auto& [listing, times] : counted.listed) EXPECT_EQ(command == "guard on" ? 2 : 1, times) << command << listing;
     }
 }
 
