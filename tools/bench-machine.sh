@@ -21,12 +21,14 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --target portquell-cli portquell portquell-inspect portquell-bench-seed \
     portquell-bench-walk portquell-bench-calls >/dev/null
 bin=$(pwd)/build/windows
-cli="$bin/portquell-cli.exe"
-window="$bin/portquell.exe"
+# BENCH_BIN: another build's portquell-cli.exe, portquell.exe and
+# portquell-bench-calls.exe (an earlier commit's, to compare with).
+cli="${BENCH_BIN:-$bin}/portquell-cli.exe"
+window="${BENCH_BIN:-$bin}/portquell.exe"
 inspect="$bin/portquell-inspect.exe"
 seed="$bin/bench/portquell-bench-seed.exe"
 walk="$bin/bench/portquell-bench-walk.exe"
-calls="$bin/bench/portquell-bench-calls.exe"
+calls="${BENCH_BIN:-$bin/bench}/portquell-bench-calls.exe"
 
 source tools/wine-session.sh
 unset DISPLAY
@@ -89,7 +91,7 @@ for n in "$small" "$big"; do
     mice_cost=$(cost "$(fig walk-mice)" "$base")
     for c in "${commands[@]}"; do
         own[$n,$c]=$(cost "$(fig "$c")" "$base")
-        if [ "$c" = list ]; then yard[$n,$c]=$walk_cost; else yard[$n,$c]=$mice_cost; fi
+        case $c in list | disable*) yard[$n,$c]=$walk_cost ;; *) yard[$n,$c]=$mice_cost ;; esac
         # shellcheck disable=SC2086
         count[$n,$c]=$(wine "$calls" $c 2>/dev/null | tr -d '\r')
     done
@@ -105,4 +107,4 @@ for c in "${commands[@]}"; do
     growth=$(awk -v a="${own[$big,$c]}" -v b="${own[$small,$c]}" 'BEGIN { printf "%.1f", a / b }')
     printf '%-26s %10s %10s %6sx %8sx   %s\n' "$c" "${own[$big,$c]}" "${yard[$big,$c]}" "$ratio" "$growth" "${count[$big,$c]}"
 done
-echo "(N=$big instances against N=$small: growth 10x is linear; least work: the walk for list, the walk and the mouse listing for the others)"
+echo "(N=$big instances against N=$small: growth 10x is linear; least work: the walk for list and disable, the walk and the mouse listing for the others)"

@@ -19,10 +19,13 @@ bool IsCommand(const std::string& word) { return word != "help" && FindCommandHe
 // --help, or the help command: the overview, or one command's own.
 ParsedArgs Help(const std::vector<std::string>& args) {
     std::vector<std::string> words;
+    bool flag = false;  // --help, -h or /?
     for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h" || arg == "/?") flag = true;
         if (!arg.empty() && arg[0] != '-' && arg != "/?") words.push_back(arg);
     }
-    if (!words.empty() && words[0] == "help") words.erase(words.begin());
+    // "help COMMAND", or "help" alone: the overview ("help --help": its own).
+    if (!words.empty() && words[0] == "help" && (words.size() > 1 || !flag)) words.erase(words.begin());
     if (words.size() > 1) return Usage("help takes one command");
     if (!words.empty() && FindCommandHelp(words[0]) == nullptr) {
         return Usage("unknown command '" + Printable(words[0]) + "'");

@@ -1,6 +1,7 @@
 // portquell-cli's commands on an in-memory registry with ports under
 // several enumerators.
 #include "cli/cli_formats.h"
+#include "cli/cli_help.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -767,6 +770,60 @@ TEST_F(Cli, HelpAndVersion) {
     EXPECT_EQ(0u, r.out.find("portquell-cli "));
     EXPECT_NE(std::string::npos, r.out.find(" (development build)\n")) << "names its source" << r.out;
     EXPECT_EQ('\n', r.out.back());
+}
+
+// The words of text's lines that begin with start, up to end: the
+// options ("--json") or exit statuses ("64") a help or a section names.
+std::set<std::string> Named(const std::string& text, const std::string& start, char end) {
+    std::set<std::string> named;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(start, 0) != 0) continue;
+        const std::string rest = line.substr(start.size() - (start.back() == '-' ? 2 : 0));
+        const std::string word = rest.substr(0, rest.find(end));
+        if (start.back() != '-' && !std::isdigit(static_cast<unsigned char>(word.empty() ? 'x' : word[0]))) continue;
+        named.insert(word);
+    }
+    return named;
+}
+
+// Each command's own help: exit 0, its synopsis, not the overview; and
+// docs/cli.md's section of the command names the same options and exit
+// statuses.
+TEST_F(Cli, EachCommandHasAHelpOfItsOwnThatTheReferenceMatches) {
+    const std::string overview = Run({"--help"}).out;
+    EXPECT_LE(std::count(overview.begin(), overview.end(), '\n'), 25);
+    std::ifstream file(PQ_DOCS_DIR "/cli.md");
+    std::stringstream read;
+    read << file.rdbuf();
+    const std::string docs = read.str();
+    ASSERT_FALSE(docs.empty());
+    for (const CommandHelp& command : CommandHelps()) {
+        const std::string name = command.name;
+        const Result help = Run({"help", name});
+        EXPECT_EQ(0, help.code) << name;
+        EXPECT_EQ(0u, help.out.find("Usage: portquell-cli " + name)) << help.out;
+        EXPECT_NE(std::string::npos, overview.find("  " + name + " ")) << name;
+        EXPECT_EQ(help.out, Run({name, "--help"}).out) << name;
+        const std::size_t at = docs.find("\n## `" + name + "`\n");
+        ASSERT_NE(std::string::npos, at) << name;
+        const std::string section = docs.substr(at, docs.find("\n## ", at + 1) - at);
+        EXPECT_EQ(Named(help.out, "  --", ' '), Named(section, "- `--", '`')) << name;
+        std::set<std::string> exits = Named(section, "- `", '`');
+        const std::set<std::string> rows = Named(section, "| ", ' ');
+        exits.insert(rows.begin(), rows.end());
+        EXPECT_EQ(Named(help.out, "  ", ' '), exits) << name;
+    }
+    EXPECT_EQ(64, Run({"help", "frob"}).code);
+    EXPECT_EQ(64, Run({"frob", "--help"}).code);
+    // Every file the README links to is there.
+    std::ifstream readme(PQ_DOCS_DIR "/../README.md");
+    const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, text.find("](docs/cli.md)"));
+    for (std::size_t at = 0; (at = text.find("](", at)) != std::string::npos; ++at) {
+        const std::string target = text.substr(at + 2, text.find_first_of(")#", at + 2) - at - 2);
+        EXPECT_TRUE(std::ifstream(PQ_DOCS_DIR "/../" + target).good()) << target;
+    }
 }
 
 // Serial mice that Windows installed: found under their port (by the
