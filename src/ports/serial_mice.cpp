@@ -72,8 +72,7 @@ MiceInventory ListSerialMice(DeviceApi& devices, MiceSource source) {
     std::vector<DeviceInfo> listed;
     const std::string classGuid = source == MiceSource::MouseClass ? kMouseClassGuid : "";
     const std::string enumerator = source == MiceSource::MouseClass ? "" : kSerialEnumerator;
-    inventory.status = devices.ListDevices(classGuid, enumerator, listed);
-    if (!inventory.status.Ok()) listed.clear();
+    inventory.status = devices.ListDevices(classGuid, enumerator, listed);  // none when it failed
     for (DeviceInfo& device : listed) {
         if (IsSerialMouse(device)) inventory.mice.push_back({std::move(device), std::nullopt});
     }

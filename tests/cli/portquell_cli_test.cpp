@@ -792,6 +792,7 @@ std::set<std::string> Named(const std::string& text, const std::string& start, c
 // statuses.
 TEST_F(Cli, EachCommandHasAHelpOfItsOwnThatTheReferenceMatches) {
     const std::string overview = Run({"--help"}).out;
+    EXPECT_EQ(overview, Run({"help"}).out);
     EXPECT_LE(std::count(overview.begin(), overview.end(), '\n'), 25);
     std::ifstream file(PQ_DOCS_DIR "/cli.md");
     std::stringstream read;
@@ -1753,6 +1754,9 @@ TEST(CliCalls, EveryCommandWalksTheTreeOnceAndListsOnce) {
             SetAt(reg, kEnum + "\\USB\\VID_1234&PID_" + std::to_string(i % 7) + "\\SN" + std::to_string(i) + "\\Device Parameters",
                   "SymbolicName", regtype::kSz, std::string("x") + '\0');
         }
+        // An adapter's port the device tree does not hold: its enumerator's
+        // devices of every class are listed, no other enumerator's.
+        testing::AddPortAt(reg, kEnum + "\\USB\\VID_5678&PID_1\\SN9", "COM9");
         testing::FaultyRegistry counting(reg);
         std::map<std::string, int> opened;
         int reads = 0;
@@ -1771,7 +1775,10 @@ TEST(CliCalls, EveryCommandWalksTheTreeOnceAndListsOnce) {
         }
         EXPECT_LE(reads, instances + 100) << command;
         // (guard on reads the mice back after removing them)
-        for (const auto& [listing, times] : counted.listed) EXPECT_EQ(command == "guard on" ? 2 : 1, times) << command << listing;
+        for (const auto& [listing, times] : counted.listed) {
+            EXPECT_EQ(command == "guard on" ? 2 : 1, times) << command << listing;
+            EXPECT_TRUE(listing[0] != '|' || listing == "|USB") << command << listing;
+        }
     }
 }
 

@@ -60,6 +60,7 @@ TEST_F(DeviceContract, ListsAClassWithEveryIdAndService) {
     EXPECT_EQ(mouse_.hardwareIds, m.hardwareIds);
     EXPECT_EQ(mouse_.compatibleIds, m.compatibleIds);
     EXPECT_EQ("sermouse", m.service);
+    EXPECT_TRUE(m.present);  // seeded present (under Wine every device is)
     EXPECT_TRUE(m.classGuid == kMouseClassGuid || m.classGuid == "{4d36e96f-e325-11ce-bfc1-08002be10318}")
         << m.classGuid;
     EXPECT_TRUE(m.parent.empty() || m.parent == mouse_.parent) << m.parent;
