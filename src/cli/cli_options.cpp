@@ -25,8 +25,13 @@ ParsedArgs Help(const std::vector<std::string>& args) {
         if (!arg.empty() && arg[0] != '-' && arg != "/?") words.push_back(arg);
     }
     // "help COMMAND", or "help" alone: the overview ("help --help": its own).
-    if (!words.empty() && words[0] == "help" && (words.size() > 1 || !flag)) words.erase(words.begin());
-    if (words.size() > 1) return Usage("help takes one command");
+    const bool helpCommand = !words.empty() && words[0] == "help";
+    if (helpCommand && (words.size() > 1 || !flag)) {
+        words.erase(words.begin());
+        if (words.size() > 1) return Usage("help takes one command");
+    } else if (words.size() > 1) {
+        words.resize(1);  // "disable COM5 --help": the command's own, whatever it was given
+    }
     if (!words.empty() && FindCommandHelp(words[0]) == nullptr) {
         return Usage("unknown command '" + Printable(words[0]) + "'");
     }

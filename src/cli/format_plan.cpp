@@ -7,15 +7,14 @@ namespace portquell {
 
 namespace {
 
-std::string KeyText(const RegWrite& write) {
-    if (write.root == regroot::kLocalMachine) return PrintableKey(write.key);
-    return (write.root == regroot::kCurrentUser ? "HKCU\\" : "root\\") + PrintablePath(write.key);
+// "HKLM\\", "HKCU\\": the only roots a command writes; any other as "root\\".
+const char* RootText(RegHandle root) {
+    return root == regroot::kLocalMachine ? "HKLM\\" : root == regroot::kCurrentUser ? "HKCU\\" : "root\\";
 }
 
-std::string KeyJson(const RegWrite& write) {
-    return JsonString((write.root == regroot::kLocalMachine ? "HKLM\\" : write.root == regroot::kCurrentUser ? "HKCU\\" : "root\\") +
-                      write.key);
-}
+std::string KeyText(const RegWrite& write) { return RootText(write.root) + PrintablePath(write.key); }
+
+std::string KeyJson(const RegWrite& write) { return JsonString(RootText(write.root) + write.key); }
 
 const char* ActionWord(RegWrite::Kind kind) {
     switch (kind) {
@@ -36,17 +35,16 @@ bool IsText(std::uint32_t type) { return type == regtype::kSz || type == regtype
 // The data as a REG_SZ's text (without its NUL), a REG_DWORD's number, or
 // bytes in hex.
 std::string DataText(const RegWrite& write, bool json) {
-    const RegValue value{regstatus::kSuccess, write.type, write.data};
     if (IsText(write.type)) {
         const std::string text = write.data.substr(0, write.data.find('\0'));
         return json ? JsonString(text) : Printable(text);
     }
     const std::optional<std::uint32_t> number =
-        value.OfType(regtype::kDword) ? FourByteNumber(write.data) : std::nullopt;
+        write.type == regtype::kDword ? FourByteNumber(write.data) : std::nullopt;
     if (number) return std::to_string(static_cast<std::int32_t>(*number));
+    static const char kDigits[] = "0123456789abcdef";
     std::string hex;
     for (const char c : write.data) {
-        static const char kDigits[] = "0123456789abcdef";
         const auto byte = static_cast<unsigned char>(c);
         hex += std::string(hex.empty() ? "" : " ") + kDigits[byte >> 4] + kDigits[byte & 15];
     }

@@ -15,8 +15,7 @@ GuardRun RunGuard(bool on, RegistryApi& registry, DeviceApi& devices) {
     run.inForce = on && run.change.after.InForce() && run.change.outcome != GuardChange::Outcome::Refused;
     // The ports, read once; the mice listed again only after a removal.
     const PortInventory inventory = TakeInventory(registry, PortScope::All);
-    MiceInventory mice = FindSerialMice(devices, registry, inventory.ports);
-    run.after = MakeGuardReport(run.change.after, inventory, mice);
+    run.after = MakeGuardReport(run.change.after, inventory, FindSerialMice(devices, registry, inventory.ports));
     if (!run.inForce) return run;
     for (const SerialMouse& mouse : run.after.WithDriver()) {
         run.removals.push_back({mouse, devices.RemoveDevice(mouse.device.instanceId)});
