@@ -80,7 +80,11 @@ public:
         ++changes;
         return base_.RestartDevice(instanceId);
     }
-    long listings = 0, changes = 0;
+    DevStatus ReadDetails(const std::string& instanceId, DeviceDetails& details) override {
+        ++detailReads;
+        return base_.ReadDetails(instanceId, details);
+    }
+    long listings = 0, changes = 0, detailReads = 0;
 
 private:
     DeviceApi& base_;
@@ -103,8 +107,8 @@ int main(int argc, char** argv) {
         std::ostringstream sink;
         code = RunCli(args, registry, devices, sink, sink);
     }
-    std::printf("opens=%ld reads=%ld keyListings=%ld valueListings=%ld writes=%ld deviceListings=%ld deviceChanges=%ld exit=%d\n",
+    std::printf("opens=%ld reads=%ld keyListings=%ld valueListings=%ld writes=%ld deviceListings=%ld deviceDetails=%ld deviceChanges=%ld exit=%d\n",
                 registry.opens, registry.reads, registry.keyListings, registry.valueListings, registry.writes,
-                devices.listings, devices.changes, code);
+                devices.listings, devices.detailReads, devices.changes, code);
     return 0;
 }

@@ -35,7 +35,7 @@ SerialPort PortOfTag(const std::string& tag) {
     const std::size_t first = tag.find('\\');
     const std::size_t second = first == std::string::npos ? first : tag.find('\\', first + 1);
     if (second == std::string::npos) return SerialPort::Acpi(StrToLong(tag));
-    return SerialPort{tag.substr(0, first), tag.substr(first + 1, second - first - 1), tag.substr(second + 1), "", {}, std::nullopt};
+    return SerialPort{tag.substr(0, first), tag.substr(first + 1, second - first - 1), tag.substr(second + 1), "", {}, std::nullopt, std::nullopt};
 }
 
 void chkPort_Click(MainWindow& form, std::int16_t index, RegistryApi& registry, DeviceApi& devices) {

@@ -20,9 +20,11 @@
 namespace portquell {
 
 // PORT, MOUSE DETECTION and KEY in aligned columns; with enumerators (one
-// per port) SERIAL ENUMERATOR, and with connected CONNECTED, before KEY.
+// per port) SERIAL ENUMERATOR, with connected CONNECTED, and with device
+// DEVICE (DeviceCell), before KEY.
 void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
-                const std::vector<SerialEnumerator>* enumerators = nullptr, bool connected = false);
+                const std::vector<SerialEnumerator>* enumerators = nullptr, bool connected = false,
+                bool device = false);
 // "yes", "no" or "unknown".
 [[nodiscard]] std::string ConnectedText(const SerialPort& port);
 
@@ -40,7 +42,8 @@ void WriteGuardJson(const GuardReport& guard, std::ostream& out);
 // Deny-list entries as people read them: "value 2 (USB\VID_1234)".
 [[nodiscard]] std::string EntriesText(const std::vector<GuardEntry>& entries);
 
-// The serial mice: PORT, PRESENT, HARDWARE ID, DEVICE and PORT KEY.
+// The serial mice: PORT (with the device on it), PRESENT, HARDWARE ID,
+// DEVICE and PORT KEY.
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out);
 // A field holding a JSON array, after another field (it begins with a
 // comma): write(item) writes each item.
@@ -53,6 +56,10 @@ void WriteJsonArray(std::ostream& out, const char* name, const std::vector<Item>
     }
     out << (items.empty() ? "]" : "\n  ]");
 }
+
+// A port's device as the fields of a JSON object ("name", "reported",
+// "maker", "usb", "location"; each after a field: they begin with a comma).
+void WriteIdentityJson(const DeviceIdentity& identity, std::ostream& out);
 
 // One mouse as a JSON object.
 void WriteMouseJson(const SerialMouse& mouse, std::ostream& out);

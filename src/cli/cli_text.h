@@ -23,6 +23,25 @@ inline constexpr const char* kProgram = "portquell-cli";
 // "REG_SZ", "REG_DWORD", ... or "type 99".
 [[nodiscard]] std::string TypeName(std::uint32_t type);
 
+// A name in the system's language as the console shows it: the characters
+// ANSI text means, as UTF-8 (the console writer turns it into what the
+// console or a redirected file takes); control characters, line and
+// paragraph separators and bidirectional overrides as \xHH or \uXXXX, so
+// that nothing read can move the cursor or reorder a line.
+[[nodiscard]] std::string DisplayText(const std::string& text);
+
+// How many characters a UTF-8 text shows: its bytes that start one.
+[[nodiscard]] std::size_t DisplayWidth(const std::string& utf8);
+
+// The device on a port for a table's DEVICE column: its title, then for a
+// USB device "VID_xxxx PID_xxxx", its serial number or "no serial
+// number", and its location; "-" when nothing is known.
+[[nodiscard]] std::string DeviceCell(const SerialPort& port);
+
+// A port and the device on it, as people know them: "COM7 "GPS
+// Receiver"", or PortLabel alone when the device's title is unknown.
+[[nodiscard]] std::string PortNamed(const SerialPort& port);
+
 // A JSON string of ANSI text: its characters, those outside printable
 // ASCII as \uXXXX (UTF-16), so that the output is plain ASCII.
 [[nodiscard]] std::string JsonString(const std::string& text);

@@ -8,6 +8,7 @@
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 #include "ports/mice_plan.h"
+#include "ports/port_identity.h"
 #include "ports/port_presence.h"
 
 namespace portquell {
@@ -19,11 +20,19 @@ std::string OtherPorts(std::size_t count) {
            " not checked: leave out --acpi";
 }
 
+// The port among ports (those checked, each with its device) that is port.
+const SerialPort& Checked(const SerialPort& port, const std::vector<SerialPort>& ports) {
+    for (const SerialPort& p : ports) {
+        if (SameTextIgnoringCase(p.InstanceKey(), port.InstanceKey())) return p;
+    }
+    return port;
+}
+
 // Names each present mouse of the plan on err, with what removes it.
-void SayPresentMice(const std::vector<SerialMouse>& present, std::ostream& err) {
+void SayPresentMice(const std::vector<SerialMouse>& present, const std::vector<SerialPort>& ports, std::ostream& err) {
     for (const SerialMouse& mouse : present) {
         if (mouse.port) {
-            err << kProgram << ": a serial mouse is present on " << PortLabel(*mouse.port) << " ("
+            err << kProgram << ": a serial mouse is present on " << PortNamed(Checked(*mouse.port, ports)) << " ("
                 << DeviceLabel(mouse.device.instanceId) << "); '" << kProgram << " disable "
                 << (mouse.port->portName.empty() ? PrintablePath(mouse.port->InstanceId()) : Printable(mouse.port->portName))
                 << " --now' removes it\n";
@@ -62,6 +71,7 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         refusals = all.refusals;
     }
     FindConnections(devices, ports);
+    IdentifyPorts(registry, devices, ports);
     // The mice, listed once for every question asked of them.
     std::optional<MiceInventory> found;
     if (options.mice || options.guard) found = FindSerialMice(devices, registry, all.ports);
@@ -76,7 +86,7 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         const SerialPort& p = ports[i];
         if (p.DetectionOff()) continue;
         on = true;
-        err << kProgram << ": mouse detection is on for " << PortLabel(p) << " ("
+        err << kProgram << ": mouse detection is on for " << PortNamed(p) << " ("
             << PrintableKey(p.InstanceKey()) << "): " << SkipReason(p.skip);
         if (enumerators[i] == SerialEnumerator::No) {
             err << "; the serial enumerator is not on its driver stack, so no mouse can be detected there now, "
@@ -90,7 +100,7 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
     int refused = cliexit::kDone;
     if (options.mice) {
         mice = PlanMice(*found, ports, everyPort).Present();
-        SayPresentMice(mice, err);
+        SayPresentMice(mice, ports, err);
         refused = ReportDeviceRefusal(found->status, "not every port could be checked", err);
         if (!found->status.Ok()) miceRefused = found->status;
         // A prefix that could not be read leaves mice that may be on a port checked.
@@ -124,7 +134,7 @@ int CheckCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
         report.compliant = compliant;
         WriteJson(ports, report, out);
     } else {
-        if (!ports.empty()) WriteTable(ports, out, &enumerators, true);
+        if (!ports.empty()) WriteTable(ports, out, &enumerators, true, true);
         const std::size_t others = notChecked.value_or(0);
         if (ports.empty() && compliant) {
             out << (others > 0 ? "no ACPI serial ports; " + OtherPorts(others)

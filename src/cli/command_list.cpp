@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_formats.h"
 #include "cli/portquell_cli.h"
+#include "ports/port_identity.h"
 #include "ports/port_presence.h"
 
 namespace portquell {
@@ -9,6 +10,7 @@ int ListCommand(const Options& options, RegistryApi& registry, DeviceApi& device
                 std::ostream& err) {
     PortInventory inventory = TakeInventory(registry, ScopeOf(options));
     FindConnections(devices, inventory.ports);
+    IdentifyPorts(registry, devices, inventory.ports);
     const std::vector<SerialEnumerator> enumerators = FindSerialEnumerators(registry, inventory.ports);
     if (options.json) {
         JsonReport report;
@@ -17,7 +19,7 @@ int ListCommand(const Options& options, RegistryApi& registry, DeviceApi& device
         report.connected = true;
         WriteJson(inventory.ports, report, out);
     } else {
-        WriteTable(inventory.ports, out, &enumerators, true);
+        WriteTable(inventory.ports, out, &enumerators, true, true);
     }
     return ReportRefusals(inventory.refusals, "the list may be incomplete", err);
 }

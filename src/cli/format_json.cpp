@@ -3,9 +3,29 @@
 
 namespace portquell {
 
+namespace {
+
+std::string JsonOrNull(const std::optional<std::string>& text) { return text ? JsonString(*text) : "null"; }
+
+}  // namespace
+
+void WriteIdentityJson(const DeviceIdentity& id, std::ostream& out) {
+    out << ", \"name\": " << JsonOrNull(id.name) << ", \"reported\": " << JsonOrNull(id.reported)
+        << ", \"maker\": " << JsonOrNull(id.maker) << ", \"usb\": ";
+    if (id.usb) {
+        out << "{\"vid\": \"" << id.usb->vid << "\", \"pid\": \"" << id.usb->pid
+            << "\", \"serial\": " << JsonOrNull(id.usb->serial) << "}";
+    } else {
+        out << "null";
+    }
+    out << ", \"location\": " << JsonOrNull(id.location);
+}
+
 void WriteMouseJson(const SerialMouse& m, std::ostream& out) {
     out << "{\"port\": " << (m.port ? JsonString(m.port->portName) : "null")
-        << ", \"portKey\": " << (m.port ? JsonString("HKLM\\" + m.port->InstanceKey()) : "null");
+        << ", \"portKey\": " << (m.port ? JsonString("HKLM\\" + m.port->InstanceKey()) : "null")
+        << ", \"portDevice\": "
+        << (m.port && m.port->identity ? JsonOrNull(m.port->identity->Title()) : std::string("null"));
     if (!m.port) {
         out << ", \"portReason\": "
             << (m.noPort ? "\"on no serial port: not the serial enumerator's child, and no port is its parent\""
@@ -55,6 +75,7 @@ void WriteJson(const std::vector<SerialPort>& ports, const JsonReport& report, s
         if (report.reasons) out << ", \"reason\": " << JsonString(SkipReason(p.skip));
         if (report.enumerators) out << ", \"serialEnumerator\": \"" << EnumeratorText((*report.enumerators)[i]) << "\"";
         if (report.connected) out << ", \"connected\": " << (!p.connected ? "null" : *p.connected ? "true" : "false");
+        if (p.identity) WriteIdentityJson(*p.identity, out);
         out << "}";
     }
     out << (ports.empty() ? "]" : "\n  ]");

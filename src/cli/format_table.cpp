@@ -14,11 +14,11 @@ void WriteColumns(const std::vector<std::string>& head, const std::vector<std::v
     std::vector<std::size_t> width;
     for (const std::string& h : head) width.push_back(h.size());
     for (const auto& row : rows) {
-        for (std::size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
+        for (std::size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], DisplayWidth(row[i]));
     }
     auto line = [&](const std::vector<std::string>& cells) {
         for (std::size_t i = 0; i + 1 < cells.size(); ++i) {
-            out << cells[i] << std::string(width[i] - cells[i].size() + 2, ' ');
+            out << cells[i] << std::string(width[i] - DisplayWidth(cells[i]) + 2, ' ');
         }
         out << cells.back() << "\n";
     };
@@ -45,7 +45,7 @@ std::string ConnectedText(const SerialPort& port) {
 }
 
 void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
-                const std::vector<SerialEnumerator>* enumerators, bool connected) {
+                const std::vector<SerialEnumerator>* enumerators, bool connected, bool device) {
     std::vector<std::vector<std::string>> rows;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const SerialPort& p = ports[i];
@@ -53,11 +53,13 @@ void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
         rows.push_back({p.portName.empty() ? "-" : Printable(p.portName), Detection(p)});
         if (enumerators != nullptr) rows.back().push_back(EnumeratorText((*enumerators)[i]));
         if (connected) rows.back().push_back(ConnectedText(p));
+        if (device) rows.back().push_back(DeviceCell(p));
         rows.back().push_back(PrintableKey(p.InstanceKey()));
     }
     std::vector<std::string> head = {"PORT", "MOUSE DETECTION"};
     if (enumerators != nullptr) head.push_back("SERIAL ENUMERATOR");
     if (connected) head.push_back("CONNECTED");
+    if (device) head.push_back("DEVICE");
     head.push_back("KEY");
     WriteColumns(head, rows, out);
 }
@@ -65,7 +67,7 @@ void WriteTable(const std::vector<SerialPort>& ports, std::ostream& out,
 void WriteMiceTable(const std::vector<SerialMouse>& mice, std::ostream& out) {
     std::vector<std::vector<std::string>> rows;
     for (const SerialMouse& m : mice) {
-        rows.push_back({m.port ? PortLabel(*m.port) : m.noPort ? "none" : "?", m.device.present ? "yes" : "no",
+        rows.push_back({m.port ? PortNamed(*m.port) : m.noPort ? "none" : "?", m.device.present ? "yes" : "no",
                         m.device.hardwareIds.empty() ? "-" : PrintablePath(m.device.hardwareIds.front()),
                         DeviceLabel(m.device.instanceId), m.port ? PrintableKey(m.port->InstanceKey()) : "-"});
     }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,15 @@ struct DeviceInfo {
     std::string parent;      // the parent's instance ID; "" when the system does not say
 };
 
+// What one device instance says of itself beyond a listing.
+struct DeviceDetails {
+    // What the device reports on its bus (DEVPKEY_Device_BusReportedDeviceDesc,
+    // a USB device's product string), as ANSI text; none when it reports
+    // none or the property is no string.
+    std::optional<std::string> reported;
+    std::string parent;  // the parent's instance ID; "" when the system does not say
+};
+
 class DeviceApi {
 public:
     virtual ~DeviceApi() = default;
@@ -89,6 +99,10 @@ public:
     // SkipEnumerations is -1, and the mice it made are no longer present.
     // Empty and vanished IDs as for RemoveDevice.
     [[nodiscard]] virtual DevStatus RestartDevice(const std::string& instanceId) = 0;
+
+    // The device instance's details, present or not. Empty and vanished
+    // IDs as for RemoveDevice; details is then empty.
+    [[nodiscard]] virtual DevStatus ReadDetails(const std::string& instanceId, DeviceDetails& details) = 0;
 };
 
 // The device tree of the system the program runs on: SetupAPI on Windows;

@@ -21,6 +21,9 @@ public:
     // Taken (success), but for an empty ID, which the device layer refuses.
     DevStatus RemoveDevice(const std::string& instanceId) override;
     DevStatus RestartDevice(const std::string& instanceId) override;
+    DevStatus ReadDetails(const std::string& instanceId, DeviceDetails& details) override {
+        return base_.ReadDetails(instanceId, details);
+    }
 
     [[nodiscard]] const std::vector<std::string>& Removed() const { return removed_; }
     [[nodiscard]] const std::vector<std::string>& Restarted() const { return restarted_; }

@@ -97,6 +97,21 @@ DevStatus MemoryDevices::RestartDevice(const std::string& instanceId) {
     return {};
 }
 
+DevStatus MemoryDevices::ReadDetails(const std::string& instanceId, DeviceDetails& details) {
+    details = {};
+    if (instanceId.empty()) return DevStatus::Win32(devstatus::kInvalidDevinstName);
+    const auto device = Find(instanceId);
+    if (device == devices_.end()) return DevStatus::Win32(devstatus::kNoSuchDevinst);
+    const auto reported = reported_.find(Upper(instanceId));
+    if (reported != reported_.end()) details.reported = reported->second;
+    if (!hideParents_) details.parent = device->parent;
+    return {};
+}
+
+void MemoryDevices::SetReported(const std::string& instanceId, std::string text) {
+    reported_[Upper(instanceId)] = std::move(text);
+}
+
 void MemoryDevices::FailRemove(const std::string& instanceId, DevStatus status) {
     removeFailures_[Upper(instanceId)] = status;
 }

@@ -30,6 +30,7 @@ public:
                           std::vector<DeviceInfo>& devices) override;
     DevStatus RemoveDevice(const std::string& instanceId) override;
     DevStatus RestartDevice(const std::string& instanceId) override;
+    DevStatus ReadDetails(const std::string& instanceId, DeviceDetails& details) override;
 
     void Add(DeviceInfo device) { devices_.push_back(std::move(device)); }
     [[nodiscard]] const std::vector<DeviceInfo>& Devices() const { return devices_; }
@@ -37,8 +38,11 @@ public:
     // when there is none.
     [[nodiscard]] DeviceInfo* Edit(const std::string& instanceId);
 
-    // Listings leave every parent unnamed, as Wine's do (CfgMgr32 without
-    // a parent); the tree keeps them.
+    // What the device with this instance ID (any case) reports on its bus.
+    void SetReported(const std::string& instanceId, std::string text);
+
+    // Listings and details leave every parent unnamed, as Wine's do
+    // (CfgMgr32 without a parent); the tree keeps them.
     void HideParents(bool hide = true) { hideParents_ = hide; }
     // Whether serial mouse detection is off for a port (by instance ID);
     // asked when the port restarts. Without it, detection is on.
@@ -64,6 +68,7 @@ private:
     DevStatus listFailure_;
     std::map<std::string, DevStatus> removeFailures_;   // upper-case instance ID
     std::map<std::string, DevStatus> restartFailures_;  // upper-case instance ID
+    std::map<std::string, std::string> reported_;       // upper-case instance ID
     std::vector<std::string> restarted_;
 };
 

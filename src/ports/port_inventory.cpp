@@ -53,7 +53,7 @@ public:
             const std::string enumeratorKey = std::string(kEnumKey) + "\\" + enumerator;
             for (const std::string& device : SubKeys(enumeratorKey)) {
                 for (const std::string& instance : SubKeys(enumeratorKey + "\\" + device)) {
-                    SerialPort port{enumerator, device, instance, "", {}, std::nullopt};
+                    SerialPort port{enumerator, device, instance, "", {}, std::nullopt, std::nullopt};
                     // SkipEnumerations is read only for a port.
                     const std::optional<PortState> state = ReadPortState(
                         reader_, port.ParameterKey(), [&port](const PortState& s) { return IsPort(port, s); });

@@ -48,7 +48,7 @@ SkipSetting ReadSkipSetting(clsRegHandler& handler, RegStatus& status) {
 }
 
 SerialPort SerialPort::Acpi(std::int32_t instance) {
-    return SerialPort{kAcpiEnumerator, kAcpiSerialDevice, std::to_string(instance), "", {}, std::nullopt};
+    return SerialPort{kAcpiEnumerator, kAcpiSerialDevice, std::to_string(instance), "", {}, std::nullopt, std::nullopt};
 }
 
 std::string SerialPort::InstanceKey() const { return std::string(kEnumKey) + "\\" + InstanceId(); }

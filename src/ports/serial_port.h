@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "ports/device_identity.h"
 #include "registry/registry_api.h"
 
 namespace portquell {
@@ -56,6 +57,8 @@ struct SerialPort {
     // Whether its device is connected now (its device node present); none
     // when that was not asked or could not be told.
     std::optional<bool> connected;
+    // Which device it is; none until IdentifyPorts was asked.
+    std::optional<DeviceIdentity> identity;
 
     // The port under ACPI\PNP0501 with this instance number.
     [[nodiscard]] static SerialPort Acpi(std::int32_t instance);

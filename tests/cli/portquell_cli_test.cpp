@@ -85,6 +85,12 @@ protected:
         ASSERT_EQ(0, reg_.CloseKey(hub));
         // A parallel port carries a PortName too.
         AddPortAt(reg_, kEnum + "\\ACPI\\PNP0400\\1", "LPT1");
+        // Which device each adapter's port is: Windows' names for COM12,
+        // what COM5's USB device (its parent) reports.
+        testing::SetTextAt(reg_, kUsb, "FriendlyName", "Prolific USB-to-Serial Comm Port (COM12)");
+        testing::SetTextAt(reg_, kUsb, "Mfg", "@oem12.inf,%prolific%;Prolific");
+        testing::SetTextAt(reg_, kUsb, "LocationInformation", "Port_#0002.Hub_#0001");
+        testing::SetTextAt(reg_, kFtdi, "DeviceDesc", "@oem40.inf,%ftdi.port%;USB Serial Port");
         // COM1 connected, COM5 unplugged (both of the Ports class), COM12
         // connected in another class, COM3 in no listing.
         for (const auto& [id, present, guid] : {std::tuple{"ACPI\\PNP0501\\1", true, kPortsClass},
@@ -95,9 +101,16 @@ protected:
             port.instanceId = id;
             port.present = present;
             port.classGuid = guid;
+            if (std::string(id).find("FTDIBUS") == 0) port.parent = kFtdiUsb;
             devices_.Add(port);
         }
+        DeviceInfo usb;
+        usb.instanceId = kFtdiUsb;
+        usb.classGuid = "{36FC9E60-C465-11CF-8056-444553540000}";
+        devices_.Add(usb);
+        devices_.SetReported(kFtdiUsb, "u-blox GNSS receiver");
     }
+    static constexpr const char* kFtdiUsb = "USB\\VID_0403&PID_6001\\A1B2C3D4";
     static constexpr const char* kPortsClass = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
 
     Result Run(std::vector<std::string> args) { return RunOn(reg_, std::move(args)); }
@@ -116,9 +129,9 @@ TEST_F(Cli, ListShowsTheWindowsPortsInAlignedColumns) {
     const Result r = Run({"list", "--acpi"});
     EXPECT_EQ(0, r.code);
     EXPECT_EQ(
-        "PORT  MOUSE DETECTION  SERIAL ENUMERATOR  CONNECTED  KEY\n"
-        "COM1  on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
-        "COM3  off              no                 unknown    HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
+        "PORT  MOUSE DETECTION  SERIAL ENUMERATOR  CONNECTED  DEVICE  KEY\n"
+        "COM1  on               no                 yes        -       HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
+        "COM3  off              no                 unknown    -       HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n",
         r.out);
     EXPECT_EQ("", r.err);
 }
@@ -133,11 +146,13 @@ TEST_F(Cli, ListAllFindsPortsUnderEveryEnumerator) {
     const Result r = RunOn(faulty, {"list"});
     EXPECT_EQ(0, r.code);
     EXPECT_EQ(
-        "PORT   MOUSE DETECTION  SERIAL ENUMERATOR  CONNECTED  KEY\n"
-        "COM1   on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
-        "COM3   off              unknown            unknown    HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
-        "COM5   on               yes                no         HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
-        "COM12  on               no                 yes        HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
+        "PORT   MOUSE DETECTION  SERIAL ENUMERATOR  CONNECTED  DEVICE                                                                                       KEY\n"
+        "COM1   on               no                 yes        -                                                                                            HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1\n"
+        "COM3   off              unknown            unknown    -                                                                                            HKLM\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\3\n"
+        "COM5   on               yes                no         u-blox GNSS receiver, VID_0403 PID_6001, serial A1B2C3D4                                     "
+        "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\n"
+        "COM12  on               no                 yes        Prolific USB-to-Serial Comm Port, VID_067B PID_2303, no serial number, "
+        "Port_#0002.Hub_#0001  HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_067B&PID_2303\\5&2A1B3C&0&2\n",
         r.out);
     EXPECT_EQ(r.out, RunOn(faulty, {"list", "--all"}).out);
     // On the stack of the port's own class: COM1 and COM3 have it, whatever
@@ -175,16 +190,20 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
         "{\n  \"ports\": [\n"
         "    {\"port\": \"COM1\", \"mouseDetection\": \"on\", \"enumerator\": \"ACPI\", \"device\": "
         "\"PNP0501\", \"instance\": \"1\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\1\", \"serialEnumerator\": \"no\", \"connected\": true},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\1\", \"serialEnumerator\": \"no\", \"connected\": true, \"name\": null, \"reported\": null, \"maker\": null, \"usb\": null, \"location\": null},\n"
         "    {\"port\": \"COM3\", \"mouseDetection\": \"off\", \"enumerator\": \"ACPI\", \"device\": "
         "\"PNP0501\", \"instance\": \"3\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\", \"serialEnumerator\": \"no\", \"connected\": null},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\ACPI\\\\PNP0501\\\\3\", \"serialEnumerator\": \"no\", \"connected\": null, \"name\": null, \"reported\": null, \"maker\": null, \"usb\": null, \"location\": null},\n"
         "    {\"port\": \"COM5\", \"mouseDetection\": \"on\", \"enumerator\": \"FTDIBUS\", \"device\": "
         "\"VID_0403+PID_6001+A1B2C3D4A\", \"instance\": \"0000\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\FTDIBUS\\\\VID_0403+PID_6001+A1B2C3D4A\\\\0000\", \"serialEnumerator\": \"no\", \"connected\": false},\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\FTDIBUS\\\\VID_0403+PID_6001+A1B2C3D4A\\\\0000\", \"serialEnumerator\": \"no\", \"connected\": false, "
+        "\"name\": \"USB Serial Port\", \"reported\": \"u-blox GNSS receiver\", \"maker\": \"FTDI\", "
+        "\"usb\": {\"vid\": \"0403\", \"pid\": \"6001\", \"serial\": \"A1B2C3D4\"}, \"location\": null},\n"
         "    {\"port\": \"COM12\", \"mouseDetection\": \"on\", \"enumerator\": \"USB\", \"device\": "
         "\"VID_067B&PID_2303\", \"instance\": \"5&2A1B3C&0&2\", \"key\": "
-        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USB\\\\VID_067B&PID_2303\\\\5&2A1B3C&0&2\", \"serialEnumerator\": \"no\", \"connected\": true}\n"
+        "\"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USB\\\\VID_067B&PID_2303\\\\5&2A1B3C&0&2\", \"serialEnumerator\": \"no\", \"connected\": true, "
+        "\"name\": \"Prolific USB-to-Serial Comm Port (COM12)\", \"reported\": null, \"maker\": \"Prolific\", "
+        "\"usb\": {\"vid\": \"067B\", \"pid\": \"2303\", \"serial\": null}, \"location\": \"Port_#0002.Hub_#0001\"}\n"
         "  ]\n}\n",
         r.out);
     MemoryRegistry empty;
@@ -451,7 +470,7 @@ TEST_F(Cli, APortIsWrittenOnceHoweverOftenItIsNamed) {
 // ACPI ports (an imported export creates them) included.
 TEST_F(Cli, CheckAndDisableAllConverge) {
     testing::SetValueAt(reg_, kEnum + "\\ACPI\\PNP0501\\2", "SkipEnumerations", regtype::kSz, {'1', 0});
-    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-      on               no                 unknown    HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
+    EXPECT_NE(std::string::npos, Run({"list"}).out.find("-      on               no                 unknown    -" + std::string(92, ' ') + "HKLM\\" + kEnum + "\\ACPI\\PNP0501\\2"));
     for (const char* scope : {"", "--all"}) {
         std::vector<std::string> check{"check"};
         if (*scope != 0) check.push_back(scope);
@@ -687,10 +706,13 @@ TEST_F(Cli, NoRefusedReadMakesCheckSayCompliant) {
                          faulty.PathOf(refused->key).find("\\PNP0400\\") != std::string::npos)) {
                         continue;
                     }
-                    // Nor does where the serial enumerator is: the class
-                    // key, an instance key, their UpperFilters.
+                    // Nor does where the serial enumerator is (the class
+                    // key, an instance key, their UpperFilters), nor which
+                    // device is on a port.
+                    const std::set<std::string> aside = {"UpperFilters", "ClassGUID", "FriendlyName", "DeviceDesc",
+                                                         "Mfg", "LocationInformation"};
                     if (refused != faulty.Calls().end() &&
-                        (refused->name == "UpperFilters" || refused->name == "ClassGUID" ||
+                        (aside.count(refused->name) > 0 ||
                          (call == testing::RegCall::OpenKeyEx &&
                           (refused->name.find("\\Class\\") != std::string::npos ||
                            std::count(refused->name.begin(), refused->name.end(), '\\') == 5)))) {
@@ -991,8 +1013,8 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  {}, 0,
                  "{\n  \"mice\": [\n    {\"port\": \"COM1\", \"portKey\": \"HKLM\\\\" + JsonPath(kAcpi1) +
-                     "\", \"present\": true, \"hardwareId\": \"SERENUM\\\\PNP0F0C\", \"device\": \"SERENUM\\\\PNP0F0C\\\\"
-                     "4&1234&0&0000\"},\n    {\"port\": null, \"portKey\": null, \"portReason\": \"its port cannot be told: it may be on "
+                     "\", \"portDevice\": null, \"present\": true, \"hardwareId\": \"SERENUM\\\\PNP0F0C\", \"device\": \"SERENUM\\\\PNP0F0C\\\\"
+                     "4&1234&0&0000\"},\n    {\"port\": null, \"portKey\": null, \"portDevice\": null, \"portReason\": \"its port cannot be told: it may be on "
                      "any port\", \"present\": false, \"hardwareId\": "
                      "\"SERENUM\\\\PNP0F0C\", \"device\": \"SERENUM\\\\PNP0F0C\\\\9&9&0&0000\\u001b[2J\"}\n  ],\n"
                      "  \"refused\": []\n}\n",
@@ -1740,8 +1762,13 @@ TEST(CliCalls, EveryCommandWalksTheTreeOnceAndListsOnce) {
         }
         DevStatus RemoveDevice(const std::string& id) override { return base.RemoveDevice(id); }
         DevStatus RestartDevice(const std::string& id) override { return base.RestartDevice(id); }
+        DevStatus ReadDetails(const std::string& id, DeviceDetails& d) override {
+            ++details;
+            return base.ReadDetails(id, d);
+        }
         DeviceApi& base;
         std::map<std::string, int> listed;
+        int details = 0;
     };
     const int instances = 300;
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

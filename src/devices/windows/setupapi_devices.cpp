@@ -1,13 +1,16 @@
-// The device layer on Windows: SetupAPI for listing, removing and
-// restarting, CfgMgr32 for a device's parent. Every device-information
+// The device layer on Windows: SetupAPI for listing, removing, restarting
+// and a device's properties, CfgMgr32 for a device's parent. Every device-information
 // set is held by DevInfoSet and destroyed on every path.
 #include <windows.h>
 // The device headers after windows.h.
 #include <cfgmgr32.h>
+#include <devpropdef.h>
 #include <setupapi.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -107,6 +110,33 @@ std::vector<std::string> Strings(const std::string& bytes) {
         start = end + 1;
     }
     return strings;
+}
+
+// DEVPKEY_Device_BusReportedDeviceDesc: what the device reports on its bus.
+const DEVPROPKEY kBusReportedDeviceDesc = {
+    {0x540b947e, 0x8b40, 0x45bc, {0xa8, 0xa2, 0x6a, 0x0b, 0x89, 0x4c, 0xbd, 0xa2}}, 4};
+
+// A string device property as ANSI text (a character the code page lacks
+// becomes '?'); none when the device has none or it is of another type.
+std::optional<std::string> StringProperty(HDEVINFO set, SP_DEVINFO_DATA& data, const DEVPROPKEY& key) {
+    DEVPROPTYPE type = DEVPROP_TYPE_EMPTY;
+    const std::string bytes = GrowingRead([&](char* buffer, DWORD size, DWORD* needed) {
+        return SetupDiGetDevicePropertyW(set, &data, &key, &type, reinterpret_cast<BYTE*>(buffer), size, needed,
+                                         0) != FALSE;
+    });
+    if (type != DEVPROP_TYPE_STRING || bytes.size() < sizeof(wchar_t)) return std::nullopt;
+    std::wstring wide(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(wide.data(), bytes.data(), wide.size() * sizeof(wchar_t));
+    wide.resize(std::min(wide.find(L'\0'), wide.size()));
+    if (wide.empty()) return std::string();
+    const int length = static_cast<int>(std::min<std::size_t>(wide.size(), 1u << 20));
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return std::nullopt;
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (WideCharToMultiByte(CP_ACP, 0, wide.data(), length, text.data(), size, nullptr, nullptr) != size) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 // The parent's instance ID from CfgMgr32; "" when it does not say.
@@ -214,6 +244,17 @@ public:
         }
         if (!SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set.Get(), &data)) return LastError();
         return Settled(set.Get(), data);
+    }
+
+    DevStatus ReadDetails(const std::string& instanceId, DeviceDetails& details) override {
+        details = {};
+        DevInfoSet set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+        SP_DEVINFO_DATA data{};
+        const DevStatus opened = OpenOne(instanceId, set, data);
+        if (!opened.Ok()) return opened;
+        details.reported = StringProperty(set.Get(), data, kBusReportedDeviceDesc);
+        details.parent = Parent(data.DevInst);
+        return {};
     }
 };
 
