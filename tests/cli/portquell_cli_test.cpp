@@ -215,6 +215,90 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
               Run({"list", "--acpi", "--json"}).out.find("\"port\": \"Q\\\"uote\\\\\\u0001\\u00e9\\u007f\\u20ac\\u0152\""));
 }
 
+DeviceInfo PortDevice(const std::string& id);
+
+// Which device is on a port, from each source and its fallback, whatever
+// the registry holds: list's DEVICE cell and the port's JSON fields.
+struct IdentityCase {
+    const char* label;
+    std::string id;  // the port's instance ID, named COM4
+    std::vector<std::tuple<std::string, std::uint32_t, std::string>> values;  // of its instance key, bytes as stored
+    std::string reported;                      // by the port itself; "" none
+    std::string parent, parentReported;        // its parent in the device tree
+    std::string cell;                          // the DEVICE column
+    std::string json;                          // part of its JSON object
+};
+
+TEST(CliIdentity, EachFieldFromItsSourceOrItsFallbackAndNoTextEscapesItsPlace) {
+    const std::string x(65536, 'x');
+    const std::vector<IdentityCase> cases = {
+        {"friendly_name", "USB\\VID_067B&PID_2303\\5&2A1B3C&0&2",
+         {{"FriendlyName", regtype::kSz, std::string("Prolific USB-to-Serial Comm Port (COM4)") + '\0'},
+          {"Mfg", regtype::kSz, std::string("Prolific") + '\0'}}, "", "", "",
+         "Prolific USB-to-Serial Comm Port, VID_067B PID_2303, no serial number",
+         "\"maker\": \"Prolific\", \"usb\": {\"vid\": \"067B\", \"pid\": \"2303\", \"serial\": null}"},
+        {"indirect_device_desc", "ACPI\\PNP0501\\1",
+         {{"DeviceDesc", regtype::kSz, std::string("@msports.inf,%*pnp0501.devicedesc%;Communications Port") + '\0'},
+          {"Mfg", regtype::kSz, std::string("@msports.inf,%std%;(Standard port types)") + '\0'}}, "", "", "",
+         "Communications Port",
+         "\"name\": \"Communications Port\", \"reported\": null, \"maker\": \"(Standard port types)\", \"usb\": null"},
+        {"reported_by_the_port", "usb\\vid_2341&pid_0043\\85736323838351F0F0D1",
+         {{"FriendlyName", regtype::kSz, std::string("Arduino Uno (COM4)") + '\0'},
+          {"Mfg", regtype::kSz, std::string("@mdmcpq.inf,%msft%;Microsoft") + '\0'}}, "Arduino Uno R3", "", "",
+         "Arduino Uno R3, VID_2341 PID_0043, serial 85736323838351F0F0D1", "\"maker\": \"Arduino\""},
+        {"reported_by_the_parent", "FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000",
+         {{"FriendlyName", regtype::kSz, std::string("USB Serial Port (COM4)") + '\0'}}, "",
+         "USB\\VID_0403&PID_6001\\A1B2C3D4", "u-blox GNSS receiver",
+         "u-blox GNSS receiver, VID_0403 PID_6001, serial A1B2C3D4", "\"name\": \"USB Serial Port (COM4)\""},
+        {"second_ftdi_channel", "FTDIBUS\\VID_0403+PID_6010+FT4ABCDB\\0000", {}, "", "", "",
+         "VID_0403 PID_6010, serial FT4ABCD", "\"maker\": \"FTDI\""},
+        {"interface_serial_from_the_parent", "USB\\VID_1546&PID_01A8&MI_00\\6&3A&0&0000",
+         {{"Mfg", regtype::kSz, std::string("Microsoft") + '\0'}}, "", "USB\\VID_1546&PID_01A8\\SN77",
+         "u-blox 8 GNSS receiver", "u-blox 8 GNSS receiver, VID_1546 PID_01A8, serial SN77", "\"maker\": \"u-blox\""},
+        {"parent_ids_for_another_bus", "ROOT\\PORTS\\0000", {}, "", "USB\\VID_10C4&PID_EA60\\0001", "",
+         "VID_10C4 PID_EA60, serial 0001", "\"maker\": \"Silicon Labs\""},
+        {"controls_escaped", "USB\\VID_1A86&PID_7523\\5&1&0&2",
+         {{"FriendlyName", regtype::kSz, std::string("CH340\x1b[2J\r\nCOM9\x7f (COM4)") + '\0'}}, "", "", "",
+         "CH340\\x1B[2J\\x0D\\x0ACOM9\\x7F, VID_1A86 PID_7523, no serial number",
+         "\"name\": \"CH340\\u001b[2J\\u000d\\u000aCOM9\\u007f (COM4)\""},
+        {"huge_multi_and_wrong_types", "ACPI\\PNP0501\\1",
+         {{"FriendlyName", regtype::kMultiSz, std::string("A\0B\0\0", 5)}, {"DeviceDesc", regtype::kSz, x},
+          {"Mfg", regtype::kDword, "\xff\xff\xff\xff"}}, "", "", "", std::string(200, 'x') + "...",
+         "\"name\": \"" + std::string(200, 'x') + "...\", \"reported\": null, \"maker\": null"},
+        {"no_terminator", "ACPI\\PNP0501\\1", {{"LocationInformation", regtype::kSz, "Port_#0001.Hub_#0002"}}, "", "",
+         "", "Port_#0001.Hub_#0002", "\"location\": \"Port_#0001.Hub_#0002\"}"},
+        {"french_name", "ACPI\\PNP0501\\1", {{"FriendlyName", regtype::kSz, std::string("R\xe9" "cepteur GPS (COM4)") + '\0'}},
+         "", "", "", "R\xc3\xa9" "cepteur GPS", "\"name\": \"R\\u00e9cepteur GPS (COM4)\""},
+    };
+    for (const IdentityCase& c : cases) {
+        MemoryRegistry reg;
+        MemoryDevices devices;
+        const std::string key = kEnum + "\\" + c.id;
+        AddPortAt(reg, key, "COM4");
+        RegHandle handle = 0;
+        ASSERT_EQ(0, reg.OpenKeyEx(regroot::kLocalMachine, key, 0, regaccess::kAllAccess, &handle));
+        for (const auto& [name, type, bytes] : c.values) {
+            ASSERT_EQ(0, reg.SetValueEx(handle, name, type, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                        static_cast<std::uint32_t>(bytes.size())));
+        }
+        ASSERT_EQ(0, reg.CloseKey(handle));
+        DeviceInfo port = PortDevice(c.id);
+        port.parent = c.parent;
+        devices.Add(port);
+        if (!c.reported.empty()) devices.SetReported(c.id, c.reported);
+        if (!c.parent.empty()) devices.Add(PortDevice(c.parent));
+        if (!c.parentReported.empty()) devices.SetReported(c.parent, c.parentReported);
+        std::ostringstream out, json, err;
+        EXPECT_EQ(0, RunCli({"list"}, reg, devices, out, err)) << c.label;
+        const std::string table = out.str();
+        EXPECT_NE(std::string::npos, table.find("  " + c.cell + "  HKLM\\")) << c.label << "\n" << table;
+        EXPECT_EQ(2, std::count(table.begin(), table.end(), '\n')) << c.label;
+        EXPECT_EQ(0, RunCli({"list", "--json"}, reg, devices, json, err)) << c.label;
+        EXPECT_TRUE(testing::JsonCheck::Valid(json.str())) << c.label << json.str();
+        EXPECT_NE(std::string::npos, json.str().find(c.json)) << c.label << "\n" << json.str();
+    }
+}
+
 TEST_F(Cli, DisableWritesTheDwordToThatPortOnlyWhateverTheCase) {
     const std::string before = DumpMachine(reg_);
     const Result r = Run({"disable", "com5"});

@@ -1,14 +1,96 @@
-// portquell-cli.exe: the console program around RunCli.
+// portquell-cli.exe: the console program around RunCli. What RunCli
+// prints is UTF-8 (names in the system's language among ASCII); it
+// reaches a console as Unicode and a redirected stream in the console's
+// output code page, as Windows' own console tools write.
+#include <windows.h>
+
+#include <cstdio>
 #include <iostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
 #include "cli/portquell_cli.h"
 
+namespace {
+
+// Collects UTF-8 and hands it on at each line's end and at a flush,
+// whole characters only.
+class ConsoleBuffer final : public std::streambuf {
+public:
+    ConsoleBuffer(DWORD handleId, std::FILE* file) : handle_(GetStdHandle(handleId)), file_(file) {
+        DWORD mode = 0;
+        console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode) != FALSE;
+    }
+    ~ConsoleBuffer() override { (void)sync(); }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        pending_ += traits_type::to_char_type(c);
+        if (c == '\n') (void)sync();
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        for (std::streamsize i = 0; i < n; ++i) (void)overflow(traits_type::to_int_type(s[i]));
+        return n;
+    }
+    int sync() override {
+        // A character cut at the end waits for its other bytes.
+        std::size_t whole = pending_.size();
+        std::size_t back = 0;
+        while (back < 3 && back < whole && (static_cast<unsigned char>(pending_[whole - 1 - back]) & 0xC0) == 0x80) ++back;
+        if (back < whole) {
+            const auto lead = static_cast<unsigned char>(pending_[whole - 1 - back]);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            if (length > back + 1) whole -= back + 1;
+        }
+        Write(pending_.substr(0, whole));
+        pending_.erase(0, whole);
+        return 0;
+    }
+
+private:
+    void Write(const std::string& utf8) {
+        if (utf8.empty()) return;
+        const int length = static_cast<int>(utf8.size());
+        const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
+        if (units <= 0 || MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), units) != units) {
+            std::fwrite(utf8.data(), 1, utf8.size(), file_);
+            return;
+        }
+        if (console_) {
+            DWORD written = 0;
+            WriteConsoleW(handle_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+            return;
+        }
+        UINT page = GetConsoleOutputCP();
+        if (page == 0) page = GetOEMCP();  // no console at all
+        const int bytes = WideCharToMultiByte(page, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+        std::string text(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+        if (bytes > 0 && WideCharToMultiByte(page, 0, wide.data(), units, text.data(), bytes, nullptr, nullptr) == bytes) {
+            std::fwrite(text.data(), 1, text.size(), file_);
+        }
+        std::fflush(file_);
+    }
+
+    HANDLE handle_;
+    std::FILE* file_;
+    bool console_ = false;
+    std::string pending_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    const int code =
-        portquell::RunCli(args, portquell::PlatformRegistry(), portquell::PlatformDevices(), std::cout, std::cerr);
-    std::cout.flush();
+    ConsoleBuffer outBuffer(STD_OUTPUT_HANDLE, stdout);
+    ConsoleBuffer errBuffer(STD_ERROR_HANDLE, stderr);
+    std::ostream out(&outBuffer);
+    std::ostream err(&errBuffer);
+    const int code = portquell::RunCli(args, portquell::PlatformRegistry(), portquell::PlatformDevices(), out, err);
+    out.flush();
+    err.flush();
     return code;
 }
