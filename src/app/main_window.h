@@ -39,6 +39,12 @@ public:
     [[nodiscard]] virtual Rect ControlRect(Control control) const = 0;
     virtual void SetControlTop(Control control, std::int32_t top) = 0;
     virtual void SetControlHeight(Control control, std::int32_t height) = 0;
+    // The width a box needs to show caption whole (its check mark, the gap
+    // and the text in the window's font).
+    [[nodiscard]] virtual std::int32_t CaptionWidth(const std::string& caption) const = 0;
+    // Widens the client area by extra: the frame and every box grow with
+    // it and Close keeps to the frame's right edge; nothing else moves.
+    virtual void Widen(std::int32_t extra) = 0;
     // Lets the frame's contents scroll when they are taller than the frame;
     // contentHeight 0 turns scrolling off.
     virtual void SetFrameScrollExtent(std::int32_t contentHeight) = 0;

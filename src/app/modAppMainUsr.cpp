@@ -1,10 +1,12 @@
 #include "app/modAppMainUsr.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "app/main_window.h"
 #include "app/mouse_scan.h"
 #include "app/window_design.h"
+#include "ports/port_identity.h"
 #include "ports/serial_port.h"
 #include "registry/clsRegHandler.h"
 
@@ -66,6 +68,32 @@ void FitLayout(MainWindow& form) {
     }
 }
 
+// A port outside the window's own list names its device after the port
+// name ("COM7  GPS Receiver"); control characters show as spaces.
+std::string CaptionOf(const SerialPort& port) {
+    const std::optional<std::string> title = port.identity ? port.identity->Title() : std::nullopt;
+    std::string caption = title ? port.portName + "  " + *title : port.portName;
+    for (char& c : caption) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    return caption;
+}
+
+// Wide enough for the longest caption, up to the work area, and still on
+// the screen: no caption is cut off.
+void FitWidth(MainWindow& form) {
+    std::int32_t widest = 0;
+    for (std::int16_t k = 0; k < iPortCount; ++k) widest = std::max(widest, form.CaptionWidth(form.BoxCaption(k)));
+    const Rect outer = form.OuterRect();
+    const Rect work = form.WorkArea();
+    const std::int32_t extra = std::min(widest - form.BoxRect(0).width, work.width - outer.width);
+    if (extra <= 0) return;
+    form.Widen(extra);
+    const Rect widened = form.OuterRect();
+    const std::int32_t leftmost = work.left + work.width - widened.width;
+    if (widened.left > leftmost) form.MoveOuter(std::max(work.left, leftmost), widened.top);
+}
+
 // The program's first line, then what it did not show.
 std::string Report(const std::vector<std::string>& lines) {
     std::string text = iPortCount == 0 ? "No serial ports found..."
@@ -88,10 +116,21 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices
     bScanning = true;
     StartupMice mice;
     if (scope == PortScope::All) {
-        // Every port; the window's own keep their instance numbers as tags.
-        for (const SerialPort& port : TakeInventory(registry, PortScope::All).ports) {
+        // Every port; the window's own keep their instance numbers as tags
+        // and their names alone as captions.
+        std::vector<SerialPort> ports = TakeInventory(registry, PortScope::All).ports;
+        std::vector<SerialPort> others;
+        std::copy_if(ports.begin(), ports.end(), std::back_inserter(others),
+                     [](const SerialPort& p) { return !p.WindowInstance(); });
+        IdentifyPorts(registry, devices, others);
+        std::size_t next = 0;
+        for (const SerialPort& port : ports) {
             const std::optional<std::int32_t> n = port.WindowInstance();
-            AddPortCheckBox(form, n ? std::to_string(*n) : port.InstanceId(), port.portName, port.skip);
+            if (n) {
+                AddPortCheckBox(form, std::to_string(*n), port.portName, port.skip);
+            } else {
+                AddPortCheckBox(form, port.InstanceId(), CaptionOf(others[next++]), port.skip);
+            }
         }
     } else {
         clsRegHandler handler(registry);
@@ -100,9 +139,11 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices
         });
         // After the window's own, as /all lists them.
         mice = LookForSerialMice(registry, devices, iPortCount > 0);
-        for (const SerialPort& port : mice.ports) AddPortCheckBox(form, port.InstanceId(), port.portName, port.skip);
+        IdentifyPorts(registry, devices, mice.ports);
+        for (const SerialPort& port : mice.ports) AddPortCheckBox(form, port.InstanceId(), CaptionOf(port), port.skip);
     }
     FitLayout(form);
+    FitWidth(form);
     form.Show();
     bScanning = false;
     form.MessageBox(Report(mice.lines), MessageIcon::None);

@@ -85,6 +85,16 @@ public:
     void SetFrameScrollExtent(std::int32_t contentHeight) override {
         scrollExtent = contentHeight;
     }
+    // 90 twips a character (six pixels), the check mark and its gap 300.
+    std::int32_t CaptionWidth(const std::string& caption) const override {
+        return 300 + 90 * static_cast<std::int32_t>(caption.size());
+    }
+    void Widen(std::int32_t extra) override {
+        outer.width += extra;
+        controls[Index(Control::fraPorts)].width += extra;
+        controls[Index(Control::cmdClose)].left += extra;
+        for (FakeBox& box : boxes_) box.rect.width += extra;
+    }
 
     std::int16_t BoxCount() const override { return static_cast<std::int16_t>(boxes_.size()); }
     void CreateBox(std::int16_t index) override {

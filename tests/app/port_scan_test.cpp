@@ -313,8 +313,21 @@ TEST_F(PortScan, AllListsEveryPortAndWritesItsKey) {
     testing::AddPortAt(reg_, std::string(kEnumKey) + "\\" + usb, "com12");
     testing::AddPortAt(reg_, std::string(kEnumKey) + "\\ACPI\\PNP0400\\1", "LPT1");
     testing::AddPortAt(reg_, std::string(kEnumKey) + "\\ROOT\\PORTS\\0000", "CNCA0");
+    // The adapters' boxes name their devices, the window widens to the
+    // longest (90 twips a character), and an ACPI port's box is its name.
+    testing::SetTextAt(reg_, std::string(kEnumKey) + "\\" + usb, "FriendlyName", "Prolific USB-to-Serial Comm Port (COM12)");
+    testing::SetTextAt(reg_, std::string(kEnumKey) + "\\ACPI\\PNP0501\\1", "FriendlyName", "Communications Port (COM1)");
+    testing::SetTextAt(reg_, std::string(kEnumKey) + "\\" + ftdi, "FriendlyName", "GPS\r\n (COM5)");
     Main(window_, reg_, window_.Devices(), PortScope::All);
-    EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM5/" + ftdi + "/0", "com12/" + usb + "/0"}), VisibleBoxes());
+    EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM5  GPS  /" + ftdi + "/0",
+                                        "com12  Prolific USB-to-Serial Comm Port/" + usb + "/0"}),
+              VisibleBoxes());
+    const std::int32_t extra = 300 + 90 * 39 - design::kBox.width;
+    EXPECT_EQ(design::kClientWidth + testing::FakeWindow::kChromeWidth + extra, window_.outer.width);
+    EXPECT_EQ(design::kFrame.width + extra, window_.controls[0].width);
+    EXPECT_EQ(design::kClose.left + extra, window_.controls[1].left);
+    EXPECT_EQ(design::kAbout.left, window_.controls[2].left);
+    for (const auto& box : window_.Boxes()) EXPECT_EQ(design::kBox.width + extra, box.rect.width);
     EXPECT_EQ("Found 3 serial ports, and 0 was already disabled", window_.messages.back().text);
     window_.UserClick(1);
     EXPECT_EQ(Bytes({0xFF, 0xFF, 0xFF, 0xFF}),

@@ -564,6 +564,45 @@ SIZE CaptionSize(const std::string& text, int dpi) {
     return size;
 }
 
+// An adapter's box names its device, and the window widens until the
+// longest caption shows whole, under every frame profile.
+TEST_F(PortquellE2E, LongCaptionWidensTheWindow) {
+    const std::string usb = std::string(kEnum) + "\\USB\\VID_1A86&PID_7523\\5&2A&0&2";
+    const std::string name = "USB-SERIAL CH340 on the bench supply's remote-control port";
+    SeedPort(1, "COM1", nullptr);
+    SetText(usb + "\\Device Parameters", "PortName", REG_SZ, std::string("COM7") + '\0');
+    SetText(usb, "FriendlyName", REG_SZ, name + " (COM7)" + '\0');
+    Program program("/all");
+    HWND main = program.DismissReport("Found 2 serial ports, and 0 was already disabled");
+    ASSERT_NE(nullptr, main);
+    Sleep(200);
+    const int dpi = static_cast<int>(GetDpiForWindow(main));
+    RECT client{};
+    RECT outer{};
+    RECT work{};
+    GetClientRect(main, &client);
+    GetWindowRect(main, &outer);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const ControlInfo box = Find(main, IDC_CHKPORT + 1);
+    EXPECT_EQ("COM7  " + name, box.text);
+    EXPECT_LE(CaptionSize(box.text, dpi).cx + GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi) + MulDiv(4, dpi, 96),
+              box.rect.right - box.rect.left);
+    EXPECT_EQ("COM1", Find(main, IDC_CHKPORT).text);
+    for (const ControlInfo& c : ListControls(main)) {
+        if (c.visible) {
+            EXPECT_LE(c.rect.right, client.right) << c.text << " sticks out on the right";
+        }
+    }
+    EXPECT_EQ(Find(main, IDC_FRAPORTS).rect.right, Find(main, IDC_CMDCLOSE).rect.right) << "Close keeps to the frame";
+    EXPECT_GE(outer.left, work.left);
+    EXPECT_LE(outer.right, work.right);
+    const std::string shots = Env("PORTQUELL_E2E_OUT", ".");
+    EXPECT_TRUE(SaveScreenshot(main, shots + "\\portquell-long-" + Env("PORTQUELL_LOOK", "wine") + "-" +
+                                         std::to_string(dpi) + ".bmp"));
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.Exited(10000));
+}
+
 class Layouts : public PortquellE2E, public ::testing::WithParamInterface<int> {};
 
 TEST_P(Layouts, EveryControlInsideTheClientAreaAtTheDesignsPlace) {

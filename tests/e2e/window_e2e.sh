@@ -30,7 +30,7 @@ run_profile() {  # run_profile LOOK DPI GTEST_FILTER
         wine "$test_exe" --gtest_filter="$filter" || failures=$((failures + 1))
 }
 
-profiles_only='Layouts/*:*RefusedWrite*'
+profiles_only='Layouts/*:*RefusedWrite*:*LongCaption*'
 pq_session_prefix "$out/prefix-wine" fresh
 run_profile wine 96 '*'
 run_profile wine 144 "$profiles_only"

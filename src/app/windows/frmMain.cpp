@@ -229,6 +229,39 @@ void frmMain::SetControlHeight(Control control, std::int32_t height) {
     }
 }
 
+std::int32_t frmMain::CaptionWidth(const std::string& caption) const {
+    HDC dc = GetDC(hwnd_);
+    if (dc == nullptr) return 0;
+    const HGDIOBJ old = SelectObject(dc, font_);
+    SIZE text{};
+    const int length = static_cast<int>(std::min<std::size_t>(caption.size(), 4096));
+    const BOOL measured = GetTextExtentPoint32A(dc, caption.data(), length, &text);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    if (!measured) return 0;
+    // The check mark, the gap after it and a margin, as the box draws them.
+    const int pixels = text.cx + GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_) + MulDiv(8, static_cast<int>(dpi_), 96);
+    return MulDiv(pixels, 1440, static_cast<int>(dpi_)) + 15;
+}
+
+void frmMain::Widen(std::int32_t extra) {
+    if (extra <= 0) return;
+    frame_.twips.width += extra;
+    close_.twips.left += extra;
+    for (Element& box : boxes_) box.twips.width += extra;
+    // The design's margin right of the frame stays as it is.
+    const std::int32_t clientWidth = frame_.twips.left + frame_.twips.width + (kClientWidth - (kFrame.left + kFrame.width));
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    RECT outer{0, 0, Px(clientWidth), client.bottom};
+    AdjustWindowRectExForDpi(&outer, kWindowStyle, FALSE, kWindowExStyle, dpi_);
+    RECT now{};
+    GetWindowRect(hwnd_, &now);
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, now.bottom - now.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceAll();
+}
+
 void frmMain::SetFrameScrollExtent(std::int32_t contentHeight) {
     scrollExtent_ = contentHeight;
     if (scrollExtent_ > 0 && scrollBar_ == nullptr) {

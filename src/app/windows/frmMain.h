@@ -39,6 +39,8 @@ public:
     void SetControlTop(Control control, std::int32_t top) override;
     void SetControlHeight(Control control, std::int32_t height) override;
     void SetFrameScrollExtent(std::int32_t contentHeight) override;
+    std::int32_t CaptionWidth(const std::string& caption) const override;
+    void Widen(std::int32_t extra) override;
     std::int16_t BoxCount() const override;
     void CreateBox(std::int16_t index) override;
     Rect BoxRect(std::int16_t index) const override;
