@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/portquell_cli.h"
 #include "devices/device_api.h"
 #include "ports/port_inventory.h"
 #include "registry/registry_api.h"
@@ -29,6 +30,8 @@ int GuardCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
                  std::ostream& err);
 int MiceCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                 std::ostream& err);
+int IdentifyCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                    std::ostream& err, const Pause& pause);
 
 // Names each refusal on err with what follows from it; returns the exit
 // status they call for: 0 when there are none, 2 when access was denied

@@ -13,6 +13,8 @@ const std::vector<CommandHelp> kCommands = {
      "whose PortName is COM and a number. For each: mouse detection (off only\n"
      "where SkipEnumerations holds the four bytes FF FF FF FF), whether the\n"
      "serial enumerator is on its driver stack, whether it is connected now,\n"
+     "the device on it (what it reports, else Windows' name; a USB device's\n"
+     "VID and PID, its serial number or \"no serial number\", its USB socket),\n"
      "its key. Reads the registry and the device tree; writes nothing.\n"
      "\n"
      "Options:\n"
@@ -27,6 +29,26 @@ const std::vector<CommandHelp> kCommands = {
      "\n"
      "Example:\n"
      "  portquell-cli list --json > ports.json\n"},
+    {"identify", "which port is a device: plug it in or out and see",
+     "Usage: portquell-cli identify [--timeout SECONDS] [--json]\n"
+     "\n"
+     "Watches the serial ports until one appears (a new port, or one not\n"
+     "connected that is now) or goes, then prints its line as list does with\n"
+     "\"appeared\" or \"went\". Plug in or pull out the device whose port you\n"
+     "want to know. Looks twice a second; reads, writes nothing.\n"
+     "\n"
+     "Options:\n"
+     "  --timeout SECONDS  how long to watch, 1 to 86400 (default 60)\n"
+     "  --json             one JSON document on stdout\n"
+     "\n"
+     "Exit status:\n"
+     "  0   a port appeared or went\n"
+     "  1   none within the timeout\n"
+     "  64  usage error\n"
+     "  130 stopped with Ctrl+C\n"
+     "\n"
+     "Example:\n"
+     "  portquell-cli identify --timeout 30\n"},
     {"disable", "switch mouse detection off; --now puts it in force at once",
      "Usage: portquell-cli disable [--dry-run] [--now] [--json] PORT...|--all\n"
      "\n"
@@ -215,7 +237,7 @@ std::string OverviewHelp() {
         "\n"
         "Exit status: 0 done, 1 not as asked, 2 access denied (run as administrator),\n"
         "3 refused otherwise, 4 export incomplete, 5 in force only after a restart,\n"
-        "64 usage error.\n"
+        "64 usage error, 130 stopped with Ctrl+C.\n"
         "\n"
         "'portquell-cli help COMMAND' or 'portquell-cli COMMAND --help' for more.\n";
     return text;

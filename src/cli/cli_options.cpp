@@ -53,8 +53,20 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
         }
     }
     Options& options = parsed.options;
-    for (const std::string& arg : args) {
-        if (arg == "--all") {
+    bool timeoutGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--timeout") {
+            // Whole seconds, 1 to a day.
+            const std::string value = i + 1 < args.size() ? args[++i] : "";
+            if (value.empty() || value.size() > 5 ||
+                value.find_first_not_of("0123456789") != std::string::npos || std::stoi(value) < 1 ||
+                std::stoi(value) > 86400) {
+                return Usage("--timeout takes a number of seconds from 1 to 86400");
+            }
+            options.timeout = std::stoi(value);
+            timeoutGiven = true;
+        } else if (arg == "--all") {
             options.all = true;
         } else if (arg == "--acpi") {
             options.acpi = true;
@@ -89,6 +101,8 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     if (options.mice && command != "check") return Usage("--mice is for check only");
     if (options.all && command == "mice") return Usage("mice lists every serial mouse: no --all");
     if (options.guard && command != "check") return Usage("--guard is for check only");
+    if (timeoutGiven && command != "identify") return Usage("--timeout is for identify only");
+    if (command == "identify" && (options.all || options.acpi)) return Usage("identify watches every port: no --all or --acpi");
     if (options.acpi && command != "list" && command != "check" && command != "export") {
         return Usage("--acpi is for list, check and export only");
     }

@@ -15,7 +15,7 @@
 namespace portquell {
 
 int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceApi& devices,
-           std::ostream& out, std::ostream& err) {
+           std::ostream& out, std::ostream& err, const Pause& pause) {
     const ParsedArgs parsed = ParseArgs(args);
     switch (parsed.outcome) {
         case ParsedArgs::Outcome::Help:
@@ -36,6 +36,7 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceAp
     if (options.command == "check") return CheckCommand(options, registry, devices, out, err);
     if (options.command == "mice") return MiceCommand(options, registry, devices, out, err);
     if (options.command == "guard") return GuardCommand(options, registry, devices, out, err);
+    if (options.command == "identify") return IdentifyCommand(options, registry, devices, out, err, pause);
     return SwitchCommand(options, registry, devices, out, err);
 }
 

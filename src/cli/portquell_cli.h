@@ -3,6 +3,7 @@
 // console, so it runs in the tests on any registry.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,12 +21,19 @@ inline constexpr int kAccessDenied = 2;
 inline constexpr int kRegistryError = 3;  // refused for another reason than access
 inline constexpr int kExportIncomplete = 4;  // a port's key could not be put in the .reg file
 inline constexpr int kAtNextRestart = 5;  // disable --now: written, but in force only from the next restart
+inline constexpr int kNothingSeen = 1;    // identify: no port appeared or went within the timeout
 inline constexpr int kUsage = 64;
+inline constexpr int kInterrupted = 130;  // identify: stopped with Ctrl+C
 }  // namespace cliexit
 
+// Waits between identify's looks for milliseconds; false when the user
+// stopped the run (Ctrl+C), at once.
+using Pause = std::function<bool(int milliseconds)>;
+
 // Runs one command (args without the program name) on registry and
-// devices; returns the exit code.
+// devices; returns the exit code. identify waits through pause (by
+// default a plain sleep).
 int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceApi& devices,
-           std::ostream& out, std::ostream& err);
+           std::ostream& out, std::ostream& err, const Pause& pause = {});
 
 }  // namespace portquell

@@ -856,6 +856,11 @@ TEST_F(Cli, UsageErrorsExitWith64) {
         {{"list", "--dry-run"}, "--dry-run is for disable, enable and guard only"},
         {{"list", "COM1"}, "unexpected argument 'COM1'"},
         {{"disable", "-n", "COM3"}, "unknown option '-n'"},
+        {{"identify", "--timeout", "0"}, "--timeout takes a number of seconds"},
+        {{"identify", "--timeout"}, "--timeout takes a number of seconds"},
+        {{"list", "--timeout", "5"}, "--timeout is for identify only"},
+        {{"identify", "--all"}, "identify watches every port"},
+        {{"help", "disable", "enable"}, "help takes one command"},
     };
     const std::string before = DumpMachine(reg_);
     for (const auto& c : cases) {
@@ -1837,6 +1842,58 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
 // A machine that has seen many devices: every command walks the device
 // tree once (each instance's key opened at most once, one value read for
 // one that is no port) and lists each kind of device once.
+// identify against a device tree that changes after some looks: the port
+// that appears or goes, nothing within the timeout, Ctrl+C; the ports are
+// read again only after the listing changed.
+TEST(CliIdentify, NamesThePortThatAppearsOrGoesWithinTheTimeout) {
+    const std::string usb = "USB\\VID_1A86&PID_7523\\5&1D2E3F&0&1";
+    struct Row {
+        const char* label;
+        int changeAt;  // the look before which the tree changes; 0 never
+        std::function<void(MemoryRegistry&, MemoryDevices&)> change;
+        std::vector<std::string> args;
+        int code;
+        std::string says;
+    };
+    const auto plugIn = [&](MemoryRegistry& reg, MemoryDevices& devices) {
+        AddPortAt(reg, kEnum + "\\" + usb, "COM9");
+        testing::SetTextAt(reg, kEnum + "\\" + usb, "FriendlyName", "USB-SERIAL CH340 (COM9)");
+        devices.Add(PortDevice(usb));
+    };
+    const std::vector<Row> rows = {
+        {"appears", 3, plugIn, {"identify"}, 0, "COM9 \"USB-SERIAL CH340\" appeared\nPORT "},
+        {"connected_again", 2, [](MemoryRegistry&, MemoryDevices& d) { d.Edit(kFtdiId)->present = true; },
+         {"identify", "--json"}, 0, "\"port\": \"COM5\""},
+        {"goes", 4, [](MemoryRegistry&, MemoryDevices& d) { d.Edit(kCom1Id)->present = false; }, {"identify"}, 0,
+         "COM1 went\n"},
+        {"nothing", 0, {}, {"identify", "--timeout", "2"}, 1, "no serial port appeared or went within 2 seconds"},
+        {"stopped", -1, {}, {"identify"}, 130, "stopped"},
+    };
+    for (const Row& row : rows) {
+        MemoryRegistry reg;
+        MemoryDevices devices;
+        MiceMachine(reg, devices);
+        devices.Edit(kFtdiId)->present = false;
+        testing::FaultyRegistry counting(reg);
+        int walks = 0;
+        counting.BeforeEachCall([&](const testing::RegCallRecord& r) {
+            walks += r.call == testing::RegCall::OpenKeyEx && r.name == kEnum;
+        });
+        int looks = 0;
+        std::ostringstream out, err;
+        const int code = RunCli(row.args, counting, devices, out, err, [&](int ms) {
+            EXPECT_EQ(500, ms);
+            if (++looks == row.changeAt) row.change(reg, devices);
+            return row.changeAt >= 0;
+        });
+        EXPECT_EQ(row.code, code) << row.label << err.str();
+        EXPECT_NE(std::string::npos, (code == 0 ? out : err).str().find(row.says)) << row.label << out.str() << err.str();
+        EXPECT_EQ(0u, err.str().find("Plug in or unplug the device now (Ctrl+C to stop)\n")) << row.label;
+        EXPECT_EQ(row.changeAt > 0 ? row.changeAt : row.changeAt == 0 ? 4 : 1, looks) << row.label;
+        EXPECT_EQ(row.changeAt > 0 ? 2 : 1, walks) << row.label;
+    }
+}
+
 TEST(CliCalls, EveryCommandWalksTheTreeOnceAndListsOnce) {
     struct CountingDevices final : DeviceApi {
         explicit CountingDevices(DeviceApi& base) : base(base) {}

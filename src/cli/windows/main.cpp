@@ -81,6 +81,37 @@ private:
     std::string pending_;
 };
 
+// Set by Ctrl+C or Ctrl+Break while identify watches; closed at exit.
+struct StopEvent {
+    HANDLE handle = nullptr;
+    StopEvent() = default;
+    StopEvent(const StopEvent&) = delete;
+    StopEvent& operator=(const StopEvent&) = delete;
+    ~StopEvent() {
+        if (handle != nullptr) CloseHandle(handle);
+    }
+} stopped;
+
+BOOL WINAPI OnConsoleBreak(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    SetEvent(stopped.handle);
+    return TRUE;
+}
+
+// identify's wait: Ctrl+C ends it at once (the handler is set at its first
+// wait, so every other command stops on Ctrl+C as console programs do).
+bool Pause(int milliseconds) {
+    if (stopped.handle == nullptr) {
+        stopped.handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (stopped.handle == nullptr) {
+            Sleep(static_cast<DWORD>(milliseconds));
+            return true;
+        }
+        SetConsoleCtrlHandler(&OnConsoleBreak, TRUE);
+    }
+    return WaitForSingleObject(stopped.handle, static_cast<DWORD>(milliseconds)) == WAIT_TIMEOUT;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,7 +120,8 @@ int main(int argc, char** argv) {
     ConsoleBuffer errBuffer(STD_ERROR_HANDLE, stderr);
     std::ostream out(&outBuffer);
     std::ostream err(&errBuffer);
-    const int code = portquell::RunCli(args, portquell::PlatformRegistry(), portquell::PlatformDevices(), out, err);
+    const int code =
+        portquell::RunCli(args, portquell::PlatformRegistry(), portquell::PlatformDevices(), out, err, &Pause);
     out.flush();
     err.flush();
     return code;

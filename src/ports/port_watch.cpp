@@ -1,0 +1,81 @@
+#include "ports/port_watch.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "ports/port_identity.h"
+#include "ports/port_inventory.h"
+#include "ports/port_presence.h"
+#include "ports/serial_enumerator.h"
+
+namespace portquell {
+
+namespace {
+
+bool Connected(const SerialPort& port) { return port.connected.value_or(false); }
+
+// The port among ports with the same key (any case); null when none.
+const SerialPort* Same(const std::vector<SerialPort>& ports, const SerialPort& port) {
+    const auto found = std::find_if(ports.begin(), ports.end(), [&](const SerialPort& p) {
+        return SameTextIgnoringCase(p.InstanceKey(), port.InstanceKey());
+    });
+    return found == ports.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
+PortWatch::PortWatch(RegistryApi& registry, DeviceApi& devices) : registry_(registry), devices_(devices) {
+    listed_ = List();
+    ports_ = ReadPorts();
+}
+
+std::optional<std::set<std::string>> PortWatch::List() {
+    std::vector<DeviceInfo> devices;
+    if (!devices_.ListDevices(kPortsClassGuid, "", devices).Ok()) return std::nullopt;
+    std::set<std::string> listed;
+    for (const DeviceInfo& d : devices) {
+        std::string id = d.instanceId;
+        std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        listed.insert(id + (d.present ? "|present" : "|absent"));
+    }
+    return listed;
+}
+
+std::vector<SerialPort> PortWatch::ReadPorts() {
+    std::vector<SerialPort> ports = TakeInventory(registry_, PortScope::All).ports;
+    FindConnections(devices_, ports);
+    return ports;
+}
+
+std::optional<PortEvent> PortWatch::Look() {
+    std::optional<std::set<std::string>> listed = List();
+    if (!listed || listed == listed_) return std::nullopt;
+    listed_ = std::move(listed);
+    std::vector<SerialPort> now = ReadPorts();
+    std::optional<PortEvent> event;
+    for (const SerialPort& port : now) {
+        const SerialPort* before = Same(ports_, port);
+        if (before == nullptr || (Connected(port) && !Connected(*before))) {
+            event = PortEvent{PortEvent::Kind::Appeared, port};
+            break;
+        }
+    }
+    if (!event) {
+        for (const SerialPort& port : ports_) {
+            const SerialPort* after = Same(now, port);
+            if (Connected(port) && (after == nullptr || !Connected(*after))) {
+                event = PortEvent{PortEvent::Kind::Went, after != nullptr ? *after : port};
+                break;
+            }
+        }
+    }
+    ports_ = std::move(now);
+    if (event) {
+        std::vector<SerialPort> one{event->port};
+        IdentifyPorts(registry_, devices_, one);
+        event->port = one.front();
+    }
+    return event;
+}
+
+}  // namespace portquell
