@@ -14,6 +14,9 @@ namespace {
 
 bool Connected(const SerialPort& port) { return port.connected.value_or(false); }
 
+// Two seconds of looks: time for Windows to name a new device's port.
+constexpr int kUnsettledLooks = 4;
+
 // The port among ports with the same key (any case); null when none.
 const SerialPort* Same(const std::vector<SerialPort>& ports, const SerialPort& port) {
     const auto found = std::find_if(ports.begin(), ports.end(), [&](const SerialPort& p) {
@@ -49,7 +52,13 @@ std::vector<SerialPort> PortWatch::ReadPorts() {
 
 std::optional<PortEvent> PortWatch::Look() {
     std::optional<std::set<std::string>> listed = List();
-    if (!listed || listed == listed_) return std::nullopt;
+    if (!listed) return std::nullopt;
+    if (listed == listed_) {
+        if (unsettled_ == 0) return std::nullopt;
+        --unsettled_;
+    } else {
+        unsettled_ = kUnsettledLooks;
+    }
     listed_ = std::move(listed);
     std::vector<SerialPort> now = ReadPorts();
     std::optional<PortEvent> event;
@@ -70,6 +79,7 @@ std::optional<PortEvent> PortWatch::Look() {
         }
     }
     ports_ = std::move(now);
+    if (event) unsettled_ = 0;
     if (event) {
         std::vector<SerialPort> one{event->port};
         IdentifyPorts(registry_, devices_, one);

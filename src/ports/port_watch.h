@@ -27,7 +27,9 @@ public:
     // Reads what is there now; registry and devices must outlive the watch.
     PortWatch(RegistryApi& registry, DeviceApi& devices);
 
-    // One look. A port appeared: a new instance, or one not connected that
+    // One look. A listing that changed without a port's appearing or going
+    // (a device whose port is not named yet) has the ports read again at
+    // the next few looks too. A port appeared: a new instance, or one not connected that
     // is now; it went: one connected that is not now, or whose instance is
     // gone. The first such, in the registry's order; none when nothing
     // changed (or the listing failed).
@@ -43,6 +45,7 @@ private:
     DeviceApi& devices_;
     std::optional<std::set<std::string>> listed_;
     std::vector<SerialPort> ports_;
+    int unsettled_ = 0;  // looks left that read the ports whatever the listing
 };
 
 }  // namespace portquell

@@ -1843,31 +1843,38 @@ TEST(CliGuardRecord, ARunEndedAfterAnyWriteIsFinishedByTheNext) {
 // tree once (each instance's key opened at most once, one value read for
 // one that is no port) and lists each kind of device once.
 // identify against a device tree that changes after some looks: the port
-// that appears or goes, nothing within the timeout, Ctrl+C; the ports are
-// read again only after the listing changed.
+// that appears or goes, one whose name comes after its device, nothing
+// within the timeout, Ctrl+C; the ports are read again only after the
+// listing changed.
 TEST(CliIdentify, NamesThePortThatAppearsOrGoesWithinTheTimeout) {
     const std::string usb = "USB\\VID_1A86&PID_7523\\5&1D2E3F&0&1";
+    using Change = std::function<void(MemoryRegistry&, MemoryDevices&, int look)>;
     struct Row {
         const char* label;
-        int changeAt;  // the look before which the tree changes; 0 never
-        std::function<void(MemoryRegistry&, MemoryDevices&)> change;
+        Change change;  // before each look
         std::vector<std::string> args;
         int code;
         std::string says;
+        int looks, walks;
     };
-    const auto plugIn = [&](MemoryRegistry& reg, MemoryDevices& devices) {
-        AddPortAt(reg, kEnum + "\\" + usb, "COM9");
-        testing::SetTextAt(reg, kEnum + "\\" + usb, "FriendlyName", "USB-SERIAL CH340 (COM9)");
-        devices.Add(PortDevice(usb));
+    const auto plugIn = [&](int deviceAt, int nameAt) -> Change {
+        return [=](MemoryRegistry& reg, MemoryDevices& devices, int look) {
+            if (look == deviceAt) devices.Add(PortDevice(usb));
+            if (look == nameAt) {
+                AddPortAt(reg, kEnum + "\\" + usb, "COM9");
+                testing::SetTextAt(reg, kEnum + "\\" + usb, "FriendlyName", "USB-SERIAL CH340 (COM9)");
+            }
+        };
     };
     const std::vector<Row> rows = {
-        {"appears", 3, plugIn, {"identify"}, 0, "COM9 \"USB-SERIAL CH340\" appeared\nPORT "},
-        {"connected_again", 2, [](MemoryRegistry&, MemoryDevices& d) { d.Edit(kFtdiId)->present = true; },
-         {"identify", "--json"}, 0, "\"port\": \"COM5\""},
-        {"goes", 4, [](MemoryRegistry&, MemoryDevices& d) { d.Edit(kCom1Id)->present = false; }, {"identify"}, 0,
-         "COM1 went\n"},
-        {"nothing", 0, {}, {"identify", "--timeout", "2"}, 1, "no serial port appeared or went within 2 seconds"},
-        {"stopped", -1, {}, {"identify"}, 130, "stopped"},
+        {"appears", plugIn(3, 3), {"identify"}, 0, "COM9 \"USB-SERIAL CH340\" appeared\nPORT ", 3, 2},
+        {"named_after_it_is_listed", plugIn(2, 4), {"identify"}, 0, "COM9 \"USB-SERIAL CH340\" appeared\n", 4, 4},
+        {"connected_again", [](MemoryRegistry&, MemoryDevices& d, int look) { d.Edit(kFtdiId)->present = look >= 2; },
+         {"identify", "--json"}, 0, "\"port\": \"COM5\"", 2, 2},
+        {"goes", [](MemoryRegistry&, MemoryDevices& d, int look) { d.Edit(kCom1Id)->present = look < 4; },
+         {"identify"}, 0, "COM1 went\n", 4, 2},
+        {"nothing", {}, {"identify", "--timeout", "2"}, 1, "no serial port appeared or went within 2 seconds", 4, 1},
+        {"stopped", {}, {"identify", "--timeout", "0"}, 130, "stopped", 1, 1},
     };
     for (const Row& row : rows) {
         MemoryRegistry reg;
@@ -1881,16 +1888,19 @@ TEST(CliIdentify, NamesThePortThatAppearsOrGoesWithinTheTimeout) {
         });
         int looks = 0;
         std::ostringstream out, err;
-        const int code = RunCli(row.args, counting, devices, out, err, [&](int ms) {
+        std::vector<std::string> args = row.args;
+        const bool stop = args.back() == "0";
+        if (stop) args.resize(1);
+        const int code = RunCli(args, counting, devices, out, err, [&](int ms) {
             EXPECT_EQ(500, ms);
-            if (++looks == row.changeAt) row.change(reg, devices);
-            return row.changeAt >= 0;
+            if (row.change) row.change(reg, devices, ++looks); else ++looks;
+            return !stop;
         });
         EXPECT_EQ(row.code, code) << row.label << err.str();
         EXPECT_NE(std::string::npos, (code == 0 ? out : err).str().find(row.says)) << row.label << out.str() << err.str();
         EXPECT_EQ(0u, err.str().find("Plug in or unplug the device now (Ctrl+C to stop)\n")) << row.label;
-        EXPECT_EQ(row.changeAt > 0 ? row.changeAt : row.changeAt == 0 ? 4 : 1, looks) << row.label;
-        EXPECT_EQ(row.changeAt > 0 ? 2 : 1, walks) << row.label;
+        EXPECT_EQ(row.looks, looks) << row.label;
+        EXPECT_EQ(row.walks, walks) << row.label;
     }
 }
 

@@ -62,6 +62,10 @@ for port in COM1 COM2 COM5 COM7; do
     check "list --all --json has $port" grep -q "\"port\": \"$port\"" <<<"$stdout"
 done
 check "json: COM5 under FTDIBUS" grep -q '"port": "COM5", "mouseDetection": "on", "enumerator": "FTDIBUS"' <<<"$stdout"
+check "json: COM7's device, what it reports read through SetupAPI" \
+    grep -qF '"name": "Prolific USB-to-Serial Comm Port (COM7)", "reported": "GPS puck", "maker": "Prolific", "usb": {"vid": "067B", "pid": "2303", "serial": null}, "location": "Port_#0002.Hub_#0001"' <<<"$stdout"
+run list
+check "list: COM7's device line" grep -qF 'GPS puck, VID_067B PID_2303, no serial number, Port_#0002.Hub_#0001' <<<"$stdout"
 
 run disable com5 COM7
 check "disable com5 COM7 exits 0" test "$status" = 0
@@ -216,6 +220,25 @@ check "guard off exits 0" test "$status" = 0
 check "guard off leaves the policy as it was" test "$(policy)" = "$before"
 run guard
 check "guard: not in force after off (1)" test "$status" = 1
+
+# identify: a port appears when its instance key is made under Enum (Wine
+# lists it at its next listing).
+pq_fresh_prefix "$out/prefix-identify"
+check "seed the registry" import "$here/cli-seed.reg"
+wineserver -p
+wine "$cli" identify --timeout 30 >"$out/identify.txt" 2>"$out/identify-err.txt" &
+identify=$!
+for i in $(seq 1 60); do grep -q 'Plug in' "$out/identify-err.txt" 2>/dev/null && break; sleep 0.5; done
+NEW='HKLM\SYSTEM\CurrentControlSet\Enum\USB\VID_1A86&PID_7523\5&1D2E3F&0&1'
+wine reg add "$NEW\Device Parameters" /v PortName /t REG_SZ /d COM9 /f >/dev/null 2>&1
+wine reg add "$NEW" /v FriendlyName /t REG_SZ /d 'USB-SERIAL CH340 (COM9)' /f >/dev/null 2>&1
+wine reg add "$NEW" /v ClassGUID /t REG_SZ /d '{4D36E978-E325-11CE-BFC1-08002BE10318}' /f >/dev/null 2>&1
+wait "$identify"
+check "identify exits 0 when a port appears" test "$?" = 0
+check "...and names it" grep -qF 'COM9 "USB-SERIAL CH340" appeared' "$out/identify.txt"
+check "...with its line as list prints it" grep -qF 'USB-SERIAL CH340, VID_1A86 PID_7523, no serial number' "$out/identify.txt"
+run identify --timeout 1
+check "identify with nothing plugged in exits 1" test "$status" = 1
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]
