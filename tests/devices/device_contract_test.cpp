@@ -93,6 +93,7 @@ TEST_F(DeviceContract, RemovalTakesTheDeviceAwayAtOnce) {
 // which SetupAPI would take for the root of the tree, never reaches it.
 TEST_F(DeviceContract, VanishedAndEmptyIdsAreRefusedWithTheirCodesAndNothingChanges) {
     const std::string gone = "SERENUM\\" + devices_->Enumerator() + "\\GONE";
+    DeviceDetails details;
     const struct {
         const char* label;
         DevStatus status;
@@ -102,6 +103,8 @@ TEST_F(DeviceContract, VanishedAndEmptyIdsAreRefusedWithTheirCodesAndNothingChan
         {"restart vanished", devices_->Api().RestartDevice(gone), devstatus::kNoSuchDevinst},
         {"remove empty", devices_->Api().RemoveDevice(""), devstatus::kInvalidDevinstName},
         {"restart empty", devices_->Api().RestartDevice(""), devstatus::kInvalidDevinstName},
+        {"details vanished", devices_->Api().ReadDetails(gone, details), devstatus::kNoSuchDevinst},
+        {"details empty", devices_->Api().ReadDetails("", details), devstatus::kInvalidDevinstName},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(DevStatus::Kind::Win32, row.status.kind) << row.label;
@@ -110,6 +113,18 @@ TEST_F(DeviceContract, VanishedAndEmptyIdsAreRefusedWithTheirCodesAndNothingChan
     EXPECT_TRUE(rows[0].status.Vanished());
     EXPECT_FALSE(rows[2].status.Vanished());
     EXPECT_EQ(2u, Ours(kMouseClassGuid, "").size());
+}
+
+// What a device reports on its bus, read from where the system keeps it;
+// none where it reports nothing. A parent is the one seeded or unknown.
+TEST_F(DeviceContract, DetailsSayWhatTheDeviceReports) {
+    devices_->SeedReported(mouse_.instanceId, "GPS puck");
+    DeviceDetails details;
+    ASSERT_TRUE(devices_->Api().ReadDetails(mouse_.instanceId, details).Ok());
+    EXPECT_EQ(std::optional<std::string>("GPS puck"), details.reported);
+    EXPECT_TRUE(details.parent.empty() || details.parent == mouse_.parent) << details.parent;
+    ASSERT_TRUE(devices_->Api().ReadDetails(other_.instanceId, details).Ok());
+    EXPECT_EQ(std::nullopt, details.reported);
 }
 
 // Where the system cannot restart a device (Wine), it says so with a

@@ -19,6 +19,8 @@ public:
     // parent as the system allows: what it records is what ListDevices
     // gives back.
     virtual void Seed(const DeviceInfo& device) = 0;
+    // What the device says it is on its bus (ASCII), as the system keeps it.
+    virtual void SeedReported(const std::string& instanceId, const std::string& text) = 0;
     // Whether the system still records the instance.
     [[nodiscard]] virtual bool Recorded(const std::string& instanceId) = 0;
     // Whether this tree can restart a device (Wine cannot).

@@ -11,6 +11,9 @@ class InMemoryTestDevices final : public TestDevices {
 public:
     DeviceApi& Api() override { return devices_; }
     void Seed(const DeviceInfo& device) override { devices_.Add(device); }
+    void SeedReported(const std::string& instanceId, const std::string& text) override {
+        devices_.SetReported(instanceId, text);
+    }
     bool Recorded(const std::string& instanceId) override {
         const auto& all = devices_.Devices();
         return std::any_of(all.begin(), all.end(), [&](const DeviceInfo& d) { return d.instanceId == instanceId; });

@@ -52,6 +52,23 @@ public:
         if (!device.service.empty()) SetText(key, "Service", REG_SZ, device.service + '\0');
         RegCloseKey(key);
     }
+    // Where SetupAPI keeps a device property: the instance key's
+    // Properties\{fmtid}\pid, default value, type 0xFFFF0000 | DEVPROP_TYPE
+    // (a string: 0x12), UTF-16 with its terminator.
+    void SeedReported(const std::string& instanceId, const std::string& text) override {
+        const std::string path = std::string(kEnum) + "\\" + instanceId +
+                                 "\\Properties\\{540b947e-8b40-45bc-a8a2-6a0b894cbda2}\\0004";
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS) {
+            return;
+        }
+        std::string utf16;
+        for (const char c : text + '\0') utf16 += std::string{c, '\0'};
+        RegSetValueExA(key, nullptr, 0, 0xFFFF0012u, reinterpret_cast<const BYTE*>(utf16.data()),
+                       static_cast<DWORD>(utf16.size()));
+        RegCloseKey(key);
+    }
     bool Recorded(const std::string& instanceId) override {
         HKEY key = nullptr;
         const std::string path = std::string(kEnum) + "\\" + instanceId;
