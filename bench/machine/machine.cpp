@@ -13,6 +13,7 @@ constexpr const char* kPortsClass = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
 constexpr const char* kHidClass = "{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}";
 constexpr const char* kUsbClass = "{36FC9E60-C465-11CF-8056-444553540000}";
 constexpr const char* kDiskClass = "{4D36E967-E325-11CE-BFC1-08002BE10318}";
+constexpr const char* kPrinterClass = "{1ED2BBF9-11F0-4084-B21F-AD83A8E6DCDC}";
 
 struct Value {
     std::string name;
@@ -51,9 +52,8 @@ struct Generated {
 Generated Instance(int i) {
     char text[96];
     Generated g;
-    switch (i % 4) {
-        case 0:  // USB storage sticks and their disks: one instance per serial number
-        case 1:
+    switch (i % 5) {
+        case 0:  // USB devices, a fifth of the tree, beside the Prolific port: one instance per serial number
             std::snprintf(text, sizeof text, "VID_%04X&PID_%04X", 0x1000 + (i % 97), 0x2000 + (i % 13));
             g.enumerator = "USB";
             g.device = text;
@@ -71,7 +71,15 @@ Generated Instance(int i) {
             g.classGuid = kHidClass;
             g.hardwareId = "HID\\" + g.device;
             break;
-        default:
+        case 3:  // print queues and other software devices
+            g.enumerator = "SWD";
+            g.device = "PRINTENUM";
+            std::snprintf(text, sizeof text, "{%08X-0000-4000-8000-%012d}", 0x7D000000u + static_cast<unsigned>(i), i);
+            g.instance = text;
+            g.classGuid = kPrinterClass;
+            g.hardwareId = "PRINTENUM\\LocalPrintQueue";
+            break;
+        default:  // the disks of USB storage sticks
             std::snprintf(text, sizeof text, "Disk&Ven_Bench&Prod_Stick_%d&Rev_1.00", i % 31);
             g.enumerator = "USBSTOR";
             g.device = text;

@@ -1,7 +1,8 @@
 // A big machine's device tree, generated: n device instances under
 // HKLM\SYSTEM\CurrentControlSet\Enum as Windows keeps them (a ClassGUID,
 // a hardware ID, a Device Parameters key with a few values), present or
-// long unplugged, beside three serial ports (ACPI COM1, an FTDI adapter's
+// long unplugged, a fifth of them under USB beside the Prolific port, the
+// rest HID devices, disks and print queues, beside three serial ports (ACPI COM1, an FTDI adapter's
 // COM5, a Prolific adapter's COM7) and one serial mouse on COM5, which
 // the benchmark writes into a Wine prefix of its own.
 #pragma once

@@ -83,8 +83,9 @@ protected:
         ASSERT_EQ(0, reg_.CreateKeyEx(regroot::kLocalMachine, kEnum + "\\USB\\ROOT_HUB30\\4&1", 0,
                                       regaccess::kAllAccess, false, &hub, nullptr));
         ASSERT_EQ(0, reg_.CloseKey(hub));
-        // A parallel port carries a PortName too.
+        // A parallel port carries a PortName too, and "COM" alone names none.
         AddPortAt(reg_, kEnum + "\\ACPI\\PNP0400\\1", "LPT1");
+        AddPortAt(reg_, kEnum + "\\PCI\\VEN_1415\\1", "COM");
         // Which device each adapter's port is: Windows' names for COM12,
         // what COM5's USB device (its parent) reports.
         testing::SetTextAt(reg_, kUsb, "FriendlyName", "Prolific USB-to-Serial Comm Port (COM12)");
@@ -245,7 +246,8 @@ TEST(CliIdentity, EachFieldFromItsSourceOrItsFallbackAndNoTextEscapesItsPlace) {
         {"reported_by_the_port", "usb\\vid_2341&pid_0043\\85736323838351F0F0D1",
          {{"FriendlyName", regtype::kSz, std::string("Arduino Uno (COM4)") + '\0'},
           {"Mfg", regtype::kSz, std::string("@mdmcpq.inf,%msft%;Microsoft") + '\0'}}, "Arduino Uno R3", "", "",
-         "Arduino Uno R3, VID_2341 PID_0043, serial 85736323838351F0F0D1", "\"maker\": \"Arduino\""},
+         "Arduino Uno R3, VID_2341 PID_0043, serial 85736323838351F0F0D1",
+         "\"connected\": true, \"name\": \"Arduino Uno (COM4)\", \"reported\": \"Arduino Uno R3\", \"maker\": \"Arduino\""},
         {"reported_by_the_parent", "FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000",
          {{"FriendlyName", regtype::kSz, std::string("USB Serial Port (COM4)") + '\0'}}, "",
          "USB\\VID_0403&PID_6001\\A1B2C3D4", "u-blox GNSS receiver",
@@ -282,7 +284,11 @@ TEST(CliIdentity, EachFieldFromItsSourceOrItsFallbackAndNoTextEscapesItsPlace) {
                                         static_cast<std::uint32_t>(bytes.size())));
         }
         ASSERT_EQ(0, reg.CloseKey(handle));
-        DeviceInfo port = PortDevice(c.id);
+        // The device tree names it in upper case, as Windows does, whatever
+        // the case of its key.
+        std::string treeId = c.id;
+        std::transform(treeId.begin(), treeId.end(), treeId.begin(), [](unsigned char ch) { return std::toupper(ch); });
+        DeviceInfo port = PortDevice(treeId);
         port.parent = c.parent;
         devices.Add(port);
         if (!c.reported.empty()) devices.SetReported(c.id, c.reported);
@@ -422,6 +428,13 @@ TEST_F(Cli, ExportPrintsARegFileOfTheCurrentStates) {
     r = Run({"export"});
     EXPECT_NE(std::string::npos, r.out.find("[HKEY_LOCAL_MACHINE\\" + kFtdi + "\\Device Parameters]"));
     EXPECT_EQ(std::string::npos, r.out.find("LPT1"));
+    // A key line ends at its last ']': such a port is left out and named.
+    AddPortAt(reg_, kEnum + "\\USB\\VID_1]\\1", "COM21");
+    r = Run({"export"});
+    EXPECT_EQ(4, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("COM21 not exported")) << r.err;
+    EXPECT_EQ(std::string::npos, r.out.find("VID_1]"));
+    EXPECT_NE(std::string::npos, r.out.find("[HKEY_LOCAL_MACHINE\\" + kFtdi + "\\Device Parameters]"));
 }
 
 // Text read from the registry is data: whatever bytes a port's name or
@@ -2000,6 +2013,14 @@ TEST(CliPreview, NamesEveryKindOfChangeAndARefusedRead) {
     testing::FaultyRegistry faulty(reg);
     faulty.Fail(testing::RegCall::EnumValue, 5);
     std::ostringstream refused;
+    // SkipEnumerations' data as the REG_DWORD means it, -1 or 0.
+    for (const char* command : {"disable", "enable"}) {
+        std::ostringstream planned;
+        EXPECT_EQ(0, RunCli({command, "COM1", "--dry-run", "--json"}, reg, devices, planned, err));
+        EXPECT_NE(std::string::npos, planned.str().find(std::string("\"type\": \"REG_DWORD\", \"data\": ") +
+                                                        (command[0] == 'd' ? "-1}" : "0}")))
+            << planned.str();
+    }
     EXPECT_EQ(2, RunCli({"disable", "COM1", "--dry-run", "--json"}, faulty, devices, refused, err));
     EXPECT_NE(std::string::npos, refused.str().find("\"refused\": [\n    {\"key\": ")) << refused.str();
     EXPECT_NE(std::string::npos, err.str().find("nothing would be changed")) << err.str();
