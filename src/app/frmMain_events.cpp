@@ -5,7 +5,7 @@
 #include "app/modAppMainUsr.h"
 #include "app/s_modAppMain.h"
 #include "app/system_error_text.h"
-#include "ports/port_switch.h"
+#include "ports/port_writes.h"
 #include "support/s_modMiscStd.h"
 
 namespace portquell {
@@ -27,6 +27,19 @@ std::string SaveFailedText(std::int32_t status) {
                                         : description);
 }
 
+// A port whose value could not be read is not written: what it held could
+// not be put back.
+std::string ReadFailedText(const std::string& name, std::int32_t status) {
+    const std::string description = SystemErrorText(status);
+    std::string text = "The state of " + name + " could not be read (status " + std::to_string(status) +
+                       (description.empty() ? "" : ": " + description) + "), so nothing was written.";
+    if (status == regstatus::kAccessDenied) {
+        text += "\r\n\r\nReading and writing serial port settings needs administrator rights. Start Portquell "
+                "with \"Run as administrator\" and try again.";
+    }
+    return text;
+}
+
 }  // namespace
 
 void Form_Load(MainWindow& form) { CenterForm(form); }
@@ -42,17 +55,23 @@ void chkPort_Click(MainWindow& form, std::int16_t index, RegistryApi& registry, 
     if (bScanning) return;
     const bool ticked = form.BoxState(index) == kTicked;
     SerialPort port = PortOfTag(form.BoxTag(index));
-    const RegStatus status = WriteSkipEnumerations(registry, port.ParameterKey(), ticked);
-    if (status != regstatus::kSuccess) {
+    const bool known = static_cast<std::size_t>(index) < gPortBoxes.size();
+    if (known) port.portName = gPortBoxes[static_cast<std::size_t>(index)].portName;
+    // As portquell-cli disable and enable write: the value read first (a
+    // refused read refuses the write), then written, or nothing changed.
+    const PortWrites writes = WriteDetection(registry, {port}, ticked);
+    if (!writes.Done()) {
         // The screen must not claim a state the registry does not hold.
-        form.RestoreBoxState(index, ticked ? kCleared : kTicked);
-        form.MessageBox(SaveFailedText(status), MessageIcon::Warning);
+        form.RestoreBoxState(index, known ? gPortBoxes[static_cast<std::size_t>(index)].state
+                                          : ticked ? kCleared : kTicked);
+        const PortRefusal& refused = *writes.refused;
+        form.MessageBox(refused.step == PortRefusal::Step::Read ? ReadFailedText(PortTitle(port), refused.status)
+                                                                : SaveFailedText(refused.status),
+                        MessageIcon::Warning);
         return;
     }
-    if (ticked) {
-        port.portName = form.BoxCaption(index);
-        OfferMouseRemoval(form, port, registry, devices);
-    }
+    if (known) gPortBoxes[static_cast<std::size_t>(index)].state = ticked ? kTicked : kCleared;
+    if (ticked) OfferMouseRemoval(form, port, registry, devices);
 }
 
 void cmdAbout_Click(MainWindow& form) { form.MessageBox(kAboutText, MessageIcon::None); }

@@ -18,6 +18,8 @@ enum class Control { fraPorts, cmdClose, cmdAbout };
 // Check-box states.
 inline constexpr int kCleared = 0;
 inline constexpr int kTicked = 1;
+// Neither: the port's state could not be read. A click ticks it.
+inline constexpr int kIndeterminate = 2;
 
 class MainWindow : public CenterableForm {
 public:

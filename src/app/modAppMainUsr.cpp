@@ -4,7 +4,9 @@
 #include <iterator>
 
 #include "app/main_window.h"
+#include "app/mouse_relief.h"
 #include "app/mouse_scan.h"
+#include "app/system_error_text.h"
 #include "app/window_design.h"
 #include "ports/port_identity.h"
 #include "ports/serial_port.h"
@@ -13,6 +15,7 @@
 namespace portquell {
 
 std::int32_t iPortCount = 0;
+std::vector<PortBox> gPortBoxes;
 std::int32_t iDisabledCount = 0;
 bool bScanning = false;
 
@@ -94,6 +97,52 @@ void FitWidth(MainWindow& form) {
     if (widened.left > leftmost) form.MoveOuter(std::max(work.left, leftmost), widened.top);
 }
 
+// A box of the scan: a port, and the status of its state's read when that
+// was refused.
+struct ScannedBox {
+    SerialPort port;
+    std::optional<RegStatus> refused;
+    bool named = true;  // its PortName was read
+};
+
+// The inventory's ports and those whose state could not be read, in the
+// registry's order (the window's own by instance number). A key that would
+// not open shows no box: nothing of it is claimed.
+std::vector<ScannedBox> Boxes(const PortInventory& inventory) {
+    std::vector<ScannedBox> boxes;
+    for (const SerialPort& port : inventory.ports) boxes.push_back({port, std::nullopt});
+    for (const PortRefusal& refusal : inventory.refusals) {
+        if (refusal.step != PortRefusal::Step::Read) continue;
+        ScannedBox box{refusal.port.value_or(SerialPort{}), refusal.status, refusal.port.has_value()};
+        if (!refusal.port) {
+            // The name could not be read: the box shows what the handler
+            // gives for it, and the state where that was read.
+            if (!refusal.read) continue;
+            for (std::int32_t n = kFirstPortInstance; n <= kLastPortInstance; ++n) {
+                if (refusal.key == PortParameterKey(n)) box.port = SerialPort::Acpi(n);
+            }
+            if (!box.port.WindowInstance()) continue;
+            box.port.portName = refusal.read->portName;
+            box.port.skip = refusal.read->skip;
+            box.refused = Refused(refusal.read->skipStatus) ? std::optional<RegStatus>(refusal.read->skipStatus)
+                                                             : std::nullopt;
+        }
+        const std::optional<std::int32_t> mine = box.port.WindowInstance();
+        const auto at = std::find_if(boxes.begin(), boxes.end(), [&](const ScannedBox& b) {
+            const std::optional<std::int32_t> theirs = b.port.WindowInstance();
+            return mine && (!theirs || *theirs > *mine);
+        });
+        boxes.insert(at, box);
+    }
+    return boxes;
+}
+
+// A registry status with the system's description where it has one.
+std::string StatusWithText(RegStatus status) {
+    const std::string description = SystemErrorText(status);
+    return "status " + std::to_string(status) + (description.empty() ? "" : ": " + description);
+}
+
 // The program's first line, then what it did not show.
 std::string Report(const std::vector<std::string>& lines) {
     std::string text = iPortCount == 0 ? "No serial ports found..."
@@ -108,45 +157,52 @@ std::string Report(const std::vector<std::string>& lines) {
 void Main(MainWindow& form, RegistryApi& registry, DeviceApi& devices, PortScope scope) {
     iPortCount = 0;
     iDisabledCount = 0;
+    gPortBoxes.clear();
     form.Load();
     ScanSerialPorts(form, registry, devices, scope);
 }
 
 void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices, PortScope scope) {
     bScanning = true;
-    StartupMice mice;
-    if (scope == PortScope::All) {
-        // Every port; the window's own keep their instance numbers as tags
-        // and their names alone as captions.
-        std::vector<SerialPort> ports = TakeInventory(registry, PortScope::All).ports;
-        std::vector<SerialPort> others;
-        std::copy_if(ports.begin(), ports.end(), std::back_inserter(others),
-                     [](const SerialPort& p) { return !p.WindowInstance(); });
-        IdentifyPorts(registry, devices, others);
-        std::size_t next = 0;
-        for (const SerialPort& port : ports) {
-            const std::optional<std::int32_t> n = port.WindowInstance();
-            if (n) {
-                AddPortCheckBox(form, std::to_string(*n), port.portName, port.skip);
-            } else {
-                AddPortCheckBox(form, port.InstanceId(), CaptionOf(others[next++]), port.skip);
-            }
+    gPortBoxes.clear();
+    // The window's ports, or with /all every port, as the model takes them:
+    // a port whose state could not be read is shown as such, never as on.
+    const PortInventory inventory = TakeInventory(registry, scope);
+    std::vector<ScannedBox> boxes = Boxes(inventory);
+    std::vector<SerialPort> others;
+    for (const ScannedBox& box : boxes) {
+        if (!box.port.WindowInstance()) others.push_back(box.port);
+    }
+    IdentifyPorts(registry, devices, others);
+    std::vector<std::string> lines;
+    std::size_t next = 0;
+    for (const ScannedBox& box : boxes) {
+        const std::optional<std::int32_t> n = box.port.WindowInstance();
+        // The window's own keep their instance numbers as tags and their
+        // names alone as captions.
+        const std::string caption = n ? box.port.portName : CaptionOf(others[next++]);
+        AddPortCheckBox(form, n ? std::to_string(*n) : box.port.InstanceId(), box.port.portName, box.port.skip,
+                        caption, box.refused.has_value());
+        if (box.refused) {
+            lines.push_back("The state of " + (box.named ? PortTitle(box.port) : box.port.InstanceId()) + " could not be read (" +
+                            StatusWithText(*box.refused) + ").");
         }
-    } else {
-        clsRegHandler handler(registry);
-        ForEachAcpiPort(handler, [&](std::int32_t n, const PortState& port) {
-            AddPortCheckBox(form, static_cast<std::int16_t>(n), port.portName, port.skip);
-        });
+    }
+    StartupMice mice;
+    if (scope == PortScope::Acpi) {
         // After the window's own, as /all lists them.
         mice = LookForSerialMice(registry, devices, iPortCount > 0);
         IdentifyPorts(registry, devices, mice.ports);
-        for (const SerialPort& port : mice.ports) AddPortCheckBox(form, port.InstanceId(), CaptionOf(port), port.skip);
+        for (const SerialPort& port : mice.ports) {
+            AddPortCheckBox(form, port.InstanceId(), port.portName, port.skip, CaptionOf(port));
+        }
     }
+    lines.insert(lines.end(), mice.lines.begin(), mice.lines.end());
     FitLayout(form);
     FitWidth(form);
     form.Show();
     bScanning = false;
-    form.MessageBox(Report(mice.lines), MessageIcon::None);
+    form.MessageBox(Report(lines), MessageIcon::None);
 }
 
 PortScope ScopeOfCommandLine(const std::string& commandLine) {
@@ -168,7 +224,7 @@ void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string&
 }
 
 void AddPortCheckBox(MainWindow& form, const std::string& tag, const std::string& portName,
-                     const SkipSetting& skip) {
+                     const SkipSetting& skip, const std::string& caption, bool unread) {
     const auto k = static_cast<std::int16_t>(iPortCount);
     if (k > 0) {
         form.CreateBox(k);
@@ -178,10 +234,11 @@ void AddPortCheckBox(MainWindow& form, const std::string& tag, const std::string
         form.SetBoxLeft(k, previous.left);
     }
     form.SetBoxVisible(k, true);
-    form.SetBoxCaption(k, portName);
+    form.SetBoxCaption(k, caption.empty() ? portName : caption);
     form.SetBoxTag(k, tag);
-    form.SetBoxState(k, skip.Off() ? kTicked : kCleared);
-    if (form.BoxState(k) != kCleared) ++iDisabledCount;
+    form.SetBoxState(k, unread ? kIndeterminate : skip.Off() ? kTicked : kCleared);
+    if (form.BoxState(k) == kTicked) ++iDisabledCount;
+    gPortBoxes.push_back({portName, form.BoxState(k)});
     ++iPortCount;
 }
 

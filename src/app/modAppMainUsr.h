@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "devices/device_api.h"
 #include "ports/port_inventory.h"
@@ -23,6 +24,14 @@ extern std::int32_t iDisabledCount;
 // handler those changes raise writes nothing.
 extern bool bScanning;
 
+// What each box stands for, by index: its port's name and the state it
+// showed as last read or written, which a refused change puts back.
+struct PortBox {
+    std::string portName;
+    int state = 0;
+};
+extern std::vector<PortBox> gPortBoxes;
+
 // Resets the counters, loads the window hidden and runs the scan once:
 // the ACPI ports and those with a serial mouse present, or with
 // PortScope::All every port (portquell.exe /all).
@@ -33,9 +42,11 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices
 // where the model says detection is off (SkipSetting::Off).
 void AddPortCheckBox(MainWindow& form, std::int16_t instance, const std::string& portName,
                      const SkipSetting& skip);
-// The same for any port: tag is what PortOfTag reads back.
+// The same for any port: tag is what PortOfTag reads back; caption the
+// box's text (the port's name, by default); a port whose state could not
+// be read shows neither state (kIndeterminate).
 void AddPortCheckBox(MainWindow& form, const std::string& tag, const std::string& portName,
-                     const SkipSetting& skip);
+                     const SkipSetting& skip, const std::string& caption = "", bool unread = false);
 
 // The program's command line: "/all" (or "-all", "--all", any case)
 // lists every port; anything else is the window as designed.

@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "ports/mice_plan.h"
+#include "ports/port_change.h"
 #include "ports/port_inventory.h"
 #include "ports/port_relief.h"
 #include "ports/serial_mice.h"
@@ -31,23 +32,35 @@ std::string RemovalLine(const std::string& name, const Relief::Removal& removal)
     return line + ".";
 }
 
-// The message after Yes: whether the change is in force now (the one
-// decision portquell-cli disable --now words too), then each of the
-// port's mice (present ones first), then what may still be there. Every
-// line says only what happened.
+// The message after Yes: the port's verdict (the one portquell-cli
+// disable --now words too), then each of the port's mice (present ones
+// first), then what may still be there. Every line says only what
+// happened.
 std::string Outcome(const std::string& name, const ReliefReport& report) {
     const Relief& relief = report.ports.front();
+    const ReliefVerdict verdict = report.VerdictOf(relief);
     std::string text;
-    if (report.InForceNow(relief)) {
-        text = (relief.Restarts() ? name + " was restarted: " : "No serial enumerator is on " + name + ": ") +
-               "mouse detection is off for " + name + " from now on.";
-    } else if (!relief.Restarts() || relief.restart.Ok()) {
-        text = (relief.Restarts() ? name + " was restarted, but " : "") + std::string("mouse detection is off for ") +
-               name + " only from the next restart of Windows: not every serial mouse that may be on it is gone.";
-    } else {
-        text = "Windows did not restart " + name + " (" + DevStatusText(relief.restart) +
-               "): mouse detection stays on for " + name +
-               " until Windows restarts, and until then a scan for hardware changes may find a removed mouse again.";
+    switch (verdict.kind) {
+        case ReliefVerdict::Kind::Now:
+            text = (relief.Restarts() ? name + " was restarted: " : "No serial enumerator is on " + name + ": ") +
+                   "mouse detection is off for " + name + " from now on.";
+            break;
+        case ReliefVerdict::Kind::WhenConnected:
+            text = name + " is not connected now: mouse detection is off for " + name + " when it is next connected.";
+            break;
+        case ReliefVerdict::Kind::Refused:
+            if (relief.Restarts() && !relief.restart.Ok()) {
+                text = "Windows did not restart " + name + " (" + DevStatusText(relief.restart) +
+                       "): mouse detection stays on for " + name +
+                       " until Windows restarts, and until then a scan for hardware changes may find a removed mouse "
+                       "again.";
+                break;
+            }
+            [[fallthrough]];
+        case ReliefVerdict::Kind::AtNextRestart:
+            text = (relief.Restarts() ? name + " was restarted, but " : "") + std::string("mouse detection is off for ") +
+                   name + " only from the next restart of Windows: not every serial mouse that may be on it is gone.";
+            break;
     }
     text += "\r\n";
     for (const Relief::Removal& removal : relief.removals) text += "\r\n" + RemovalLine(name, removal);
@@ -69,23 +82,21 @@ std::string UntoldMouseLine(const SerialMouse& mouse) {
 }
 
 void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& registry, DeviceApi& devices) {
-    // Without a serial mouse present anywhere there is nothing to ask, and
-    // the ports need not be read: a tick stays cheap.
-    MiceInventory mice = ListSerialMice(devices, MiceSource::SerialEnumerator);
+    // The mice as disable --now lists them; without one present there is
+    // nothing to ask, and the ports need not be read: a tick stays cheap.
+    MiceInventory mice = ListSerialMice(devices, MiceSource::MouseClass);
     if (std::none_of(mice.mice.begin(), mice.mice.end(), [](const SerialMouse& m) { return m.device.present; })) {
         return;
     }
-    // Every port of the machine, so that a mouse is placed as portquell-cli
-    // places it (a prefix two ports carry places it on neither).
+    // Placed among every port, as portquell-cli places them.
     PlaceSerialMice(mice, registry, TakeInventory(registry, PortScope::All).ports);
-    const MicePlan plan = PlanMice(mice, {port}, false);
-    const std::vector<SerialMouse> on = plan.For(port);
-    const bool present = std::any_of(on.begin(), on.end(), [](const SerialMouse& m) { return m.device.present; });
-    if (!present) {
+    if (MiceToRelieve(mice, port).empty()) {
         // Nothing of this port's to remove; a present mouse that may be on
         // it is still said.
         std::string text;
-        for (const SerialMouse& mouse : plan.Left()) text += (text.empty() ? "" : "\r\n") + UntoldMouseLine(mouse);
+        for (const SerialMouse& mouse : PlanMice(mice, {port}, false).Left()) {
+            text += (text.empty() ? "" : "\r\n") + UntoldMouseLine(mouse);
+        }
         if (!text.empty()) form.MessageBox(text, MessageIcon::None);
         return;
     }
@@ -96,7 +107,7 @@ void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& re
                        "stops jumping without restarting Windows.")) {
         return;
     }
-    form.MessageBox(Outcome(name, RelieveNow(devices, registry, plan, {port})), MessageIcon::None);
+    form.MessageBox(Outcome(name, RelieveWritten(registry, devices, mice, {port}, false)), MessageIcon::None);
 }
 
 }  // namespace portquell

@@ -204,6 +204,33 @@ std::string RefusalText(const PortRefusal& refusal) {
 }
 
 
+std::string VerdictText(const ReliefVerdict& verdict) {
+    switch (verdict.kind) {
+        case ReliefVerdict::Kind::Now:
+            return "in force now";
+        case ReliefVerdict::Kind::WhenConnected:
+            return "in force when it is next connected";
+        case ReliefVerdict::Kind::AtNextRestart:
+        case ReliefVerdict::Kind::Refused:
+            break;
+    }
+    return "in force at the next restart";
+}
+
+const char* VerdictWord(const ReliefVerdict& verdict) {
+    switch (verdict.kind) {
+        case ReliefVerdict::Kind::Now:
+            return "now";
+        case ReliefVerdict::Kind::WhenConnected:
+            return "whenConnected";
+        case ReliefVerdict::Kind::AtNextRestart:
+            return "atNextRestart";
+        case ReliefVerdict::Kind::Refused:
+            break;
+    }
+    return "refused";
+}
+
 std::string RemovalText(const Relief::Removal& removal) {
     if (removal.Gone()) return removal.status.Ok() ? " removed" : " gone already";
     if (removal.status.AtNextRestart()) return " removed when Windows restarts (" + DevStatusText(removal.status) + ")";

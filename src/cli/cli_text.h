@@ -76,6 +76,13 @@ inline constexpr const char* kProgram = "portquell-cli";
 // " not removed (...)".
 [[nodiscard]] std::string RemovalText(const Relief::Removal& removal);
 
+// A port's relief verdict: "in force now", "in force when it is next
+// connected" or "in force at the next restart" (also after a refusal).
+[[nodiscard]] std::string VerdictText(const ReliefVerdict& verdict);
+// The same for a JSON document: "now", "whenConnected", "atNextRestart",
+// "refused".
+[[nodiscard]] const char* VerdictWord(const ReliefVerdict& verdict);
+
 // What could not be read, e.g. "could not open HKLM\... (status 5)".
 [[nodiscard]] std::string RefusalText(const PortRefusal& refusal);
 

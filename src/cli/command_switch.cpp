@@ -20,15 +20,11 @@ constexpr const char* kReminder =
 // why), then the mice whose port cannot be told.
 void SayRelief(const ReliefReport& report, std::ostream& out) {
     for (const Relief& relief : report.ports) {
-        out << PortLabel(relief.port) << ": "
-            << (!report.InForceNow(relief)                  ? "in force at the next restart"
-                : relief.need == Relief::Need::NotConnected ? "in force"
-                                                            : "in force now");
-        const bool inForce = report.InForceNow(relief);
+        out << PortLabel(relief.port) << ": " << VerdictText(report.VerdictOf(relief));
         if (relief.need == Relief::Need::NoEnumerator) {
             out << ": no serial enumerator on this port: no mouse can be detected here";
         } else if (relief.need == Relief::Need::NotConnected) {
-            out << (inForce ? " when it is next connected" : "") << ": not connected now, so not restarted";
+            out << ": not connected now, so not restarted";
         } else if (relief.need == Relief::Need::OffAlready) {
             out << ": off already; no serial mouse: nothing to restart";
         } else if (relief.restart.Ok()) {

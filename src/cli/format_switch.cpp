@@ -77,7 +77,19 @@ void WriteSwitchJson(const SwitchReport& report, std::ostream& out) {
                 } else {
                     o << "null";
                 }
-                o << ", \"inForceNow\": " << (report.dryRun ? "null" : relief.InForceNow(r) ? "true" : "false") << ", \"mice\": ";
+                o << ", \"inForceNow\": " << (report.dryRun ? "null" : relief.InForceNow(r) ? "true" : "false");
+                const ReliefVerdict verdict = relief.VerdictOf(r);
+                if (report.dryRun) {
+                    o << ", \"verdict\": null, \"verdictStatus\": null";
+                } else {
+                    o << ", \"verdict\": \"" << VerdictWord(verdict) << "\", \"verdictStatus\": ";
+                    if (verdict.kind == ReliefVerdict::Kind::Refused) {
+                        o << verdict.status.code;
+                    } else {
+                        o << "null";
+                    }
+                }
+                o << ", \"mice\": ";
                 Removals(o, r.removals, report.dryRun);
                 o << "}";
             });

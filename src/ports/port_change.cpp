@@ -4,16 +4,28 @@
 
 namespace portquell {
 
+ReliefReport RelieveWritten(RegistryApi& registry, DeviceApi& devices, const MiceInventory& mice,
+                            std::vector<SerialPort> written, bool everyPort) {
+    // A port not connected is not restarted.
+    FindConnections(devices, written);
+    return RelieveNow(devices, registry, PlanMice(mice, written, everyPort), written);
+}
+
+std::vector<SerialMouse> MiceToRelieve(const MiceInventory& mice, const SerialPort& port) {
+    std::vector<SerialMouse> present;
+    for (const SerialMouse& mouse : PlanMice(mice, {port}, false).For(port)) {
+        if (mouse.device.present) present.push_back(mouse);
+    }
+    return present;
+}
+
 PortChange ChangePorts(RegistryApi& registry, DeviceApi& devices, const std::vector<SerialPort>& every,
                        const std::vector<SerialPort>& targets, bool off, bool now, bool everyPort) {
     PortChange change;
     change.writes = WriteDetection(registry, targets, off);
     if (!now || !change.writes.Done() || change.writes.written.empty()) return change;
-    // A port not connected is not restarted.
-    std::vector<SerialPort> written = change.writes.written;
-    FindConnections(devices, written);
     change.mice = FindSerialMice(devices, registry, every);
-    change.relief = RelieveNow(devices, registry, PlanMice(*change.mice, written, everyPort), written);
+    change.relief = RelieveWritten(registry, devices, *change.mice, change.writes.written, everyPort);
     return change;
 }
 

@@ -21,6 +21,18 @@ struct PortChange {
     std::optional<ReliefReport> relief;  // relief now, after a write of at least one port
 };
 
+// The relief step alone, after written's SkipEnumerations was written -1,
+// with mice as listed and placed among every port: each port's connection
+// found, the mice planned (everyPort: all were asked, so that mice whose
+// port cannot be told are removed too), RelieveNow. A front end that asks
+// between the write and the relief calls this after its question.
+[[nodiscard]] ReliefReport RelieveWritten(RegistryApi& registry, DeviceApi& devices, const MiceInventory& mice,
+                                          std::vector<SerialPort> written, bool everyPort);
+
+// The present mice that relief would remove for port, placed among every
+// port: whether to offer relief after a write of port alone, and what.
+[[nodiscard]] std::vector<SerialMouse> MiceToRelieve(const MiceInventory& mice, const SerialPort& port);
+
 // every: every serial port, for placing the mice; targets: the ports asked
 // about; everyPort: all were asked, so that mice whose port cannot be
 // told are removed too.

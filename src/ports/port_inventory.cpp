@@ -24,7 +24,7 @@ public:
     void Visit(SerialPort port, const PortState& state) {
         const std::string key = port.ParameterKey();
         if (Refused(state.nameStatus)) {
-            inventory_.refusals.push_back({PortRefusal::Step::Read, state.nameStatus, key, std::nullopt});
+            inventory_.refusals.push_back({PortRefusal::Step::Read, state.nameStatus, key, std::nullopt, state});
             return;
         }
         if (!IsPort(port, state)) return;

@@ -22,6 +22,10 @@ struct PortRefusal {
     std::string key;  // below HKEY_LOCAL_MACHINE
     // The port behind the key, when its name was read before the refusal.
     std::optional<SerialPort> port;
+    // A port's key whose PortName read was refused: both values as read
+    // (the name as the handler gives it for the refusal), which the window
+    // shows as ever.
+    std::optional<PortState> read = std::nullopt;
 
     // Whether the key could hold a port with this name (or key).
     [[nodiscard]] bool CouldHold(const std::string& asked) const;

@@ -25,6 +25,16 @@ bool ReliefReport::InForceNow(const Relief& relief) const {
     return (!relief.Restarts() || relief.restart.Ok()) && relief.MiceGone() && AllGone(unattached) && left.empty() && miceComplete;
 }
 
+ReliefVerdict ReliefReport::VerdictOf(const Relief& relief) const {
+    using Kind = ReliefVerdict::Kind;
+    if (InForceNow(relief)) return {relief.need == Relief::Need::NotConnected ? Kind::WhenConnected : Kind::Now, {}};
+    if (relief.Restarts() && !relief.restart.Ok()) return {Kind::Refused, relief.restart};
+    for (const Relief::Removal& removal : relief.removals) {
+        if (!removal.Gone() && !removal.status.AtNextRestart()) return {Kind::Refused, removal.status};
+    }
+    return {Kind::AtNextRestart, {}};
+}
+
 bool ReliefReport::AllInForceNow() const {
     return std::all_of(ports.begin(), ports.end(), [&](const Relief& r) { return InForceNow(r); });
 }

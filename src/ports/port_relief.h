@@ -45,6 +45,18 @@ struct Relief {
     [[nodiscard]] bool MiceGone() const;
 };
 
+// What relief made of one port, the one verdict every front end words.
+struct ReliefVerdict {
+    enum class Kind {
+        Now,            // in force now
+        WhenConnected,  // not connected: in force when it is next connected
+        AtNextRestart,  // in force from the next restart of Windows (3010, or a mouse that may be on it is left)
+        Refused,        // a restart or removal was refused (status): in force only from the next restart
+    };
+    Kind kind = Kind::Now;
+    DevStatus status;  // Refused: the refusal's
+};
+
 struct ReliefReport {
     std::vector<Relief> ports;               // in the order written
     std::vector<Relief::Removal> unattached; // mice whose port cannot be told, removed (every port asked)
@@ -56,6 +68,7 @@ struct ReliefReport {
     // on it is left or unknown.
     [[nodiscard]] bool InForceNow(const Relief& relief) const;
     [[nodiscard]] bool AllInForceNow() const;
+    [[nodiscard]] ReliefVerdict VerdictOf(const Relief& relief) const;
 };
 
 // What RelieveNow would do for port, with the plan's mice: the decision

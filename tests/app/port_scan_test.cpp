@@ -228,6 +228,28 @@ TEST_P(ScanFaults, RefusalsAreSkippedOrShownAndEveryKeyClosedOnce) {
     GetParam().arrange(faulty);
     Main(window_, faulty, window_.Devices());
     EXPECT_EQ(GetParam().boxes, VisibleBoxes());
+    // Each box in neither state is named in the report, with its status;
+    // none is counted as disabled.
+    std::size_t unread = 0;
+    for (const auto& box : window_.Boxes()) {
+        if (box.state != kIndeterminate) continue;
+        ++unread;
+        // (a port whose name could not be read either by its key)
+        const std::string name = box.caption.rfind("COM", 0) == 0 ? box.caption : "ACPI\\PNP0501\\" + box.tag;
+        EXPECT_NE(std::string::npos, window_.messages.back().text.find("\r\nThe state of " + name +
+                                                                      " could not be read (status "))
+            << window_.messages.back().text;
+    }
+    const std::string& report = window_.messages.back().text;
+    std::size_t told = 0;
+    for (std::size_t at = report.find("could not be read"); at != std::string::npos; at = report.find("could not be read", at + 1)) {
+        ++told;
+    }
+    EXPECT_EQ(unread, told);
+    const auto ticked = std::count_if(GetParam().boxes.begin(), GetParam().boxes.end(),
+                                      [](const std::string& b) { return b.back() == '1'; });
+    EXPECT_EQ(std::to_string(ticked) + " was already disabled",
+              window_.messages.back().text.substr(window_.messages.back().text.find(", and ") + 6, 22));
     EXPECT_TRUE(faulty.HandlesNotClosedOnce().empty());
     EXPECT_EQ(0u, faulty.CountOf(testing::RegCall::SetValueEx));
 }
@@ -262,12 +284,18 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {"RegQueryValueEx Returned : (1018)/1/0", "RegQueryValueEx Returned : (1018)/2/0",
                    "RegQueryValueEx Returned : (1018)/3/1"}},
-        ScanFault{"skip_read_refused_counts_as_on",
+        ScanFault{"skip_read_refused_is_neither_state",
                   [](testing::FaultyRegistry& f) {
                       f.FailWhen([](const auto& r) { return Reads(r, "SkipEnumerations"); },
                                  regstatus::kAccessDenied);
                   },
-                  {"COM1/1/0", "COM2/2/0", "COM3/3/0"}},
+                  {"COM1/1/2", "COM2/2/2", "COM3/3/2"}},
+        ScanFault{"both_refused_for_one",
+                  [](testing::FaultyRegistry& f) {
+                      f.FailWhen([&f](const auto& r) { return (Reads(r, "SkipEnumerations") || Reads(r, "PortName")) &&
+                                                            f.PathOf(r.key).find("\\2\\") != std::string::npos; }, 1018);
+                  },
+                  {"COM1/1/0", "RegQueryValueEx Returned : (1018)/2/2", "COM3/3/1"}},
         ScanFault{"close_refused_once",
                   [](testing::FaultyRegistry& f) { f.Fail(testing::RegCall::CloseKey, 6, 1); },
                   {"COM1/1/0", "COM2/2/0", "COM3/3/1"}}),

@@ -2006,7 +2006,7 @@ TEST(CliPreview, NamesEveryKindOfChangeAndARefusedRead) {
     std::ostringstream relief;
     std::ostringstream err;
     EXPECT_EQ(0, RunCli({"disable", "COM1", "--now", "--dry-run", "--json"}, reg, devices, relief, err));
-    EXPECT_NE(std::string::npos, relief.str().find("\"restart\": \"wouldRestart\", \"restartStatus\": null, \"inForceNow\": null, "
+    EXPECT_NE(std::string::npos, relief.str().find("\"restart\": \"wouldRestart\", \"restartStatus\": null, \"inForceNow\": null, \"verdict\": null, \"verdictStatus\": null, "
                                                    "\"mice\": [{\"device\": " + JsonString(kMouse) + ", \"removal\": \"wouldRemove\", \"status\": null}]"))
         << relief.str();
     // The registry underneath lists no value of the key the write opens.

@@ -353,8 +353,8 @@ void frmMain::SetBoxTag(std::int16_t index, const std::string& tag) { boxes_.at(
 std::string frmMain::BoxTag(std::int16_t index) const { return boxes_.at(index).tag; }
 
 int frmMain::BoxState(std::int16_t index) const {
-    return SendMessageA(boxes_.at(index).hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? kTicked
-                                                                                 : kCleared;
+    const LRESULT check = SendMessageA(boxes_.at(index).hwnd, BM_GETCHECK, 0, 0);
+    return check == BST_CHECKED ? kTicked : check == BST_INDETERMINATE ? kIndeterminate : kCleared;
 }
 
 void frmMain::SetBoxState(std::int16_t index, int state) {
@@ -365,8 +365,12 @@ void frmMain::SetBoxState(std::int16_t index, int state) {
 }
 
 void frmMain::RestoreBoxState(std::int16_t index, int state) {
-    SendMessageA(boxes_.at(index).hwnd, BM_SETCHECK, state == kTicked ? BST_CHECKED : BST_UNCHECKED,
-                 0);
+    // Only a three-state box shows neither state; it does not change on a
+    // click by itself (OnCommand ticks it).
+    HWND box = boxes_.at(index).hwnd;
+    SendMessageA(box, BM_SETSTYLE, (state == kIndeterminate ? BS_3STATE : BS_AUTOCHECKBOX) | BS_NOTIFY, TRUE);
+    SendMessageA(box, BM_SETCHECK,
+                 state == kTicked ? BST_CHECKED : state == kIndeterminate ? BST_INDETERMINATE : BST_UNCHECKED, 0);
 }
 
 void frmMain::MessageBox(const std::string& text, MessageIcon icon) {
@@ -466,6 +470,8 @@ void frmMain::OnCommand(int id, int code) {
     } else if (id >= kIdFirstBox && id < kIdFirstBox + BoxCount()) {
         const auto index = static_cast<std::int16_t>(id - kIdFirstBox);
         if (code == BN_CLICKED) {
+            // A box whose state could not be read is ticked by a click.
+            if (BoxState(index) == kIndeterminate) RestoreBoxState(index, kTicked);
             chkPort_Click(*this, index, registry_, devices_);
         } else if (code == BN_SETFOCUS && scrollExtent_ > 0) {
             // Keep the focused box in view when tabbing through a long list.
