@@ -104,6 +104,16 @@ std::string DisplayText(const std::string& text) {
     return out;
 }
 
+std::size_t WholeUtf8Length(const std::string& utf8) {
+    const std::size_t size = utf8.size();
+    std::size_t back = 0;  // continuation bytes at the end
+    while (back < 3 && back < size && (static_cast<unsigned char>(utf8[size - 1 - back]) & 0xC0) == 0x80) ++back;
+    if (back == size) return size;
+    const auto lead = static_cast<unsigned char>(utf8[size - 1 - back]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return length > back + 1 ? size - back - 1 : size;
+}
+
 std::size_t DisplayWidth(const std::string& utf8) {
     return static_cast<std::size_t>(
         std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));

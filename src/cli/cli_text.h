@@ -30,6 +30,10 @@ inline constexpr const char* kProgram = "portquell-cli";
 // that nothing read can move the cursor or reorder a line.
 [[nodiscard]] std::string DisplayText(const std::string& text);
 
+// The length of utf8's longest beginning that ends on a whole character:
+// a character cut at the end waits for its other bytes.
+[[nodiscard]] std::size_t WholeUtf8Length(const std::string& utf8);
+
 // How many characters a UTF-8 text shows: its bytes that start one.
 [[nodiscard]] std::size_t DisplayWidth(const std::string& utf8);
 

@@ -218,6 +218,15 @@ TEST_F(Cli, JsonIsStableAndEscaped) {
 
 DeviceInfo PortDevice(const std::string& id);
 
+// The console writer hands on whole characters only: a character cut at
+// the end of what is written so far waits for its other bytes.
+TEST(CliText, OnlyWholeCharactersReachTheConsole) {
+    const std::vector<std::pair<std::string, std::size_t>> rows = {
+        {"", 0}, {"abc", 3}, {"ab\xc3", 2}, {"ab\xc3\xa9", 4}, {"\xe2\x82", 0}, {"\xe2\x82\xac", 3},
+        {"x\xf0\x9f\x98", 1}, {"\xf0\x9f\x98\x80", 4}, {"x\x80", 2}, {"\x80\x80\x80\x80", 4}};
+    for (const auto& [text, whole] : rows) EXPECT_EQ(whole, WholeUtf8Length(text)) << ::testing::PrintToString(text);
+}
+
 // Which device is on a port, from each source and its fallback, whatever
 // the registry holds: list's DEVICE cell and the port's JSON fields.
 struct IdentityCase {

@@ -66,6 +66,13 @@ check "json: COM7's device, what it reports read through SetupAPI" \
     grep -qF '"name": "Prolific USB-to-Serial Comm Port (COM7)", "reported": "GPS puck", "maker": "Prolific", "usb": {"vid": "067B", "pid": "2303", "serial": null}, "location": "Port_#0002.Hub_#0001"' <<<"$stdout"
 run list
 check "list: COM7's device line" grep -qF 'GPS puck, VID_067B PID_2303, no serial number, Port_#0002.Hub_#0001' <<<"$stdout"
+# A name in the system's language, redirected: one byte in the console's
+# code page, neither escaped nor UTF-8.
+wine reg add 'HKLM\SYSTEM\CurrentControlSet\Enum\FTDIBUS\VID_0403+PID_6001+A1B2C3D4A\0000' /v FriendlyName \
+    /t REG_SZ /d "$(printf 'R\xe9cepteur GPS (COM5)' | iconv -f latin1 -t utf-8)" /f >/dev/null 2>&1
+run list
+check "list: a French name redirected in the console's code page" \
+    bash -c "LC_ALL=C grep -aq \$'R[\x80-\xff]cepteur GPS, VID_0403' '$out/stdout.txt'"
 
 run disable com5 COM7
 check "disable com5 COM7 exits 0" test "$status" = 0

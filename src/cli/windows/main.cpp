@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
 
 namespace {
@@ -22,7 +23,7 @@ public:
         DWORD mode = 0;
         console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode) != FALSE;
     }
-    ~ConsoleBuffer() override { (void)sync(); }
+    ~ConsoleBuffer() override { Write(pending_); }
 
 protected:
     int_type overflow(int_type c) override {
@@ -36,15 +37,7 @@ protected:
         return n;
     }
     int sync() override {
-        // A character cut at the end waits for its other bytes.
-        std::size_t whole = pending_.size();
-        std::size_t back = 0;
-        while (back < 3 && back < whole && (static_cast<unsigned char>(pending_[whole - 1 - back]) & 0xC0) == 0x80) ++back;
-        if (back < whole) {
-            const auto lead = static_cast<unsigned char>(pending_[whole - 1 - back]);
-            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-            if (length > back + 1) whole -= back + 1;
-        }
+        const std::size_t whole = portquell::WholeUtf8Length(pending_);
         Write(pending_.substr(0, whole));
         pending_.erase(0, whole);
         return 0;
