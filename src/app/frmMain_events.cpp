@@ -1,5 +1,6 @@
 #include "app/frmMain_events.h"
 
+#include "app/guard_box.h"
 #include "app/main_window.h"
 #include "app/mouse_relief.h"
 #include "app/modAppMainUsr.h"
@@ -71,7 +72,9 @@ void chkPort_Click(MainWindow& form, std::int16_t index, RegistryApi& registry, 
         return;
     }
     if (known) gPortBoxes[static_cast<std::size_t>(index)].state = ticked ? kTicked : kCleared;
-    if (ticked) OfferMouseRemoval(form, port, registry, devices);
+    if (!ticked) return;
+    OfferMouseRemoval(form, port, registry, devices);
+    OfferGuard(form, port, registry, devices);
 }
 
 void cmdAbout_Click(MainWindow& form) { form.MessageBox(kAboutText, MessageIcon::None); }

@@ -12,8 +12,9 @@
 
 namespace portquell {
 
-// The window's fixed controls besides the check boxes.
-enum class Control { fraPorts, cmdClose, cmdAbout };
+// The window's fixed controls besides the port boxes; chkGuard, the
+// guard's box under the frame, is hidden until the scan shows it.
+enum class Control { fraPorts, cmdClose, cmdAbout, chkGuard };
 
 // Check-box states.
 inline constexpr int kCleared = 0;
@@ -69,6 +70,13 @@ public:
     virtual void SetBoxState(std::int16_t index, int state) = 0;
     // Puts a box back to a state without raising chkPort_Click.
     virtual void RestoreBoxState(std::int16_t index, int state) = 0;
+
+    // The guard's box: shown or not, its state (kTicked or kCleared; a
+    // change here raises nothing).
+    virtual void SetGuardVisible(bool visible) = 0;
+    [[nodiscard]] virtual bool GuardVisible() const = 0;
+    virtual void SetGuardState(int state) = 0;
+    [[nodiscard]] virtual int GuardState() const = 0;
 
     // Modal message box titled "Portquell" with an OK button, owned by
     // the window once it exists.

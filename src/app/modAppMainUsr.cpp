@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "app/guard_box.h"
 #include "app/main_window.h"
 #include "app/mouse_relief.h"
 #include "app/mouse_scan.h"
@@ -32,11 +33,16 @@ std::int32_t BelowButtons(const MainWindow& form) {
     return std::max(kBelowButtons, kButtonMargin + form.FrameHeight());
 }
 
-// Frame height B, buttons below it, window height to match.
+// The guard's row under the frame, when its box is shown.
+std::int32_t GuardRow(const MainWindow& form) { return form.GuardVisible() ? kGuard.height + kButtonGap : 0; }
+
+// Frame height B, the guard's box and the buttons below it, window height
+// to match.
 void ApplyFrameHeight(MainWindow& form, std::int32_t frameHeight) {
     form.SetControlHeight(Control::fraPorts, frameHeight);
     const Rect frame = form.ControlRect(Control::fraPorts);
-    const std::int32_t buttonTop = frame.top + frame.height + kButtonGap;
+    form.SetControlTop(Control::chkGuard, frame.top + frame.height + kButtonGap);
+    const std::int32_t buttonTop = frame.top + frame.height + kButtonGap + GuardRow(form);
     form.SetControlTop(Control::cmdClose, buttonTop);
     const Rect close = form.ControlRect(Control::cmdClose);
     form.SetOuterHeight(close.top + close.height + BelowButtons(form));
@@ -50,7 +56,7 @@ void GrowToList(MainWindow& form, std::int32_t listHeight) {
     const Rect close = form.ControlRect(Control::cmdClose);
     const Rect work = form.WorkArea();
     // Everything of the window's height that is not the frame.
-    const std::int32_t fixed = frame.top + kButtonGap + close.height + BelowButtons(form);
+    const std::int32_t fixed = frame.top + kButtonGap + GuardRow(form) + close.height + BelowButtons(form);
     const std::int32_t frameHeight = std::min(listHeight, work.height - fixed);
     ApplyFrameHeight(form, frameHeight);
     form.SetFrameScrollExtent(frameHeight < listHeight ? listHeight : 0);
@@ -61,13 +67,15 @@ void GrowToList(MainWindow& form, std::int32_t listHeight) {
 }
 
 void FitLayout(MainWindow& form) {
-    if (iPortCount <= 3) return;
-    const Rect last = form.BoxRect(static_cast<std::int16_t>(iPortCount - 1));
+    const Rect last = form.BoxRect(static_cast<std::int16_t>(std::max(iPortCount - 1, 0)));
     const std::int32_t listHeight = last.top + last.height + kFrameBottomMargin;
-    if (listHeight < form.ControlRect(Control::fraPorts).height) {
+    if (iPortCount > 3 && listHeight < form.ControlRect(Control::fraPorts).height) {
         ApplyFrameHeight(form, listHeight);
     } else if (iPortCount >= kFirstGrowingCount) {
         GrowToList(form, listHeight);
+    } else if (form.GuardVisible()) {
+        // The design's frame, and room under it for the guard's box.
+        ApplyFrameHeight(form, form.ControlRect(Control::fraPorts).height);
     }
 }
 
@@ -85,7 +93,7 @@ std::string CaptionOf(const SerialPort& port) {
 // Wide enough for the longest caption, up to the work area, and still on
 // the screen: no caption is cut off.
 void FitWidth(MainWindow& form) {
-    std::int32_t widest = 0;
+    std::int32_t widest = form.GuardVisible() ? form.CaptionWidth(kGuardCaption) : 0;
     for (std::int16_t k = 0; k < iPortCount; ++k) widest = std::max(widest, form.CaptionWidth(form.BoxCaption(k)));
     const Rect outer = form.OuterRect();
     const Rect work = form.WorkArea();
@@ -158,6 +166,7 @@ void Main(MainWindow& form, RegistryApi& registry, DeviceApi& devices, PortScope
     iPortCount = 0;
     iDisabledCount = 0;
     gPortBoxes.clear();
+    bGuardOffered = false;
     form.Load();
     ScanSerialPorts(form, registry, devices, scope);
 }
@@ -198,6 +207,7 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices
         }
     }
     lines.insert(lines.end(), mice.lines.begin(), mice.lines.end());
+    ShowGuardBox(form, registry, devices, scope == PortScope::All || !others.empty() || !mice.ports.empty());
     FitLayout(form);
     FitWidth(form);
     form.Show();

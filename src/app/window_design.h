@@ -18,6 +18,10 @@ inline constexpr Rect kFrame{120, 60, 3375, 2115};
 inline constexpr Rect kBox{180, 300, 3075, 195};  // element 0 of chkPort
 inline constexpr Rect kClose{2340, 2280, 1155, 315};
 inline constexpr Rect kAbout{120, 2280, 1155, 315};
+// The guard's box, under the frame when shown: a port box's size, at its
+// left; the buttons move down by its row.
+inline constexpr Rect kGuard{300, 2225, 3075, 195};
+inline constexpr char kGuardCaption[] = "Keep serial mice off every port, also ports added later";
 
 // Between two boxes; one box and its gap is the step of the list.
 inline constexpr std::int32_t kBoxSpacing = 50;
@@ -47,6 +51,7 @@ inline constexpr int kIdFrame = 100;
 inline constexpr int kIdClose = 101;
 inline constexpr int kIdAbout = 102;
 inline constexpr int kIdFrameScroll = 103;
+inline constexpr int kIdGuard = 104;
 inline constexpr int kIdFirstBox = 1000;
 
 // The dialog font of the controls.

@@ -2,6 +2,12 @@
 
 namespace portquell {
 
+bool GuardSet(const GuardState& policy) { return !policy.entry.empty() || policy.record.present; }
+
+bool OfferGuardFor(const SerialPort& port, const GuardReport& guard) {
+    return port.identity && port.identity->usb && port.identity->usb->tiedToSocket && !guard.Holds();
+}
+
 GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices) {
     return ReadGuardReport(registry, devices, ReadGuard(registry));
 }

@@ -23,6 +23,16 @@ struct GuardReport {
     [[nodiscard]] bool Holds() const { return policy.InForce() && mice.listing.Ok() && WithDriver().empty(); }
 };
 
+// Whether the guard is set at all: a value of the list names SERIAL_MOUSE
+// (in force or not, beside others' entries or not), or a run of guard on
+// left its record (incomplete). The window shows its box then.
+[[nodiscard]] bool GuardSet(const GuardState& policy);
+
+// Whether to offer the guard once detection is off on port: its adapter
+// has no serial number, so it becomes a new port in another USB socket,
+// where Windows may take it for a mouse again; and the guard does not hold.
+[[nodiscard]] bool OfferGuardFor(const SerialPort& port, const GuardReport& guard);
+
 [[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices);
 // The same around a policy just read (after a change).
 [[nodiscard]] GuardReport ReadGuardReport(RegistryApi& registry, DeviceApi& devices, GuardState policy);

@@ -93,6 +93,7 @@ public:
         outer.width += extra;
         controls[Index(Control::fraPorts)].width += extra;
         controls[Index(Control::cmdClose)].left += extra;
+        controls[Index(Control::chkGuard)].width += extra;
         for (FakeBox& box : boxes_) box.rect.width += extra;
     }
 
@@ -127,6 +128,16 @@ public:
     void RestoreBoxState(std::int16_t index, int state) override {
         boxes_.at(index).state = state;
     }
+    void SetGuardVisible(bool v) override { guardVisible = v; }
+    bool GuardVisible() const override { return guardVisible; }
+    void SetGuardState(int state) override { guardState = state; }
+    int GuardState() const override { return guardState; }
+    // What a user's click on the guard's box does.
+    void UserClickGuard() {
+        guardState = guardState == kTicked ? kCleared : kTicked;
+        events.push_back("guard click");
+        chkGuard_Click(*this, registry_, devices_);
+    }
     void MessageBox(const std::string& text, MessageIcon icon) override {
         events.push_back("message");
         messages.push_back(ShownMessage{text, icon, visible});
@@ -151,7 +162,9 @@ public:
 
     std::int32_t chromeHeight = kChromeHeight;
     Rect outer{0, 0, design::kClientWidth + kChromeWidth, design::kClientHeight + kChromeHeight};
-    Rect controls[3] = {design::kFrame, design::kClose, design::kAbout};
+    Rect controls[4] = {design::kFrame, design::kClose, design::kAbout, design::kGuard};
+    bool guardVisible = false;
+    int guardState = kCleared;
     std::int32_t scrollExtent = 0;
     bool visible = false;
     bool unloaded = false;

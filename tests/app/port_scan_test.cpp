@@ -342,7 +342,8 @@ TEST_F(PortScan, AllListsEveryPortAndWritesItsKey) {
     testing::AddPortAt(reg_, std::string(kEnumKey) + "\\ACPI\\PNP0400\\1", "LPT1");
     testing::AddPortAt(reg_, std::string(kEnumKey) + "\\ROOT\\PORTS\\0000", "CNCA0");
     // The adapters' boxes name their devices, the window widens to the
-    // longest (90 twips a character), and an ACPI port's box is its name.
+    // longest caption (90 twips a character; the guard's box, shown with
+    // /all, has it), and an ACPI port's box is its name.
     testing::SetTextAt(reg_, std::string(kEnumKey) + "\\" + usb, "FriendlyName", "Prolific USB-to-Serial Comm Port (COM12)");
     testing::SetTextAt(reg_, std::string(kEnumKey) + "\\ACPI\\PNP0501\\1", "FriendlyName", "Communications Port (COM1)");
     testing::SetTextAt(reg_, std::string(kEnumKey) + "\\" + ftdi, "FriendlyName", "GPS\r\n (COM5)");
@@ -350,7 +351,8 @@ TEST_F(PortScan, AllListsEveryPortAndWritesItsKey) {
     EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM5  GPS  /" + ftdi + "/0",
                                         "com12  Prolific USB-to-Serial Comm Port/" + usb + "/0"}),
               VisibleBoxes());
-    const std::int32_t extra = 300 + 90 * 39 - design::kBox.width;
+    EXPECT_TRUE(window_.guardVisible);
+    const std::int32_t extra = 300 + 90 * 55 - design::kBox.width;
     EXPECT_EQ(design::kClientWidth + testing::FakeWindow::kChromeWidth + extra, window_.outer.width);
     EXPECT_EQ(design::kFrame.width + extra, window_.controls[0].width);
     EXPECT_EQ(design::kClose.left + extra, window_.controls[1].left);
@@ -406,7 +408,8 @@ TEST_P(StartupMice, PortWithAPresentMouseIsListedAndTheReportSaysWhy) {
               window_.messages.at(0).text);
     EXPECT_EQ(c.boxes, VisibleBoxes());
     const auto beyond = [](const testing::RegCallRecord& r) {
-        return r.call == testing::RegCall::OpenKeyEx && r.name.rfind(testing::kPortsKey, 0) != 0;
+        return r.call == testing::RegCall::OpenKeyEx && r.name.rfind(std::string(kEnumKey), 0) == 0 &&
+               r.name.rfind(testing::kPortsKey, 0) != 0;
     };
     EXPECT_EQ(c.present && c.listing.Ok(), std::any_of(counted_.Calls().begin(), counted_.Calls().end(), beyond));
 }

@@ -74,6 +74,11 @@ void frmMain::Load() {
     box.twips = kBox;
     box.visible = false;
     boxes_.push_back(box);
+    // The guard's box after the port boxes in tab order (each new box goes
+    // in after the one before it), before Close.
+    guard_.hwnd = CreateControl(kButton, kGuardCaption, BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP, kIdGuard);
+    guard_.twips = kGuard;
+    guard_.visible = false;
     close_.hwnd = CreateControl(kButton, "Close", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE,
                                 kIdClose);
     close_.twips = kClose;
@@ -95,7 +100,7 @@ void frmMain::ApplyFont() {
     HFONT font = CreateFontA(-MulDiv(kFontPoints, static_cast<int>(dpi_), 72), 0, 0, 0, FW_NORMAL,
                              FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, kFontFace);
-    for (HWND control : {frame_.hwnd, close_.hwnd, about_.hwnd, scrollBar_}) {
+    for (HWND control : {frame_.hwnd, close_.hwnd, about_.hwnd, guard_.hwnd, scrollBar_}) {
         if (control != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     for (const Element& box : boxes_) {
@@ -132,6 +137,7 @@ void frmMain::PlaceAll() {
     Place(frame_, false);
     Place(close_, false);
     Place(about_, false);
+    Place(guard_, false);
     for (const Element& box : boxes_) Place(box, true);
     UpdateScrollBar();
 }
@@ -203,6 +209,8 @@ frmMain::Element& frmMain::Fixed(Control control) {
             return frame_;
         case Control::cmdClose:
             return close_;
+        case Control::chkGuard:
+            return guard_;
         case Control::cmdAbout:
             break;
     }
@@ -248,6 +256,7 @@ void frmMain::Widen(std::int32_t extra) {
     if (extra <= 0) return;
     frame_.twips.width += extra;
     close_.twips.left += extra;
+    guard_.twips.width += extra;
     for (Element& box : boxes_) box.twips.width += extra;
     // The design's margin right of the frame stays as it is.
     const std::int32_t clientWidth = frame_.twips.left + frame_.twips.width + (kClientWidth - (kFrame.left + kFrame.width));
@@ -373,6 +382,21 @@ void frmMain::RestoreBoxState(std::int16_t index, int state) {
                  state == kTicked ? BST_CHECKED : state == kIndeterminate ? BST_INDETERMINATE : BST_UNCHECKED, 0);
 }
 
+void frmMain::SetGuardVisible(bool visible) {
+    guard_.visible = visible;
+    Place(guard_, false);
+}
+
+bool frmMain::GuardVisible() const { return guard_.visible; }
+
+void frmMain::SetGuardState(int state) {
+    SendMessageA(guard_.hwnd, BM_SETCHECK, state == kTicked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+int frmMain::GuardState() const {
+    return SendMessageA(guard_.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? kTicked : kCleared;
+}
+
 void frmMain::MessageBox(const std::string& text, MessageIcon icon) {
     ShowMessageBox(hwnd_, text, icon);
 }
@@ -462,6 +486,8 @@ void frmMain::OnCommand(int id, int code) {
         cmdClose_Click(*this);
     } else if (id == kIdAbout && code == BN_CLICKED) {
         cmdAbout_Click(*this);
+    } else if (id == kIdGuard && code == BN_CLICKED) {
+        chkGuard_Click(*this, registry_, devices_);
     } else if (id == IDOK) {
         // Enter (IDOK from the dialog keys) presses the push button that
         // has the focus, as in a dialog; on a box it does nothing.

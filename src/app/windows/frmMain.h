@@ -54,6 +54,10 @@ public:
     int BoxState(std::int16_t index) const override;
     void SetBoxState(std::int16_t index, int state) override;
     void RestoreBoxState(std::int16_t index, int state) override;
+    void SetGuardVisible(bool visible) override;
+    bool GuardVisible() const override;
+    void SetGuardState(int state) override;
+    int GuardState() const override;
     void MessageBox(const std::string& text, MessageIcon icon) override;
     bool AskYesNo(const std::string& text) override;
 
@@ -98,6 +102,7 @@ private:
     Element frame_;
     Element close_;
     Element about_;
+    Element guard_;
     std::vector<Element> boxes_;
     HWND scrollBar_ = nullptr;
     std::int32_t scrollExtent_ = 0;
