@@ -64,6 +64,9 @@ int SayRefusedWrite(const PortWrites& writes, std::ostream& err) {
         err << kProgram << ": " << (denied ? "access denied to " : "the registry refused to open ")
             << PrintableKey(refused.key);
         if (!denied) err << " (status " << status << ")";
+    } else if (refused.step == PortRefusal::Step::Read) {
+        err << kProgram << ": could not read SkipEnumerations of " << label << " (status " << status
+            << "), so it was not written";
     } else {
         err << kProgram << ": could not write SkipEnumerations for " << label << " (status " << status << ")";
     }
@@ -71,7 +74,7 @@ int SayRefusedWrite(const PortWrites& writes, std::ostream& err) {
                      "administrator)."
                    : ".");
     if (writes.left.empty()) {
-        err << " Nothing was changed" << (refused.step == PortRefusal::Step::Write ? ": every port written before it was put back" : "")
+        err << " Nothing was changed" << (refused.step != PortRefusal::Step::Open ? ": every port written before it was put back" : "")
             << ".\n";
     } else {
         err << " Not every port written before it could be put back:\n";

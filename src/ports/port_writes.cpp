@@ -47,6 +47,9 @@ PortWrites WriteDetection(RegistryApi& registry, const std::vector<SerialPort>& 
         if (!written) {
             result.refused = journal.Refusals().front();
             result.refused->port = ports[i];
+            // A value that could not be read is never written: what it
+            // held could not be put back.
+            if (Refused(read)) result.refused->step = PortRefusal::Step::Read;
             break;
         }
         result.written.push_back(ports[i]);

@@ -22,7 +22,7 @@ struct PortWrites {
         RegStatus readStatus = regstatus::kSuccess;
     };
     std::vector<SerialPort> written;     // every port when done; none after a refusal
-    std::optional<PortRefusal> refused;  // the open or write that was refused, with its port
+    std::optional<PortRefusal> refused;  // the open, read or write that was refused, with its port
     std::vector<Left> left;              // ports still changed after the refusal
     [[nodiscard]] bool Done() const { return !refused; }
 };

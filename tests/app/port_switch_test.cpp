@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/frmMain_events.h"
 #include "app/modAppMainUsr.h"
+#include "guard/mouse_guard.h"
+#include "ports/serial_port.h"
 #include "app/system_error_text.h"
 #include "fake_window.h"
 #include "faulty_registry.h"
@@ -141,6 +144,94 @@ INSTANTIATE_TEST_SUITE_P(Refusals, RefusedWrite,
                                            RefusalCase{"set_denied", 0, 5},
                                            RefusalCase{"set_failed", 0, 1018}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// A port whose state could not be read shows neither state; a tick on it
+// writes as disable would: the read refused again refuses the write, the
+// box goes back and the message says why.
+TEST_F(PortSwitch, AStateThatCouldNotBeReadIsNeitherAndRefusesTheTick) {
+    testing::FaultyRegistry blind(reg_);
+    blind.FailWhen([&](const testing::RegCallRecord& r) {
+        return r.call == testing::RegCall::QueryValueEx && r.name == "SkipEnumerations" &&
+               blind.PathOf(r.key).find("\\3\\") != std::string::npos;
+    }, regstatus::kAccessDenied);
+    FakeWindow window(blind);
+    Main(window, blind, window.Devices());
+    EXPECT_EQ(kIndeterminate, window.BoxState(1));
+    EXPECT_NE(std::string::npos, window.messages[0].text.find("\r\nThe state of COM3 could not be read (status 5"));
+    const std::string before = DumpMachine(reg_);
+    window.UserClick(1);
+    EXPECT_EQ(kIndeterminate, window.BoxState(1));
+    EXPECT_EQ(before, DumpMachine(reg_));
+    EXPECT_NE(std::string::npos, window.messages.back().text.find("could not be read (status 5")) << window.messages.back().text;
+    EXPECT_EQ(MessageIcon::Warning, window.messages.back().icon);
+}
+
+// The guard's box: shown where the guard is set, beside an adapter's port
+// or with /all, ticked where it holds; a click runs guard on or off; the
+// offer after a tick on an adapter without a serial number, once a run.
+struct GuardCase {
+    const char* label;
+    std::function<void(MemoryRegistry&, testing::FaultyRegistry&)> arrange;
+    PortScope scope;
+    bool shown, ticked;        // at start-up
+    std::vector<int> clicks;   // port boxes by index; -1 the guard's box
+    std::vector<bool> answers;
+    std::size_t questions;     // asked by the clicks
+    bool inForce;              // the policy afterwards
+    std::string says;          // part of the last message
+};
+
+class GuardBox : public PortSwitch, public ::testing::WithParamInterface<GuardCase> {};
+
+const std::string kCh340 = std::string(kEnumKey) + "\\USB\\VID_1A86&PID_7523\\5&1D2E3F&0&1";
+const std::string kFtdiSerial = std::string(kEnumKey) + "\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
+const auto kAdapters = [](MemoryRegistry& r, testing::FaultyRegistry&) {
+    testing::AddPortAt(r, kCh340, "COM7");
+    testing::AddPortAt(r, kFtdiSerial, "COM5");
+};
+const auto kGuardOn = [](MemoryRegistry& r, testing::FaultyRegistry& f) {
+    kAdapters(r, f);
+    (void)GuardOn(r);
+};
+
+TEST_P(GuardBox, ShownWhereItMattersAndSwitchedAsTheCliDoes) {
+    const GuardCase& c = GetParam();
+    testing::FaultyRegistry faulty(reg_);
+    c.arrange(reg_, faulty);
+    FakeWindow window(faulty);
+    Main(window, faulty, window.Devices(), c.scope);
+    EXPECT_EQ(c.shown, window.guardVisible);
+    EXPECT_EQ(c.ticked ? kTicked : kCleared, window.guardState);
+    // Under the frame, the buttons below it, inside the window.
+    const Rect frame = window.controls[0], close = window.controls[1], guard = window.controls[3];
+    EXPECT_EQ(c.shown ? guard.top + guard.height + 50 : design::kClose.top, close.top);
+    EXPECT_TRUE(!c.shown || guard.top == frame.top + frame.height + 50);
+    EXPECT_LE(close.top + close.height + 45, window.outer.height - window.chromeHeight);
+    window.answers = c.answers;
+    for (const int k : c.clicks) k < 0 ? window.UserClickGuard() : window.UserClick(static_cast<std::int16_t>(k));
+    EXPECT_EQ(c.questions, window.questions.size());
+    EXPECT_EQ(c.inForce, ReadGuard(reg_).InForce());
+    EXPECT_TRUE(c.clicks.empty() || window.guardState == (c.inForce ? kTicked : kCleared));
+    EXPECT_TRUE(c.says.empty() || window.messages.back().text.find(c.says) != std::string::npos)
+        << window.messages.back().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guard, GuardBox,
+    ::testing::Values(
+        GuardCase{"acpi_only", [](auto&, auto&) {}, PortScope::Acpi, false, false, {}, {}, 0, false, ""},
+        GuardCase{"set_and_held", kGuardOn, PortScope::Acpi, true, true, {-1}, {}, 0, false, "no longer kept off"},
+        GuardCase{"all_on", [](auto&, auto&) {}, PortScope::All, true, false, {-1}, {}, 0, true,
+                  "kept off every port now"},
+        GuardCase{"refused", [](MemoryRegistry&, testing::FaultyRegistry& f) {
+                      f.FailWhen([](const auto& r) { return r.call == testing::RegCall::CreateKeyEx; }, 5);
+                  }, PortScope::All, true, false, {-1}, {}, 0, false, "administrator rights"},
+        GuardCase{"offered_yes", kAdapters, PortScope::All, true, false, {3}, {true}, 1, true, "kept off every port now"},
+        GuardCase{"offered_once_no", kAdapters, PortScope::All, true, false, {3, 3, 3}, {false}, 1, false, ""},
+        GuardCase{"serial_number", kAdapters, PortScope::All, true, false, {2}, {}, 0, false, ""},
+        GuardCase{"acpi_port", kAdapters, PortScope::All, true, false, {0}, {}, 0, false, ""},
+        GuardCase{"holds_already", kGuardOn, PortScope::All, true, true, {3}, {}, 0, true, ""}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // A tick on a port with a serial mouse present under it asks once whether
 // to remove it now; Yes restarts the port, removes its mice and says in
