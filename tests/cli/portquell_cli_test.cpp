@@ -424,6 +424,70 @@ TEST_F(Cli, RefusedWritesChangeNothingAndExplainWhy) {
     EXPECT_NE(std::string::npos, r.err.find("COM12 is left changed: its value could not be read back (status 1018)")) << r.err;
 }
 
+// Refusals midway on a machine as it was: what is put back, what is left
+// changed and how it is named; a value that could not be read is never
+// written, nor is a key the handler could not open.
+TEST_F(Cli, RefusalsMidwayNameWhatTheyLeft) {
+    const std::string before = DumpMachine(reg_);
+    Result r;
+    // The third write refused and the second's putting back too: the first
+    // is still put back, and only the second is named as left changed; a
+    // value gone by then is named as missing, not as unread.
+    for (const bool vanishes : {false, true}) {
+        testing::FaultyRegistry second(reg_);
+        int com3Writes = 0;
+        second.FailWhen([&](const testing::RegCallRecord& call) {
+            return call.call == testing::RegCall::SetValueEx && second.PathOf(call.key).find(kFtdi) == 0;
+        }, 1018);
+        second.FailWhen([&](const testing::RegCallRecord& call) {
+            return call.call == testing::RegCall::SetValueEx && second.PathOf(call.key).find(kAcpi3) == 0 &&
+                   ++com3Writes == 2;
+        }, 5);
+        second.BeforeEachCall([&](const testing::RegCallRecord& call) {
+            // Gone as the value is read back.
+            if (!vanishes || com3Writes != 2 || call.call != testing::RegCall::OpenKeyEx || call.name.find(kAcpi3) != 0) return;
+            RegHandle key = 0;
+            (void)reg_.OpenKeyEx(regroot::kLocalMachine, kAcpi3 + "\\Device Parameters", 0, regaccess::kAllAccess, &key);
+            (void)reg_.DeleteValue(key, "SkipEnumerations");
+            (void)reg_.CloseKey(key);
+        });
+        r = RunOn(second, {"enable", "COM1", "COM3", "COM5"});
+        EXPECT_EQ(3, r.code);
+        EXPECT_FALSE(ValueAt(reg_, kAcpi1, "SkipEnumerations").present);
+        EXPECT_NE(std::string::npos, r.err.find(vanishes ? "COM3 is left changed: SkipEnumerations is missing (mouse detection on)"
+                                                         : "COM3 is left changed: SkipEnumerations is 0 (mouse detection on)"))
+            << r.err;
+        EXPECT_EQ(std::string::npos, r.err.find("COM1 is left")) << r.err;
+        testing::SetValueAt(reg_, kAcpi3, "SkipEnumerations", regtype::kDword, kOff);
+    }
+    EXPECT_EQ(before, DumpMachine(reg_));
+    // A value that cannot be read before the write is not written; opening
+    // that fails without a registry status (the handler's own failure) is a
+    // refusal too.
+    for (const RegStatus status : {regstatus::kAccessDenied, 1018}) {
+        testing::FaultyRegistry unread(reg_);
+        bool forWriting = false;
+        unread.BeforeEachCall([&](const testing::RegCallRecord& call) {
+            forWriting = forWriting || (call.call == testing::RegCall::CreateKeyEx && call.name.find(kAcpi1) == 0);
+        });
+        unread.FailWhen([&](const testing::RegCallRecord& call) {
+            return forWriting && call.call == testing::RegCall::QueryValueEx && call.name == "SkipEnumerations";
+        }, status);
+        r = RunOn(unread, {"disable", "COM1"});
+        EXPECT_EQ(status == regstatus::kAccessDenied ? 2 : 3, r.code);
+        EXPECT_NE(std::string::npos, r.err.find("could not read SkipEnumerations of COM1 (status " + std::to_string(status) +
+                                                "), so it was not written")) << r.err;
+        EXPECT_EQ(before, DumpMachine(reg_));
+    }
+    testing::FaultyRegistry full(reg_);
+    full.BeforeEachCall([](const testing::RegCallRecord& call) {
+        if (call.call == testing::RegCall::CreateKeyEx) throw std::bad_alloc();
+    });
+    r = RunOn(full, {"disable", "COM1"});
+    EXPECT_EQ(3, r.code) << r.err;
+    EXPECT_EQ(before, DumpMachine(reg_));
+}
+
 TEST_F(Cli, ExportPrintsARegFileOfTheCurrentStates) {
     Result r = Run({"export", "--acpi"});
     EXPECT_EQ(0, r.code);
@@ -2034,6 +2098,23 @@ TEST(CliPreview, NamesEveryKindOfChangeAndARefusedRead) {
     EXPECT_EQ(2, RunCli({"disable", "COM1", "--dry-run", "--json"}, faulty, devices, refused, err));
     EXPECT_NE(std::string::npos, refused.str().find("\"refused\": [\n    {\"key\": ")) << refused.str();
     EXPECT_NE(std::string::npos, err.str().find("nothing would be changed")) << err.str();
+}
+
+// disable --all --now where no port was written (there is none, or every
+// write was refused) removes no mouse, not even one whose port cannot be
+// told.
+TEST(CliRelief, NothingWrittenRemovesNoMouse) {
+    for (const bool ports : {false, true}) {
+        MemoryRegistry reg;
+        MemoryDevices devices;
+        if (ports) MiceMachine(reg, devices);
+        devices.Add(Mouse("SERENUM\\PNP0F0C\\9&9&0&0000", true, ""));
+        testing::FaultyRegistry refusing(reg, testing::Faults{0, 5, 0, 0});
+        std::ostringstream out, err;
+        EXPECT_EQ(ports ? 2 : 0, RunCli({"disable", "--all", "--now"}, refusing, devices, out, err)) << err.str();
+        EXPECT_TRUE(Installed(devices, "SERENUM\\PNP0F0C\\9&9&0&0000")) << ports;
+        EXPECT_EQ(ports, Installed(devices, kMouse));
+    }
 }
 
 TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
