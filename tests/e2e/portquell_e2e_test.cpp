@@ -275,6 +275,51 @@ TEST_F(PortquellE2E, SerialMouseRemovedByKeyboard) {
     EXPECT_TRUE(program.Exited(10000));
 }
 
+// An adapter without a serial number, ticked by keyboard: the window
+// offers the guard (Yes the default), its box shows it held, and clearing
+// the box undoes it.
+TEST_F(PortquellE2E, GuardOfferedForAnAdapterWithoutSerialNumber) {
+    const std::string ch340 = std::string(kEnum) + "\\USB\\VID_1A86&PID_7523\\5&1D2E3F&0&1";
+    const std::string denyList = "SOFTWARE\\Policies\\Microsoft\\Windows\\DeviceInstall\\Restrictions\\DenyDeviceIDs";
+    SeedPort(1, "COM1", nullptr);
+    SetText(ch340 + "\\Device Parameters", "PortName", REG_SZ, std::string("COM7") + '\0');
+    Program program("/all");
+    HWND main = program.DismissReport("Found 2 serial ports, and 0 was already disabled");
+    ASSERT_NE(nullptr, main);
+    HWND guard = GetDlgItem(main, design::kIdGuard);
+    ASSERT_NE(nullptr, guard);
+    EXPECT_TRUE(IsWindowVisible(guard)) << "shown with /all";
+    EXPECT_EQ(BST_UNCHECKED, SendMessageA(guard, BM_GETCHECK, 0, 0));
+    EXPECT_TRUE(WaitFocus(main, GetDlgItem(main, IDC_CHKPORT)));
+    ASSERT_TRUE(TypeKeys("Tab space"));  // COM7 ticked
+    HWND question = program.Message();
+    ASSERT_NE(nullptr, question);
+    EXPECT_NE(std::string::npos, MessageBoxText(question).find("no serial number")) << MessageBoxText(question);
+    ASSERT_TRUE(TypeKeys("Return"));  // Yes
+    std::string text;
+    for (int i = 0; i < 100 && text.find("every port") == std::string::npos; ++i) {
+        Sleep(100);
+        HWND told = program.Message();
+        if (told != nullptr && told != question) text = MessageBoxText(told);
+    }
+    EXPECT_EQ(0u, text.find("Serial mice are kept off every port now")) << text;
+    ASSERT_TRUE(TypeKeys("Return"));
+    ASSERT_TRUE(program.MessageGone());
+    EXPECT_EQ(BST_CHECKED, SendMessageA(guard, BM_GETCHECK, 0, 0));
+    EXPECT_TRUE(KeyExists(denyList));
+    EXPECT_EQ("0xffffffff", QuerySkipAt(ch340));
+    ASSERT_TRUE(TypeKeys("Tab space"));  // the guard's box, cleared
+    HWND undone = program.Message();
+    ASSERT_NE(nullptr, undone);
+    EXPECT_EQ(0u, MessageBoxText(undone).find("Serial mice are no longer kept off every port")) << MessageBoxText(undone);
+    ASSERT_TRUE(TypeKeys("Return"));
+    ASSERT_TRUE(program.MessageGone());
+    EXPECT_EQ(BST_UNCHECKED, SendMessageA(guard, BM_GETCHECK, 0, 0));
+    EXPECT_FALSE(KeyExists(denyList)) << "guard off removes what guard on created";
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(program.Exited(10000));
+}
+
 // portquell.exe /all: ACPI, FTDI and USB ports in the same window, each
 // name as it stands ('&' shown, not an access key), each click on its key.
 TEST_F(PortquellE2E, AllListsEveryPort) {
