@@ -61,10 +61,27 @@ std::string KeyName(std::string text) {
     return text.empty() ? "_" : text;
 }
 
+// What the console may show: valid UTF-8 (names in the system's language)
+// without a character that acts on the console: no control but the line
+// end, no DEL, no line or paragraph separator, no bidirectional control.
 bool Printable(const std::string& text) {
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c != '\n' && (c < 0x20 || c >= 0x7F)) return false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        char32_t point = length == 1 ? c : c & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            point = (point << 6) | (next & 0x3F);
+        }
+        i += length;
+        if (point == '\n') continue;
+        if (point < 0x20 || (point >= 0x7F && point < 0xA0) || point == 0x2028 || point == 0x2029 ||
+            (point >= 0x202A && point <= 0x202E) || (point >= 0x2066 && point <= 0x2069) || point == 0x200E ||
+            point == 0x200F || point == 0x061C) {
+            return false;
+        }
     }
     return true;
 }
@@ -143,7 +160,8 @@ Run Cli(RegistryApi& reg, const std::vector<std::string>& args) {
     std::ostringstream out;
     std::ostringstream err;
     MemoryDevices devices;
-    const int code = RunCli(args, reg, devices, out, err);
+    // identify looks without waiting.
+    const int code = RunCli(args, reg, devices, out, err, [](int) { return true; });
     return Run{code, out.str(), err.str()};
 }
 
