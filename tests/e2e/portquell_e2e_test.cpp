@@ -354,6 +354,12 @@ TEST_F(PortquellE2E, AllListsEveryPort) {
     Click(GetDlgItem(main, IDC_CHKPORT + 3));
     for (int i = 0; i < 40 && QuerySkipAt(usb) != "0xffffffff"; ++i) Sleep(100);
     EXPECT_EQ("0xffffffff", QuerySkipAt(usb));
+    // That adapter has no serial number: the guard is offered; No.
+    HWND offer = program.Message();
+    ASSERT_NE(nullptr, offer);
+    EXPECT_NE(std::string::npos, MessageBoxText(offer).find("no serial number")) << MessageBoxText(offer);
+    ASSERT_TRUE(TypeKeys("Tab Return"));
+    ASSERT_TRUE(program.MessageGone());
     EXPECT_EQ("", QuerySkip(1));
     PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(program.Exited(10000));
