@@ -214,6 +214,9 @@ TEST_P(GuardBox, ShownWhereItMattersAndSwitchedAsTheCliDoes) {
     EXPECT_TRUE(c.clicks.empty() || window.guardState == (c.inForce ? kTicked : kCleared));
     EXPECT_TRUE(c.says.empty() || window.messages.back().text.find(c.says) != std::string::npos)
         << window.messages.back().text;
+    // A warning only where nothing was done as asked.
+    EXPECT_TRUE(c.says.empty() || window.messages.back().icon ==
+                                      (c.says.find("Nothing was changed") == 0 ? MessageIcon::Warning : MessageIcon::None));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -225,7 +228,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "kept off every port now"},
         GuardCase{"refused", [](MemoryRegistry&, testing::FaultyRegistry& f) {
                       f.FailWhen([](const auto& r) { return r.call == testing::RegCall::CreateKeyEx; }, 5);
-                  }, PortScope::All, true, false, {-1}, {}, 0, false, "administrator rights"},
+                  }, PortScope::All, true, false, {-1}, {}, 0, false,
+                  "Nothing was changed.\r\n\r\nThis needs administrator rights"},
         GuardCase{"offered_yes", kAdapters, PortScope::All, true, false, {3}, {true}, 1, true, "kept off every port now"},
         GuardCase{"offered_once_no", kAdapters, PortScope::All, true, false, {3, 3, 3}, {false}, 1, false, ""},
         GuardCase{"serial_number", kAdapters, PortScope::All, true, false, {2}, {}, 0, false, ""},
