@@ -347,6 +347,8 @@ TEST_F(PortScan, AllListsEveryPortAndWritesItsKey) {
     testing::SetTextAt(reg_, std::string(kEnumKey) + "\\" + usb, "FriendlyName", "Prolific USB-to-Serial Comm Port (COM12)");
     testing::SetTextAt(reg_, std::string(kEnumKey) + "\\ACPI\\PNP0501\\1", "FriendlyName", "Communications Port (COM1)");
     testing::SetTextAt(reg_, std::string(kEnumKey) + "\\" + ftdi, "FriendlyName", "GPS\r\n (COM5)");
+    // A mouse present on COM5 lists it once: /all lists it already.
+    devices_.Add({"SERENUM\\PNP0F0C\\5&AB&0&0000", {}, {"SERIAL_MOUSE"}, "", kMouseClassGuid, true, ftdi});
     Main(window_, reg_, window_.Devices(), PortScope::All);
     EXPECT_EQ((std::vector<std::string>{"COM1/1/0", "COM5  GPS  /" + ftdi + "/0",
                                         "com12  Prolific USB-to-Serial Comm Port/" + usb + "/0"}),
