@@ -2117,6 +2117,28 @@ TEST(CliRelief, NothingWrittenRemovesNoMouse) {
     }
 }
 
+// Each port's one verdict in the document, as the text and the window word
+// it: a removal at the next restart is no refusal; a refused one or a
+// refused restart is, with its status.
+TEST(CliRelief, OneVerdictPerPort) {
+    const std::vector<std::tuple<std::function<void(MemoryDevices&)>, std::string>> rows = {
+        {[](MemoryDevices&) {}, "\"verdict\": \"now\", \"verdictStatus\": null"},
+        {[](MemoryDevices& d) { d.FailRemove(kMouse, DevStatus::Win32(3010)); }, "\"verdict\": \"atNextRestart\", \"verdictStatus\": null"},
+        {[](MemoryDevices& d) { d.FailRemove(kMouse, DevStatus::Win32(5)); }, "\"verdict\": \"refused\", \"verdictStatus\": 5"},
+        {[](MemoryDevices& d) { d.FailRestart(kCom1Id, DevStatus::Win32(1)); }, "\"verdict\": \"refused\", \"verdictStatus\": 1"},
+        {[](MemoryDevices& d) { d.Edit(kCom1Id)->present = false; }, "\"verdict\": \"whenConnected\", \"verdictStatus\": null"},
+    };
+    for (const auto& [arrange, says] : rows) {
+        MemoryRegistry reg;
+        MemoryDevices devices;
+        MiceMachine(reg, devices);
+        arrange(devices);
+        std::ostringstream out, err;
+        (void)RunCli({"disable", "COM1", "--now", "--json"}, reg, devices, out, err);
+        EXPECT_NE(std::string::npos, out.str().find(says)) << out.str();
+    }
+}
+
 TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
     std::uint32_t seed = 20261207u;
     const auto pick = [&seed](std::uint32_t n) {
