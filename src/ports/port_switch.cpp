@@ -13,14 +13,4 @@ RegStatus SetSkipEnumerations(clsRegHandler& handler, bool detectionOff) {
                             static_cast<std::int32_t>(regtype::kDword));
 }
 
-RegStatus WriteSkipEnumerations(RegistryApi& registry, const std::string& parameterKey,
-                                bool detectionOff) {
-    clsRegHandler handler(registry);
-    RegStatus status = OpenPortForWriting(handler, parameterKey);
-    if (status != regstatus::kSuccess) return status;
-    status = SetSkipEnumerations(handler, detectionOff);
-    (void)handler.CloseRegistry();
-    return status;
-}
-
 }  // namespace portquell

@@ -1,6 +1,6 @@
 // Switching serial mouse detection for one port: SkipEnumerations in the
-// port's Device Parameters key, REG_DWORD -1 (off) or 0 (on). The window's
-// click handler and portquell-cli both write through here.
+// port's Device Parameters key, REG_DWORD -1 (off) or 0 (on). Every write
+// goes through here, by WriteDetection (ports/port_writes.h).
 #pragma once
 
 #include <string>
@@ -17,9 +17,5 @@ namespace portquell {
 
 // Writes SkipEnumerations through an open handler; returns the status.
 [[nodiscard]] RegStatus SetSkipEnumerations(clsRegHandler& handler, bool detectionOff);
-
-// Both, with a handler of its own; returns 0 or the first refusal's status.
-[[nodiscard]] RegStatus WriteSkipEnumerations(RegistryApi& registry,
-                                              const std::string& parameterKey, bool detectionOff);
 
 }  // namespace portquell
