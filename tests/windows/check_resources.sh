@@ -25,5 +25,15 @@ check "portquell-cli.exe version $3" test "$(version_of "$2")" = "$3"
 revision_of() { strings -el "$1" | grep -A1 -x 'SourceRevision' | tail -1; }
 check "portquell.exe names its source: $4" test "$(revision_of "$1")" = "$4"
 check "portquell-cli.exe names its source: $4" test "$(revision_of "$2")" = "$4"
+# Imports Windows loads from its KnownDLLs (never from the program's own
+# folder), and the common controls from the side-by-side store through the
+# manifest: a new dependency fails here until it is looked at.
+known="ADVAPI32 CFGMGR32 COMCTL32 GDI32 KERNEL32 MSVCRT SETUPAPI USER32"
+imports_of() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: \(.*\)\.[dD][lL][lL]$/\1/p' | tr a-z A-Z | sort -u; }
+for exe in "$1" "$2"; do
+    others=$(imports_of "$exe" | grep -vxF -f <(tr ' ' '\n' <<<"$known"))
+    check "$(basename "$exe") imports only KnownDLLs: $(imports_of "$exe" | tr '\n' ' ')" \
+        test -n "$(imports_of "$exe")" -a -z "$others"
+done
 echo "$failures failed"
 [ "$failures" -eq 0 ]

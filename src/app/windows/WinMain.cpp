@@ -10,6 +10,9 @@
 #include "support/message_box.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    // A DLL loaded later comes from System32 only, never from the folder
+    // the program was started from (a Downloads folder, say).
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     portquell::RegistryApi& registry = portquell::PlatformRegistry();
     portquell::DeviceApi& devices = portquell::PlatformDevices();
     portquell::frmMain form(instance, registry, devices);

@@ -108,6 +108,9 @@ bool Pause(int milliseconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A DLL loaded later comes from System32 only, never from the folder
+    // the program was started from.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     std::vector<std::string> args(argv + 1, argv + argc);
     ConsoleBuffer outBuffer(STD_OUTPUT_HANDLE, stdout);
     ConsoleBuffer errBuffer(STD_ERROR_HANDLE, stderr);
