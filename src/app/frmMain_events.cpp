@@ -31,9 +31,8 @@ std::string SaveFailedText(std::int32_t status) {
 // A port whose value could not be read is not written: what it held could
 // not be put back.
 std::string ReadFailedText(const std::string& name, std::int32_t status) {
-    const std::string description = SystemErrorText(status);
-    std::string text = "The state of " + name + " could not be read (status " + std::to_string(status) +
-                       (description.empty() ? "" : ": " + description) + "), so nothing was written.";
+    std::string text = "The state of " + name + " could not be read (" + StatusInWords(status) +
+                       "), so nothing was written.";
     if (status == regstatus::kAccessDenied) {
         text += "\r\n\r\nReading and writing serial port settings needs administrator rights. Start Portquell "
                 "with \"Run as administrator\" and try again.";

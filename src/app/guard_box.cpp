@@ -13,11 +13,6 @@ bool bGuardOffered = false;
 
 namespace {
 
-std::string StatusInWords(RegStatus status) {
-    const std::string description = SystemErrorText(status);
-    return "status " + std::to_string(status) + (description.empty() ? "" : ": " + description);
-}
-
 // The guard's report around policy: the mice are listed only where the
 // policy is in force, since it cannot hold otherwise.
 GuardReport GuardNow(RegistryApi& registry, DeviceApi& devices, GuardState policy) {
@@ -83,7 +78,7 @@ std::pair<std::string, bool> RunText(bool on, const GuardRun& run) {
 // holds or not.
 void Run(MainWindow& form, bool on, RegistryApi& registry, DeviceApi& devices) {
     const GuardRun run = RunGuard(on, registry, devices);
-    form.SetGuardState(run.after.Holds() ? kTicked : kCleared);
+    form.SetGuardState(run.after.HoldsForCertain() ? kTicked : kCleared);
     const auto [text, warning] = RunText(on, run);
     form.MessageBox(text, warning ? MessageIcon::Warning : MessageIcon::None);
 }
@@ -94,7 +89,7 @@ void ShowGuardBox(MainWindow& form, RegistryApi& registry, DeviceApi& devices, b
     GuardState policy = ReadGuard(registry);
     if (!GuardSet(policy) && !otherPorts) return;
     form.SetGuardVisible(true);
-    form.SetGuardState(GuardNow(registry, devices, std::move(policy)).Holds() ? kTicked : kCleared);
+    form.SetGuardState(GuardNow(registry, devices, std::move(policy)).HoldsForCertain() ? kTicked : kCleared);
 }
 
 void OfferGuard(MainWindow& form, const SerialPort& port, RegistryApi& registry, DeviceApi& devices) {

@@ -11,7 +11,6 @@
 #include "app/window_design.h"
 #include "ports/port_identity.h"
 #include "ports/serial_port.h"
-#include "registry/clsRegHandler.h"
 
 namespace portquell {
 
@@ -145,12 +144,6 @@ std::vector<ScannedBox> Boxes(const PortInventory& inventory) {
     return boxes;
 }
 
-// A registry status with the system's description where it has one.
-std::string StatusWithText(RegStatus status) {
-    const std::string description = SystemErrorText(status);
-    return "status " + std::to_string(status) + (description.empty() ? "" : ": " + description);
-}
-
 // The program's first line, then what it did not show.
 std::string Report(const std::vector<std::string>& lines) {
     std::string text = iPortCount == 0 ? "No serial ports found..."
@@ -194,7 +187,7 @@ void ScanSerialPorts(MainWindow& form, RegistryApi& registry, DeviceApi& devices
                         caption, box.refused.has_value());
         if (box.refused) {
             lines.push_back("The state of " + (box.named ? PortTitle(box.port) : box.port.InstanceId()) + " could not be read (" +
-                            StatusWithText(*box.refused) + ").");
+                            StatusInWords(*box.refused) + ").");
         }
     }
     StartupMice mice;

@@ -10,4 +10,11 @@ namespace portquell {
 
 [[nodiscard]] std::string SystemErrorText(std::int32_t status);
 
+// "status 5: Access is denied.", or "status N" where the system has no
+// description.
+[[nodiscard]] inline std::string StatusInWords(std::int32_t status) {
+    const std::string description = SystemErrorText(status);
+    return "status " + std::to_string(status) + (description.empty() ? "" : ": " + description);
+}
+
 }  // namespace portquell

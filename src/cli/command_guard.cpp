@@ -151,7 +151,7 @@ int ShowState(const Options& options, RegistryApi& registry, DeviceApi& devices,
     const int refused = WorseExit(ReportRefusals(guard.refusals, "the guard's state is not certain", err),
                                   ReportDeviceRefusal(guard.mice.listing, "the guard's state is not certain", err));
     if (refused != cliexit::kDone) return refused;
-    return guard.Holds() ? cliexit::kDone : cliexit::kCheckFailed;
+    return guard.HoldsForCertain() ? cliexit::kDone : cliexit::kCheckFailed;
 }
 
 // The exit status of an outcome that leaves the guard not as asked: 1.

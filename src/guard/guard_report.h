@@ -21,6 +21,9 @@ struct GuardReport {
     [[nodiscard]] std::vector<SerialMouse> WithDriver() const { return mice.Installed(); }
     // In force, and no serial mouse keeps its driver.
     [[nodiscard]] bool Holds() const { return policy.InForce() && mice.listing.Ok() && WithDriver().empty(); }
+    // Holds, and every key that could say otherwise was read: what
+    // portquell-cli guard exits 0 for.
+    [[nodiscard]] bool HoldsForCertain() const { return Holds() && refusals.empty(); }
 };
 
 // Whether the guard is set at all: a value of the list names SERIAL_MOUSE

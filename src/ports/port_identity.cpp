@@ -28,11 +28,6 @@ std::optional<std::string> TextValue(clsRegHandler& handler, const char* name) {
     return Bounded(text);
 }
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 bool IsHex(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
@@ -56,7 +51,7 @@ std::optional<std::string> HexField(const std::string& part, const char* prefix,
     if (part.size() != p.size() + digits || !SameTextIgnoringCase(part.substr(0, p.size()), p)) return std::nullopt;
     const std::string value = part.substr(p.size());
     if (!IsHex(value)) return std::nullopt;
-    return Upper(value);
+    return UpperText(value);
 }
 
 // Windows' own class drivers' maker, which names no device's.

@@ -9,11 +9,6 @@ namespace portquell {
 
 namespace {
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 // Marks the ports a listing holds; a failed listing marks none.
 void Mark(DeviceApi& devices, const std::string& classGuid, const std::string& enumerator,
           std::vector<SerialPort>& ports) {
@@ -21,10 +16,10 @@ void Mark(DeviceApi& devices, const std::string& classGuid, const std::string& e
     if (!devices.ListDevices(classGuid, enumerator, listed).Ok()) return;
     std::map<std::string, bool> present;  // by upper-case instance ID
     for (const DeviceInfo& device : listed) {
-        if (!device.instanceId.empty()) present[Upper(device.instanceId)] = device.present;
+        if (!device.instanceId.empty()) present[UpperText(device.instanceId)] = device.present;
     }
     for (SerialPort& port : ports) {
-        const auto found = present.find(Upper(port.InstanceId()));
+        const auto found = present.find(UpperText(port.InstanceId()));
         if (found != present.end()) port.connected = found->second;
     }
 }
@@ -38,7 +33,7 @@ void FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports) {
     // the machine has seen.
     std::vector<std::string> enumerators;  // upper case, each once
     for (const SerialPort& port : ports) {
-        const std::string enumerator = Upper(port.enumerator);
+        const std::string enumerator = UpperText(port.enumerator);
         if (!enumerator.empty() && std::find(enumerators.begin(), enumerators.end(), enumerator) == enumerators.end()) {
             enumerators.push_back(enumerator);
         }
@@ -46,7 +41,7 @@ void FindConnections(DeviceApi& devices, std::vector<SerialPort>& ports) {
     for (const std::string& enumerator : enumerators) {
         Mark(devices, kPortsClassGuid, enumerator, ports);
         const bool unknown = std::any_of(ports.begin(), ports.end(), [&](const SerialPort& p) {
-            return !p.connected && Upper(p.enumerator) == enumerator;
+            return !p.connected && UpperText(p.enumerator) == enumerator;
         });
         if (unknown) Mark(devices, "", enumerator, ports);
     }

@@ -12,7 +12,10 @@ namespace portquell {
 
 namespace {
 
-bool Connected(const SerialPort& port) { return port.connected.value_or(false); }
+// Whether the port is known to be connected (or known not to be): a
+// connection that could not be told is neither, so that a listing that
+// failed once makes no port appear or go.
+bool Is(const SerialPort& port, bool connected) { return port.connected == std::optional<bool>(connected); }
 
 // Two seconds of looks: time for Windows to name a new device's port.
 constexpr int kUnsettledLooks = 4;
@@ -37,9 +40,7 @@ std::optional<std::set<std::string>> PortWatch::List() {
     if (!devices_.ListDevices(kPortsClassGuid, "", devices).Ok()) return std::nullopt;
     std::set<std::string> listed;
     for (const DeviceInfo& d : devices) {
-        std::string id = d.instanceId;
-        std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        listed.insert(id + (d.present ? "|present" : "|absent"));
+        listed.insert(UpperText(d.instanceId) + (d.present ? "|present" : "|absent"));
     }
     return listed;
 }
@@ -64,7 +65,7 @@ std::optional<PortEvent> PortWatch::Look() {
     std::optional<PortEvent> event;
     for (const SerialPort& port : now) {
         const SerialPort* before = Same(ports_, port);
-        if (before == nullptr || (Connected(port) && !Connected(*before))) {
+        if (before == nullptr || (Is(port, true) && Is(*before, false))) {
             event = PortEvent{PortEvent::Kind::Appeared, port};
             break;
         }
@@ -72,15 +73,15 @@ std::optional<PortEvent> PortWatch::Look() {
     if (!event) {
         for (const SerialPort& port : ports_) {
             const SerialPort* after = Same(now, port);
-            if (Connected(port) && (after == nullptr || !Connected(*after))) {
+            if (Is(port, true) && (after == nullptr || Is(*after, false))) {
                 event = PortEvent{PortEvent::Kind::Went, after != nullptr ? *after : port};
                 break;
             }
         }
     }
     ports_ = std::move(now);
-    if (event) unsettled_ = 0;
     if (event) {
+        unsettled_ = 0;
         std::vector<SerialPort> one{event->port};
         IdentifyPorts(registry_, devices_, one);
         event->port = one.front();

@@ -27,7 +27,8 @@ public:
     // Reads what is there now; registry and devices must outlive the watch.
     PortWatch(RegistryApi& registry, DeviceApi& devices);
 
-    // One look. A listing that changed without a port's appearing or going
+    // One look. A connection that could not be told counts as neither. A
+    // listing that changed without a port's appearing or going
     // (a device whose port is not named yet) has the ports read again at
     // the next few looks too. A port appeared: a new instance, or one not connected that
     // is now; it went: one connected that is not now, or whose instance is

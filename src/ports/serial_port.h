@@ -113,5 +113,7 @@ void ForEachAcpiPort(clsRegHandler& handler,
 
 // Registry and port names compare without regard to case.
 [[nodiscard]] bool SameTextIgnoringCase(const std::string& a, const std::string& b);
+// The text in upper case (ASCII letters), to key names by.
+[[nodiscard]] std::string UpperText(std::string text);
 
 }  // namespace portquell
