@@ -279,8 +279,10 @@ TEST(CliIdentity, EachFieldFromItsSourceOrItsFallbackAndNoTextEscapesItsPlace) {
          "\"name\": \"" + std::string(200, 'x') + "...\", \"reported\": null, \"maker\": null"},
         {"no_terminator", "ACPI\\PNP0501\\1", {{"LocationInformation", regtype::kSz, "Port_#0001.Hub_#0002"}}, "", "",
          "", "Port_#0001.Hub_#0002", "\"location\": \"Port_#0001.Hub_#0002\"}"},
-        {"french_name", "ACPI\\PNP0501\\1", {{"FriendlyName", regtype::kSz, std::string("R\xe9" "cepteur GPS (COM4)") + '\0'}},
-         "", "", "", "R\xc3\xa9" "cepteur GPS", "\"name\": \"R\\u00e9cepteur GPS (COM4)\""},
+        {"french_name", "ACPI\\PNP0501\\1", {{"FriendlyName", regtype::kSz, std::string("R\xe9" "cepteur GPS \x80 (COM4)") + '\0'}},
+         "", "", "", "R\xc3\xa9" "cepteur GPS \xe2\x82\xac", "\"name\": \"R\\u00e9cepteur GPS \\u20ac (COM4)\""},
+        {"no_vid_field", "USB\\VXD_0403&PID_6001\\SN1", {{"FriendlyName", regtype::kSz, std::string("Modem port (COM4)") + '\0'}},
+         "", "", "", "Modem port", "\"usb\": null"},
     };
     for (const IdentityCase& c : cases) {
         MemoryRegistry reg;
