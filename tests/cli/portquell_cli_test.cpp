@@ -281,6 +281,8 @@ TEST(CliIdentity, EachFieldFromItsSourceOrItsFallbackAndNoTextEscapesItsPlace) {
          "", "Port_#0001.Hub_#0002", "\"location\": \"Port_#0001.Hub_#0002\"}"},
         {"french_name", "ACPI\\PNP0501\\1", {{"FriendlyName", regtype::kSz, std::string("R\xe9" "cepteur GPS \x80 (COM4)") + '\0'}},
          "", "", "", "R\xc3\xa9" "cepteur GPS \xe2\x82\xac", "\"name\": \"R\\u00e9cepteur GPS \\u20ac (COM4)\""},
+        {"vendor_not_in_the_table", "USB\\VID_1234&PID_5678\\X9", {{"Mfg", regtype::kSz, std::string("Microsoft") + '\0'}},
+         "", "", "", "VID_1234 PID_5678, serial X9", "\"maker\": \"Microsoft\""},
         {"no_vid_field", "USB\\VXD_0403&PID_6001\\SN1", {{"FriendlyName", regtype::kSz, std::string("Modem port (COM4)") + '\0'}},
          "", "", "", "Modem port", "\"usb\": null"},
     };
