@@ -9,6 +9,8 @@
 #include "ports/port_inventory.h"
 #include "ports/port_relief.h"
 #include "ports/serial_port.h"
+#include "registry/reg_text.h"
+#include "support/display_text.h"
 
 namespace portquell {
 
@@ -19,16 +21,6 @@ inline constexpr const char* kProgram = "portquell-cli";
 // Nothing read from the registry can then move the cursor, clear the
 // screen or end a comment line.
 [[nodiscard]] std::string Printable(const std::string& text);
-
-// "REG_SZ", "REG_DWORD", ... or "type 99".
-[[nodiscard]] std::string TypeName(std::uint32_t type);
-
-// A name in the system's language as the console shows it: the characters
-// ANSI text means, as UTF-8 (the console writer turns it into what the
-// console or a redirected file takes); control characters, line and
-// paragraph separators and bidirectional overrides as \xHH or \uXXXX, so
-// that nothing read can move the cursor or reorder a line.
-[[nodiscard]] std::string DisplayText(const std::string& text);
 
 // The length of utf8's longest beginning that ends on a whole character:
 // a character cut at the end waits for its other bytes.

@@ -139,6 +139,7 @@ int ShowPreview(const Options& options, RegistryApi& registry, DeviceApi& device
         json.refused.push_back(*writes.refused);
         return ReportRefusals({*writes.refused}, "nothing would be changed", err);
     }
+    for (const SerialPort& p : writes.already) say << PortLabel(p) << ": " << (off ? "off" : "on") << " already\n";
     for (const SerialPort& p : writes.written) {
         say << "would " << options.command << " mouse detection on " << PortLabel(p) << " (now " << Detection(p)
             << "): " << PrintableKey(p.ParameterKey()) << " " << kSkipEnumerations << " = REG_DWORD "
@@ -195,6 +196,7 @@ int SwitchCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
         json.refused.push_back(*writes.refused);
         return done(SayRefusedWrite(writes, err));
     }
+    for (const SerialPort& p : writes.already) say << PortLabel(p) << ": " << (off ? "off" : "on") << " already\n";
     for (const SerialPort& p : writes.written) {
         say << verb << "d mouse detection on " << PortLabel(p) << " (was " << Detection(p)
             << "): " << PrintableKey(p.ParameterKey()) << "\n";

@@ -67,6 +67,8 @@ void WriteSwitchJson(const SwitchReport& report, std::ostream& out) {
                   << JsonString(SkipReason(l.port.skip)) << "}";
             }
         });
+        WriteJsonArray(o, "asAskedAlready", report.writes ? report.writes->already : none,
+             [&](const SerialPort& p) { o << JsonString("HKLM\\" + p.ParameterKey()); });
         if (report.relief) {
             const ReliefReport& relief = *report.relief;
             WriteJsonArray(o, "relief", relief.ports, [&](const Relief& r) {

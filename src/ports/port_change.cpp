@@ -23,9 +23,11 @@ PortChange ChangePorts(RegistryApi& registry, DeviceApi& devices, const std::vec
                        const std::vector<SerialPort>& targets, bool off, bool now, bool everyPort) {
     PortChange change;
     change.writes = WriteDetection(registry, targets, off);
-    if (!now || !change.writes.Done() || change.writes.written.empty()) return change;
+    // Relief is for every port asked about, also one that held the value
+    // already: its mice may still be installed.
+    if (!now || !change.writes.Done() || targets.empty()) return change;
     change.mice = FindSerialMice(devices, registry, every);
-    change.relief = RelieveWritten(registry, devices, *change.mice, change.writes.written, everyPort);
+    change.relief = RelieveWritten(registry, devices, *change.mice, targets, everyPort);
     return change;
 }
 

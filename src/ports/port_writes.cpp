@@ -40,6 +40,10 @@ PortWrites WriteDetection(RegistryApi& registry, const std::vector<SerialPort>& 
         // what an undoing puts back.
         RegStatus read = regstatus::kSuccess;
         const SkipSetting before = ReadSkipSetting(handler, read);
+        if (!Refused(read) && before.present && before.type == regtype::kDword && before.data == std::string(4, off ? '\xFF' : '\0')) {
+            result.already.push_back(ports[i]);
+            continue;
+        }
         const bool written = journal.Step(
             ports[i].ParameterKey(),
             [&] { return Refused(read) ? read : SetSkipEnumerations(handler, off); },
@@ -56,6 +60,7 @@ PortWrites WriteDetection(RegistryApi& registry, const std::vector<SerialPort>& 
     }
     if (!result.refused) return result;
     result.written.clear();
+    result.already.clear();
     handlers.clear();
     clsRegHandler reader(registry);
     for (const PortRefusal& notUndone : journal.NotUndone()) {

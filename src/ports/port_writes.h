@@ -21,14 +21,16 @@ struct PortWrites {
         SerialPort port;  // its skip is the value now
         RegStatus readStatus = regstatus::kSuccess;
     };
-    std::vector<SerialPort> written;     // every port when done; none after a refusal
+    std::vector<SerialPort> written;     // every port changed when done; none after a refusal
+    std::vector<SerialPort> already;     // ports that held the value already: not written
     std::optional<PortRefusal> refused;  // the open, read or write that was refused, with its port
     std::vector<Left> left;              // ports still changed after the refusal
     [[nodiscard]] bool Done() const { return !refused; }
 };
 
 // Opens every port's key for writing, then writes SkipEnumerations
-// REG_DWORD -1 (off) or 0 (on) into each, in order.
+// REG_DWORD -1 (off) or 0 (on) into each, in order, but for a port whose
+// value is that already (as asked: a write there would change nothing).
 [[nodiscard]] PortWrites WriteDetection(RegistryApi& registry, const std::vector<SerialPort>& ports, bool off);
 
 }  // namespace portquell

@@ -631,7 +631,7 @@ TEST_F(Cli, RefusalsHideNoPortAndWriteNothing) {
 
 TEST_F(Cli, APortIsWrittenOnceHoweverOftenItIsNamed) {
     testing::FaultyRegistry once(reg_);
-    EXPECT_EQ(0, RunOn(once, {"disable", "COM3", "com3", "ACPI\\PNP0501\\3"}).code);
+    EXPECT_EQ(0, RunOn(once, {"enable", "COM3", "com3", "ACPI\\PNP0501\\3"}).code);
     EXPECT_EQ(1u, once.CountOf(testing::RegCall::SetValueEx));
     // Two instances with one name are two ports.
     AddPortAt(reg_, kEnum + "\\USB\\VID_1A86&PID_7523\\6&1", "COM3");

@@ -116,8 +116,12 @@ int main(int argc, char** argv) {
     ConsoleBuffer errBuffer(STD_ERROR_HANDLE, stderr);
     std::ostream out(&outBuffer);
     std::ostream err(&errBuffer);
+    // Changes are reported to the Application log and kept one at a time
+    // across the machine.
+    const portquell::ChangeSeams seams{portquell::PlatformEventLog(), portquell::PlatformRunLock(),
+                                       {"", "", portquell::RunningAccount(), portquell::RunningProgramPath()}};
     const int code =
-        portquell::RunCli(args, portquell::PlatformRegistry(), portquell::PlatformDevices(), out, err, &Pause);
+        portquell::RunCli(args, portquell::PlatformRegistry(), portquell::PlatformDevices(), out, err, &Pause, &seams);
     out.flush();
     err.flush();
     return code;

@@ -1,0 +1,20 @@
+#include "support/event_log.h"
+
+#include <cstdlib>
+
+namespace portquell {
+
+// Systems without an event log get one in memory, alive for the process.
+EventLog& PlatformEventLog() {
+    static MemoryEventLog log;
+    return log;
+}
+
+std::string RunningAccount() {
+    const char* user = std::getenv("USER");
+    return user != nullptr ? user : "";
+}
+
+std::string RunningProgramPath() { return "portquell"; }
+
+}  // namespace portquell
