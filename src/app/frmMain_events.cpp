@@ -6,6 +6,7 @@
 #include "app/modAppMainUsr.h"
 #include "app/s_modAppMain.h"
 #include "app/system_error_text.h"
+#include "app/window_changes.h"
 #include "ports/port_writes.h"
 #include "support/s_modMiscStd.h"
 
@@ -59,11 +60,16 @@ void chkPort_Click(MainWindow& form, std::int16_t index, RegistryApi& registry, 
     if (known) port.portName = gPortBoxes[static_cast<std::size_t>(index)].portName;
     // As portquell-cli disable and enable write: the value read first (a
     // refused read refuses the write), then written, or nothing changed.
-    const PortWrites writes = WriteDetection(registry, {port}, ticked);
-    if (!writes.Done()) {
+    PortWrites writes;
+    const bool ran = RunWindowChange(
+        form, registry, devices,
+        PortTitle(port) + (ticked ? " ticked: mouse detection off" : " cleared: mouse detection on"),
+        [&](RegistryApi& r, DeviceApi&) { writes = WriteDetection(r, {port}, ticked); });
+    if (!ran || !writes.Done()) {
         // The screen must not claim a state the registry does not hold.
         form.RestoreBoxState(index, known ? gPortBoxes[static_cast<std::size_t>(index)].state
                                           : ticked ? kCleared : kTicked);
+        if (!ran) return;
         const PortRefusal& refused = *writes.refused;
         form.MessageBox(refused.step == PortRefusal::Step::Read ? ReadFailedText(PortTitle(port), refused.status)
                                                                 : SaveFailedText(refused.status),

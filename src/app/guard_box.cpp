@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/system_error_text.h"
 #include "app/window_design.h"
+#include "app/window_changes.h"
 #include "guard/guard_run.h"
 #include "ports/port_identity.h"
 
@@ -77,7 +78,14 @@ std::pair<std::string, bool> RunText(bool on, const GuardRun& run) {
 // Runs the guard on or off and shows the outcome: the box as the guard now
 // holds or not.
 void Run(MainWindow& form, bool on, RegistryApi& registry, DeviceApi& devices) {
-    const GuardRun run = RunGuard(on, registry, devices);
+    GuardRun run;
+    if (!RunWindowChange(form, registry, devices,
+                         on ? "serial mice kept off every port" : "serial mice no longer kept off every port",
+                         [&](RegistryApi& r, DeviceApi& d) { run = RunGuard(on, r, d); })) {
+        // The box as the guard holds, which nothing changed.
+        form.SetGuardState(ReadGuardReport(registry, devices).HoldsForCertain() ? kTicked : kCleared);
+        return;
+    }
     form.SetGuardState(run.after.HoldsForCertain() ? kTicked : kCleared);
     const auto [text, warning] = RunText(on, run);
     form.MessageBox(text, warning ? MessageIcon::Warning : MessageIcon::None);

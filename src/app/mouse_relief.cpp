@@ -1,8 +1,10 @@
 #include "app/mouse_relief.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "app/main_window.h"
+#include "app/window_changes.h"
 #include "ports/mice_plan.h"
 #include "ports/port_change.h"
 #include "ports/port_inventory.h"
@@ -107,7 +109,12 @@ void OfferMouseRemoval(MainWindow& form, const SerialPort& port, RegistryApi& re
                        "stops jumping without restarting Windows.")) {
         return;
     }
-    form.MessageBox(Outcome(name, RelieveWritten(registry, devices, mice, {port}, false)), MessageIcon::None);
+    std::optional<ReliefReport> relief;
+    if (!RunWindowChange(form, registry, devices, "serial mouse on " + name + " removed",
+                         [&](RegistryApi& r, DeviceApi& d) { relief = RelieveWritten(r, d, mice, {port}, false); })) {
+        return;
+    }
+    form.MessageBox(Outcome(name, *relief), MessageIcon::None);
 }
 
 }  // namespace portquell

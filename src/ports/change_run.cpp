@@ -28,7 +28,7 @@ std::string RootName(RegHandle root) {
     }
 }
 
-std::string ValueText(const std::optional<StoredValue>& value) {
+std::string ValueText(const std::optional<TrailValue>& value) {
     if (!value) return "none";
     const std::string& data = value->data;
     const bool text = value->type == regtype::kSz || value->type == regtype::kExpandSz || value->type == regtype::kMultiSz;
@@ -81,7 +81,7 @@ std::string ChangeLine(const RegChange& change) {
     }
     std::string line = key + ", " + name + ": " + ValueText(change.before) + " -> ";
     if (change.status == regstatus::kSuccess) return line + ValueText(change.after);
-    return line + ValueText(StoredValue{change.write.type, change.write.data}) + Refusal(change.status) +
+    return line + ValueText(TrailValue{change.write.type, change.write.data}) + Refusal(change.status) +
            "; holds " + ValueText(change.after);
 }
 
@@ -89,6 +89,9 @@ std::string DeviceLine(const DevChange& change) {
     const bool remove = change.kind == DevChange::Kind::Remove;
     const std::string id = "device " + DisplayText(change.instanceId) + ": ";
     if (change.status.Ok()) return id + (remove ? "removed" : "restarted");
+    if (change.status.AtNextRestart()) {
+        return id + (remove ? "removed" : "restarted") + " when Windows restarts (" + DevStatusText(change.status) + ")";
+    }
     return id + (remove ? "removal" : "restart") + " refused (" + DevStatusText(change.status) + ")";
 }
 
@@ -96,11 +99,11 @@ std::string DeviceLine(const DevChange& change) {
 // before the first change to it, and no device was removed or restarted.
 bool AllAsBefore(const std::vector<RegChange>& registry, const std::vector<DevChange>& devices) {
     for (const DevChange& change : devices) {
-        if (change.status.Ok()) return false;
+        if (change.status.Ok() || change.status.AtNextRestart()) return false;
     }
     struct Ends {
-        std::optional<StoredValue> first;
-        std::optional<StoredValue> last;
+        std::optional<TrailValue> first;
+        std::optional<TrailValue> last;
         bool keyFirst = false;
         bool keyLast = false;
     };
@@ -131,7 +134,7 @@ std::optional<TrailEvent> MakeTrailEvent(const RunContext& context, const std::v
     bool regRefused = false;
     for (const RegChange& change : registry) regRefused = regRefused || change.status != regstatus::kSuccess;
     bool devRefused = false;
-    for (const DevChange& change : devices) devRefused = devRefused || !change.status.Ok();
+    for (const DevChange& change : devices) devRefused = devRefused || !(change.status.Ok() || change.status.AtNextRestart());
     TrailEvent event;
     std::string head;
     if (!regRefused) {

@@ -24,7 +24,7 @@ std::optional<TrailRegistry::Place> TrailRegistry::PlaceOf(RegHandle key, const 
     return place;
 }
 
-std::optional<StoredValue> TrailRegistry::ReadThrough(RegistryApi& registry, RegHandle key, const std::string& name,
+std::optional<TrailValue> TrailRegistry::ReadThrough(RegistryApi& registry, RegHandle key, const std::string& name,
                                                       RegStatus& status) {
     std::uint32_t type = 0;
     std::uint32_t size = 0;
@@ -34,12 +34,12 @@ std::optional<StoredValue> TrailRegistry::ReadThrough(RegistryApi& registry, Reg
     status = registry.QueryValueEx(key, name, &type, reinterpret_cast<std::uint8_t*>(data.data()), &size);
     if (status != regstatus::kSuccess || size > data.size()) return std::nullopt;
     data.resize(size);
-    return StoredValue{type, data};
+    return TrailValue{type, data};
 }
 
-std::optional<StoredValue> TrailRegistry::ReadValue(RegHandle key, const Place& place, const std::string& name) {
+std::optional<TrailValue> TrailRegistry::ReadValue(RegHandle key, const Place& place, const std::string& name) {
     RegStatus status = regstatus::kSuccess;
-    std::optional<StoredValue> value = ReadThrough(base_, key, name, status);
+    std::optional<TrailValue> value = ReadThrough(base_, key, name, status);
     if (status == regstatus::kSuccess || status == regstatus::kFileNotFound) return value;
     RegHandle own = 0;
     if (base_.OpenKeyEx(place.root, place.path, 0, regaccess::kQueryValue, &own) != regstatus::kSuccess) {
@@ -97,7 +97,7 @@ RegStatus TrailRegistry::SetValueEx(RegHandle key, const std::string& name, std:
                                     const std::uint8_t* data, std::uint32_t size) {
     const std::optional<Place> place = PlaceOf(key, "");
     if (!place) return base_.SetValueEx(key, name, type, data, size);
-    const std::optional<StoredValue> before = ReadValue(key, *place, name);
+    const std::optional<TrailValue> before = ReadValue(key, *place, name);
     const RegStatus status = base_.SetValueEx(key, name, type, data, size);
     RegChange& change = Record(RegWrite::Kind::SetValue, *place, name);
     change.write.type = type;
@@ -112,7 +112,7 @@ RegStatus TrailRegistry::SetValueEx(RegHandle key, const std::string& name, std:
 RegStatus TrailRegistry::DeleteValue(RegHandle key, const std::string& name) {
     const std::optional<Place> place = PlaceOf(key, "");
     if (!place) return base_.DeleteValue(key, name);
-    const std::optional<StoredValue> before = ReadValue(key, *place, name);
+    const std::optional<TrailValue> before = ReadValue(key, *place, name);
     const RegStatus status = base_.DeleteValue(key, name);
     // Deleting what is not there changes nothing.
     if (!before && status == regstatus::kFileNotFound) return status;
@@ -127,7 +127,7 @@ RegStatus TrailRegistry::DeleteValue(RegHandle key, const std::string& name) {
 void TrailRegistry::Beside(RegHandle key, RegChange& change) {
     for (const std::string& name : besideNames_) {
         RegStatus status = regstatus::kSuccess;
-        const std::optional<StoredValue> value = ReadThrough(base_, key, name, status);
+        const std::optional<TrailValue> value = ReadThrough(base_, key, name, status);
         if (value) change.beside.emplace_back(name, *value);
     }
 }

@@ -17,10 +17,10 @@
 namespace portquell {
 
 // A value as read: its type and bytes; none where there was no value.
-struct StoredValue {
+struct TrailValue {
     std::uint32_t type = regtype::kNone;
     std::string data;  // one character per byte
-    bool operator==(const StoredValue& other) const { return type == other.type && data == other.data; }
+    bool operator==(const TrailValue& other) const { return type == other.type && data == other.data; }
 };
 
 struct RegChange {
@@ -28,13 +28,13 @@ struct RegChange {
     RegStatus status = regstatus::kSuccess;
     // SetValue and DeleteValue: the value before and after the call;
     // CreateKey and DeleteKey: whether the key was there.
-    std::optional<StoredValue> before;
-    std::optional<StoredValue> after;
+    std::optional<TrailValue> before;
+    std::optional<TrailValue> after;
     bool existedBefore = false;
     bool existsAfter = false;
     // SetValue and DeleteValue: the values named to the trail, read from the
     // same key (a port's PortName, to name the port).
-    std::vector<std::pair<std::string, StoredValue>> beside;
+    std::vector<std::pair<std::string, TrailValue>> beside;
 };
 
 class TrailRegistry final : public RegistryApi {
@@ -78,8 +78,8 @@ private:
     [[nodiscard]] std::optional<Place> PlaceOf(RegHandle key, const std::string& subKey) const;
     // A value as it is now: through key where it lets it be read, else
     // through a key of its own.
-    [[nodiscard]] std::optional<StoredValue> ReadValue(RegHandle key, const Place& place, const std::string& name);
-    [[nodiscard]] static std::optional<StoredValue> ReadThrough(RegistryApi& registry, RegHandle key,
+    [[nodiscard]] std::optional<TrailValue> ReadValue(RegHandle key, const Place& place, const std::string& name);
+    [[nodiscard]] static std::optional<TrailValue> ReadThrough(RegistryApi& registry, RegHandle key,
                                                                 const std::string& name, RegStatus& status);
     [[nodiscard]] bool KeyExists(const Place& place);
     void Beside(RegHandle key, RegChange& change);

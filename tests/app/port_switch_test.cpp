@@ -7,6 +7,7 @@
 
 #include "app/frmMain_events.h"
 #include "app/modAppMainUsr.h"
+#include "app/window_changes.h"
 #include "guard/mouse_guard.h"
 #include "ports/serial_port.h"
 #include "app/system_error_text.h"
@@ -98,6 +99,7 @@ struct RefusalCase {
     const char* label;
     RegStatus createStatus;
     RegStatus setStatus;
+    bool otherRun = false;  // another run holds the machine's lock
 };
 
 class RefusedWrite : public PortSwitch, public ::testing::WithParamInterface<RefusalCase> {};
@@ -111,20 +113,30 @@ TEST_P(RefusedWrite, BoxGoesBackAndTheUserIsTold) {
     Main(window, refusing, window.Devices());
     window.messages.clear();
     const std::string before = DumpMachine(reg_);
+    MemoryEventLog log;
+    MemoryRunLock lock;
+    lock.holder = GetParam().otherRun ? MemoryRunLock::Holder::Other : MemoryRunLock::Holder::None;
+    const ChangeSeams seams{log, lock, {}};
+    UseChangeSeams(&seams);
 
     window.UserClick(1);
+    UseChangeSeams(nullptr);
     EXPECT_EQ(kCleared, window.BoxState(1));
     EXPECT_EQ(before, DumpMachine(reg_));
     ASSERT_EQ(1u, window.messages.size());
+    EXPECT_EQ(GetParam().otherRun, window.messages[0].text.find("Another Portquell run is changing this PC; nothing "
+                                                                 "was changed.") == 0);
+    // A refusal is an event of its own; a run that waited made none.
+    EXPECT_EQ(GetParam().otherRun ? 0u : 1u, log.events.size());
     const std::string status =
         std::to_string(GetParam().createStatus != 0 ? GetParam().createStatus : GetParam().setStatus);
-    EXPECT_NE(std::string::npos, window.messages[0].text.find("(status " + status + ")"))
+    EXPECT_EQ(!GetParam().otherRun, window.messages[0].text.find("(status " + status + ")") != std::string::npos)
         << window.messages[0].text;
     // Rights are named only when they are the reason.
     const bool denied = status == "5";
     EXPECT_EQ(denied, window.messages[0].text.find("administrator") != std::string::npos)
         << window.messages[0].text;
-    if (!denied) {
+    if (!denied && !GetParam().otherRun) {
         const std::string description = SystemErrorText(std::stoi(status));
         EXPECT_NE(std::string::npos,
                   window.messages[0].text.find(description.empty()
@@ -142,7 +154,8 @@ TEST_P(RefusedWrite, BoxGoesBackAndTheUserIsTold) {
 INSTANTIATE_TEST_SUITE_P(Refusals, RefusedWrite,
                          ::testing::Values(RefusalCase{"open_denied", 5, 0},
                                            RefusalCase{"set_denied", 0, 5},
-                                           RefusalCase{"set_failed", 0, 1018}),
+                                           RefusalCase{"set_failed", 0, 1018},
+                                           RefusalCase{"another_run", 0, 0, true}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 // A port whose state could not be read shows neither state; a tick on it

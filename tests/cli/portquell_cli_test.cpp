@@ -4,6 +4,7 @@
 #include "cli/cli_help.h"
 #include "cli/cli_text.h"
 #include "cli/portquell_cli.h"
+#include "ports/change_run.h"
 
 #include "devices/dry_run_devices.h"
 #include "devices/memory_devices.h"
@@ -2353,6 +2354,136 @@ TEST(CliRelief, DisableNowExitsZeroOnlyWhenTheMiceAreGone) {
     // The machines reach both outcomes.
     EXPECT_GT(inForce, 50);
     EXPECT_GT(notInForce, 50);
+}
+
+// Every change is one event with each value before and after, of the kind
+// its outcome is; the account and the command line are the run's.
+TEST(CliTrail, EachChangeReportsOneEventOfItsKind) {
+    const std::string param = "HKLM\\" + kAcpi1 + "\\Device Parameters, SkipEnumerations: ";
+    const auto refuseCom5 = [](testing::FaultyRegistry& f) { f.FailWhen(OnKey(f, testing::RegCall::SetValueEx, "FTDIBUS"), 5); };
+    struct Row {
+        std::vector<std::string> args;
+        std::function<void(MemoryRegistry&, MemoryDevices&, testing::FaultyRegistry&)> arrange;
+        std::uint32_t id;
+        EventType type;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Row> rows = {
+        {{"disable", "COM1"}, nullptr, trailevent::kDone, EventType::Information,
+         {"Command line: portquell-cli disable COM1", "Account: PC\\admin", "COM1: " + param + "none -> REG_DWORD FF FF FF FF"}},
+        {{"enable", "COM1"}, [](MemoryRegistry& r, MemoryDevices&, testing::FaultyRegistry&) { testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kDword, kOff); },
+         trailevent::kDone, EventType::Information, {param + "REG_DWORD FF FF FF FF -> REG_DWORD 00 00 00 00"}},
+        {{"disable", "COM1", "--now"}, nullptr, trailevent::kDone, EventType::Information,
+         {"device ACPI\\PNP0501\\1: restarted", "device " + kMouse + ": removed"}},
+        {{"disable", "COM1", "--now"}, [](MemoryRegistry&, MemoryDevices& d, testing::FaultyRegistry&) { d.FailRestart(kCom1Id, DevStatus::ConfigRet(23)); },
+         trailevent::kDone, EventType::Warning, {"device ACPI\\PNP0501\\1: restart refused (CONFIGRET 23)"}},
+        {{"guard", "on"}, nullptr, trailevent::kDone, EventType::Information,
+         {"HKLM\\SOFTWARE\\Portquell\\Guard: key created", "SOFTWARE\\Portquell\\Guard, Entry: none -> REG_SZ \"1\"",
+          "Restrictions\\DenyDeviceIDs, 1: none -> REG_SZ \"SERIAL_MOUSE\"", "Restrictions, DenyDeviceIDs: none -> REG_DWORD 01 00 00 00",
+          "device " + kMouse + ": removed when Windows restarts (status 3010)"}},
+        {{"guard", "off"}, [](MemoryRegistry& r, MemoryDevices& d, testing::FaultyRegistry&) { std::ostringstream o; (void)RunCli({"guard", "on"}, r, d, o, o); },
+         trailevent::kDone, EventType::Information, {"DenyDeviceIDs, 1: REG_SZ \"SERIAL_MOUSE\" -> none", "SOFTWARE\\Portquell: key removed"}},
+        {{"disable", "COM1", "COM5"}, [&](MemoryRegistry&, MemoryDevices&, testing::FaultyRegistry& f) { refuseCom5(f); },
+         trailevent::kPutBack, EventType::Warning,
+         {param + "none -> REG_DWORD FF FF FF FF", "REG_DWORD FF FF FF FF: refused (status 5); holds none", param + "REG_DWORD FF FF FF FF -> none"}},
+        {{"disable", "COM1", "COM5"}, [&](MemoryRegistry&, MemoryDevices&, testing::FaultyRegistry& f) {
+             refuseCom5(f);
+             f.FailWhen(OnKey(f, testing::RegCall::DeleteValue, "ACPI"), 5);
+         }, trailevent::kLeftChanged, EventType::Error, {"could not put everything back", param + "REG_DWORD FF FF FF FF -> REG_DWORD FF FF FF FF: refused (status 5)"}},
+    };
+    for (const Row& row : rows) {
+        MemoryRegistry reg;
+        MemoryDevices devices;
+        MiceMachine(reg, devices);
+        testing::FaultyRegistry faulty(reg);
+        if (row.arrange) row.arrange(reg, devices, faulty);
+        MemoryEventLog log;
+        MemoryRunLock lock;
+        const ChangeSeams seams{log, lock, {"", "", "PC\\admin", ""}};
+        std::ostringstream out, err;
+        (void)RunCli(row.args, faulty, devices, out, err, {}, &seams);
+        const std::string what = row.args[0] + " " + row.args[1] + " " + std::to_string(row.id);
+        ASSERT_EQ(1u, log.events.size()) << what << err.str();
+        EXPECT_EQ(row.id, log.events[0].id) << what;
+        EXPECT_EQ(row.type, log.events[0].type) << what << log.events[0].text << out.str() << err.str();
+        for (const std::string& line : row.lines) {
+            EXPECT_NE(std::string::npos, log.events[0].text.find(line)) << what << "\n" << line << "\n" << log.events[0].text;
+        }
+        EXPECT_FALSE(lock.held) << what;
+    }
+}
+
+// What changes nothing reports nothing, registers nothing and writes
+// nothing: reading, previews, and ports already as asked (the boot script
+// that runs disable --all every time). Reading never waits for the lock.
+TEST_F(Cli, NothingChangedNothingReported) {
+    const std::string before = DumpMachine(reg_);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"list"}, {"check", "--mice", "--guard"}, {"mice"}, {"guard"}, {"export"}, {"disable", "--all", "--dry-run"},
+             {"guard", "on", "--dry-run"}, {"disable", "COM3"}, {"enable", "COM3", "--dry-run"}}) {
+        MemoryEventLog log;
+        MemoryRunLock lock;
+        const ChangeSeams seams{log, lock, {"", "", "", "C:\\portquell-cli.exe"}};
+        std::ostringstream out, err;
+        (void)RunCli(args, reg_, devices_, out, err, {}, &seams);
+        EXPECT_TRUE(log.events.empty()) << args[0];
+        EXPECT_EQ(before, DumpMachine(reg_)) << args[0];
+        const bool noOp = args.size() == 2 && args[0] == "disable";
+        EXPECT_EQ(noOp ? 1 : 0, lock.takes) << args[0];
+        if (noOp) {
+            EXPECT_EQ("COM3: off already\n", out.str());
+        }
+    }
+}
+
+// The lock: a run held elsewhere leaves the machine as it was and says
+// so; one abandoned is taken over; a refused report keeps the exit status
+// and the change; the event source is registered where missing or naming
+// another file, and left as it is where it names this one.
+TEST_F(Cli, ChangesWaitForTheLockAndRegisterTheirSource) {
+    const std::string before = DumpMachine(reg_);
+    const std::string path = "C:\\Tools\\portquell-cli.exe";
+    const auto run = [&](MemoryEventLog& log, MemoryRunLock& lock, testing::FaultyRegistry& on) {
+        const ChangeSeams seams{log, lock, {"", "", "", path}};
+        std::ostringstream out, err;
+        const int code = RunCli({"disable", "COM1"}, on, devices_, out, err, {}, &seams);
+        return Result{code, out.str(), err.str()};
+    };
+    MemoryEventLog log;
+    MemoryRunLock busy;
+    busy.holder = MemoryRunLock::Holder::Other;
+    testing::FaultyRegistry plain(reg_);
+    Result r = run(log, busy, plain);
+    EXPECT_EQ(3, r.code);
+    EXPECT_EQ("portquell-cli: another Portquell run is changing this PC; nothing was changed.\n", r.err);
+    EXPECT_EQ(before, DumpMachine(reg_));
+    MemoryRunLock refused;
+    refused.refuseWith = 5;
+    EXPECT_EQ(2, run(log, refused, plain).code);
+    EXPECT_EQ(before, DumpMachine(reg_));
+    EXPECT_TRUE(log.events.empty());
+
+    MemoryRunLock abandoned;
+    abandoned.holder = MemoryRunLock::Holder::Abandoned;
+    log.refuseWith = 1502;
+    r = run(log, abandoned, plain);
+    EXPECT_EQ(0, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("took over")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("warning: the change was not recorded in the event log (status 1502)")) << r.err;
+    EXPECT_EQ(kOff, ValueAt(reg_, kAcpi1, "SkipEnumerations").data);
+    const Bytes file = testing::RawValueAt(reg_, kEventSourceKey, "EventMessageFile");
+    EXPECT_EQ(path + '\0', std::string(file.begin(), file.end()));
+    EXPECT_EQ(Bytes({7, 0, 0, 0}), testing::RawValueAt(reg_, kEventSourceKey, "TypesSupported"));
+    log.refuseWith = 0;
+    for (const auto& [named, writes] : {std::pair{"c:\\tools\\PORTQUELL-CLI.EXE", 0u}, std::pair{"D:\\old\\portquell.exe", 2u}}) {
+        testing::SetTextAt(reg_, kEventSourceKey, "EventMessageFile", named, regtype::kExpandSz);
+        testing::SetValueAt(reg_, kAcpi1, "SkipEnumerations", regtype::kDword, kOn);
+        MemoryRunLock lock;
+        testing::FaultyRegistry counted(reg_);
+        EXPECT_EQ(0, run(log, lock, counted).code);
+        EXPECT_EQ(1u + writes, counted.CountOf(testing::RegCall::SetValueEx)) << named;
+    }
+    EXPECT_EQ(2u, log.events.size());
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // The window and portquell-cli are two front ends of one model: on
 // generated machines, a tick answered Yes leaves the registry and the
 // device tree exactly as 'disable PORT --now' does, and a tick answered No
-// (or one that asks nothing) exactly as 'disable PORT'.
+// (or one that asks nothing) exactly as 'disable PORT', and the event log
+// tells the same changes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <sstream>
 
 #include "app/modAppMainUsr.h"
+#include "app/window_changes.h"
 #include "cli/portquell_cli.h"
 #include "fake_window.h"
 #include "port_registry.h"
@@ -60,6 +62,14 @@ void Machine(std::uint32_t seed, MemoryRegistry& reg, MemoryDevices& devices) {
     devices.SetDetectionOff([&reg](const std::string& id) { return testing::DetectionOffAt(reg, id); });
 }
 
+// What the events of a log say was changed, in order, whatever program
+// and clicks made it.
+std::string Changed(const MemoryEventLog& log) {
+    std::string text;
+    for (const MemoryEventLog::Event& event : log.events) text += event.text.substr(event.text.find("Changes:") + 8);
+    return text;
+}
+
 std::string Tree(const MemoryDevices& devices) {
     std::string text;
     for (const DeviceInfo& d : devices.Devices()) text += d.instanceId + (d.present ? " present\n" : " absent\n");
@@ -75,6 +85,10 @@ TEST(WindowAndCli, ATickLeavesTheMachineAsDisableDoes) {
         MemoryDevices windowDevices, cliDevices;
         Machine(round, windowReg, windowDevices);
         Machine(round, cliReg, cliDevices);
+        MemoryEventLog windowLog, cliLog;
+        MemoryRunLock windowLock, cliLock;
+        const ChangeSeams windowSeams{windowLog, windowLock, {}}, cli{cliLog, cliLock, {}};
+        UseChangeSeams(&windowSeams);
         testing::FakeWindow window(windowReg, &windowDevices);
         Main(window, windowReg, windowDevices, PortScope::All);
         const auto& boxes = window.Boxes();
@@ -89,14 +103,16 @@ TEST(WindowAndCli, ATickLeavesTheMachineAsDisableDoes) {
         if (window.BoxState(index) == kTicked) {
             // Off already: cleared first, on both, as enable does.
             window.UserClick(index);
-            (void)RunCli({"enable", args[1]}, cliReg, cliDevices, out, err);
+            (void)RunCli({"enable", args[1]}, cliReg, cliDevices, out, err, {}, &cli);
         }
         window.UserClick(index);
         const bool question = !window.questions.empty();
         asked += question;
         if (question && yes) args.push_back("--now");
-        (void)RunCli(args, cliReg, cliDevices, out, err);
+        (void)RunCli(args, cliReg, cliDevices, out, err, {}, &cli);
         EXPECT_EQ(testing::DumpMachine(cliReg), testing::DumpMachine(windowReg)) << round << out.str() << err.str();
+        EXPECT_EQ(Changed(cliLog), Changed(windowLog)) << round;
+        UseChangeSeams(nullptr);
         EXPECT_EQ(Tree(cliDevices), Tree(windowDevices)) << round << (question ? yes ? " yes" : " no" : " not asked");
     }
     EXPECT_GT(asked, 50);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/modAppMainUsr.h"
+#include "app/window_changes.h"
 #include "app/windows/frmMain.h"
 #include "support/message_box.h"
 
@@ -15,6 +16,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     portquell::RegistryApi& registry = portquell::PlatformRegistry();
     portquell::DeviceApi& devices = portquell::PlatformDevices();
+    const portquell::ChangeSeams seams{portquell::PlatformEventLog(), portquell::PlatformRunLock(),
+                                       {"", std::string("portquell ") + (commandLine != nullptr ? commandLine : ""),
+                                        portquell::RunningAccount(), portquell::RunningProgramPath()}};
+    portquell::UseChangeSeams(&seams);
     portquell::frmMain form(instance, registry, devices);
     try {
         portquell::Main(form, registry, devices,
