@@ -1481,6 +1481,8 @@ TEST_P(CliGuard, OnPutsItInForceOffUndoesExactlyThatAndRefusalsChangeNothing) {
         return;
     }
     EXPECT_NE(std::string::npos, on.out.find("\nserial mouse guard: in force: ")) << on.out;
+    // In force by another's entry: no record of a run it never made.
+    EXPECT_TRUE(!c.added.empty() || original == afterOn) << afterOn;
     EXPECT_EQ(0, run(reg, {"guard"}).code) << "in force after guard on";
     const Result checked = run(reg, {"check", "--guard"});
     EXPECT_EQ(0, checked.code);
@@ -1618,6 +1620,27 @@ INSTANTIATE_TEST_SUITE_P(
                   [](MemoryRegistry& r) { SetAt(r, kPolicy, "DenyDeviceIDs", regtype::kBinary, std::string{1, 0, 0, 0}); },
                   3, "", 0}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// A refusal is never taken for the guard holding: a refused guard on
+// removes no mouse, even where another's entry keeps the policy in force,
+// and the report names a port key it could not read.
+TEST(CliGuardRefusals, RemoveNoMouseAndNameTheKey) {
+    for (const bool on : {true, false}) {
+        MemoryRegistry reg;
+        MemoryDevices devices;
+        MiceMachine(reg, devices);
+        Entry(reg, "1", "SERIAL_MOUSE");
+        Switch(reg, 1);
+        testing::FaultyRegistry faulty(reg);
+        faulty.FailWhen(OnKey(faulty, testing::RegCall::OpenKeyEx, on ? "Portquell" : "A1B2C3D4A"), 5);
+        std::ostringstream out, err;
+        EXPECT_EQ(2, RunCli(on ? std::vector<std::string>{"guard", "on"} : std::vector<std::string>{"guard"}, faulty,
+                            devices, out, err)) << err.str();
+        EXPECT_TRUE(Installed(devices, kMouse)) << on;
+        EXPECT_NE(std::string::npos, err.str().find(on ? "HKLM\\SOFTWARE\\Portquell" : "HKLM\\" + kFtdi.substr(0, kFtdi.rfind('\\')) + " (status 5)"))
+            << err.str();
+    }
+}
 
 // What guard says, for people and scripts.
 // Windows' own keys above DeviceInstall: guard on creates them where a
