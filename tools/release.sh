@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# release.sh [--dirty] [--verify]: builds the windows preset from a clean
+# release.sh [--dirty] [--verify] [--sign CERT.pfx [--timestamp URL] [--ca CA.pem]]:
+# builds the windows preset from a clean
 # copy of the committed tree and writes to dist/:
 #   portquell-<version>-win64.zip         portquell.exe, portquell-cli.exe,
 #                                         README.txt (for the user),
@@ -19,6 +20,16 @@
 #             executables and the zip byte for byte
 #   --dirty   builds the working tree with its uncommitted changes; the
 #             version is then marked "-dirty"
+#   --sign CERT.pfx  signs both programs with Authenticode, SHA-256, before
+#             SHA256SUMS and the zip are made (tools/sign.sh); the password
+#             comes from PORTQUELL_SIGN_PASSWORD, never from the command
+#             line. Without --timestamp the signing time is the commit's, so
+#             a signed release is reproducible too.
+#   --timestamp URL  an RFC 3161 time-stamping service for the signatures
+#   --ca CA.pem  with --verify: the CA the signatures are verified against
+#             (by default the system's certificate store). --verify with
+#             --sign also checks each signature, and that each signed
+#             program is the unsigned one with a signature added
 set -eu
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$(pwd)
@@ -28,14 +39,27 @@ pq_require_packages cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86
 
 dirty=0
 verify=0
-for arg in "$@"; do
-    case "$arg" in
+pfx=
+timestamp=
+ca=
+needs() { [ -n "${2-}" ] || { echo "release.sh: $1 needs a value (see --help)" >&2; exit 64; }; }
+while [ $# -gt 0 ]; do
+    case "$1" in
         --dirty) dirty=1 ;;
         --verify) verify=1 ;;
-        -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        *) echo "release.sh: unknown argument '$arg' (see --help)" >&2; exit 64 ;;
+        --sign) needs "$1" "${2-}"; pfx=$(realpath "$2"); shift ;;
+        --timestamp) needs "$1" "${2-}"; timestamp=$2; shift ;;
+        --ca) needs "$1" "${2-}"; ca=$(realpath "$2"); shift ;;
+        -h | --help) awk 'NR > 1 && !/^#/ { exit } NR > 1' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "release.sh: unknown argument '$1' (see --help)" >&2; exit 64 ;;
     esac
+    shift
 done
+if [ -z "$pfx" ] && [ -n "$timestamp$ca" ]; then
+    echo "release.sh: --timestamp and --ca go with --sign (see --help)" >&2
+    exit 64
+fi
+[ -z "$pfx" ] || [ -r "$pfx" ] || { echo "release.sh: cannot read $pfx" >&2; exit 1; }
 
 version=$(sed -n 's/^project(Portquell VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "release.sh: no version in CMakeLists.txt" >&2; exit 1; }
@@ -104,6 +128,13 @@ build() {
     }
     local stage=$work/stage
     cp "$src/build/windows/portquell.exe" "$src/build/windows/portquell-cli.exe" "$stage/"
+    mkdir -p "$work/unsigned"
+    cp "$stage/portquell.exe" "$stage/portquell-cli.exe" "$work/unsigned/"
+    if [ -n "$pfx" ]; then
+        local when=(--time "$SOURCE_DATE_EPOCH")
+        [ -z "$timestamp" ] || when=(--timestamp "$timestamp")
+        bash "$root/tools/sign.sh" sign "$pfx" "${when[@]}" "$stage/portquell.exe" "$stage/portquell-cli.exe" || return 1
+    fi
     # Text files for Windows: CRLF line ends. The user's README, not the
     # developer's (whose links lead to files the zip does not hold).
     sed 's/\r*$/\r/' "$src/docs/README-user.txt" >"$stage/README.txt"
@@ -129,16 +160,27 @@ if [ "$verify" = 1 ]; then
     (export CXXFLAGS=-O0 CFLAGS=-O0 LDFLAGS=-s CPPFLAGS=-DNDEBUG TZ=Pacific/Chatham LANG=de_DE.UTF-8
         umask 077
         build "$tmp/second-build")
-    for f in portquell.exe portquell-cli.exe; do
-        a=$(sha256sum <"$tmp/a/stage/$f" | cut -d' ' -f1)
-        b=$(sha256sum <"$tmp/second-build/stage/$f" | cut -d' ' -f1)
-        printf '%-18s %s\n%-18s %s  %s\n' "$f" "$a" "" "$b" "$([ "$a" = "$b" ] && echo equal || echo DIFFERENT)"
+    # compare LABEL A B: the two files' hashes, equal or not.
+    compare() {
+        local a b
+        a=$(sha256sum <"$2" | cut -d' ' -f1)
+        b=$(sha256sum <"$3" | cut -d' ' -f1)
+        printf '%-30s %s\n%-30s %s  %s\n' "$1" "$a" "" "$b" "$([ "$a" = "$b" ] && echo equal || echo DIFFERENT)"
         [ "$a" = "$b" ] || status=1
+    }
+    for f in portquell.exe portquell-cli.exe; do
+        compare "$f$([ -n "$pfx" ] && echo ' (unsigned)')" "$tmp/a/unsigned/$f" "$tmp/second-build/unsigned/$f"
+        # A time-stamp is the service's, new each time.
+        [ -z "$pfx" ] || [ -n "$timestamp" ] || compare "$f (signed)" "$tmp/a/stage/$f" "$tmp/second-build/stage/$f"
     done
-    a=$(sha256sum <"$tmp/a/$name.zip" | cut -d' ' -f1)
-    b=$(sha256sum <"$tmp/second-build/$name.zip" | cut -d' ' -f1)
-    printf '%-18s %s\n%-18s %s  %s\n' "$name.zip" "$a" "" "$b" "$([ "$a" = "$b" ] && echo equal || echo DIFFERENT)"
-    [ "$a" = "$b" ] || status=1
+    [ -n "$timestamp" ] || compare "$name.zip" "$tmp/a/$name.zip" "$tmp/second-build/$name.zip"
+    if [ -n "$pfx" ]; then
+        for f in portquell.exe portquell-cli.exe; do
+            bash tools/sign.sh verify ${ca:+--ca "$ca"} "$tmp/a/stage/$f" || status=1
+            bash tools/sign.sh same "$tmp/a/unsigned/$f" "$tmp/a/stage/$f" &&
+                echo "$f: the unsigned program with a signature added" || status=1
+        done
+    fi
 fi
 
 mkdir -p dist

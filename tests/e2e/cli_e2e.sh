@@ -229,6 +229,49 @@ check "guard off leaves the policy as it was" test "$(policy)" = "$before"
 run guard
 check "guard: not in force after off (1)" test "$status" = 1
 
+# The trail and the lock. Each change is one event in the Application log
+# (Wine prints ReportEventW's strings with +eventlog), with the value
+# before and after; a port already as asked is not written and reports
+# nothing; a second run waits for the machine-wide lock, then exits 3 and
+# changes nothing; a lock left by a run that ended holding it is taken over.
+pq_fresh_prefix "$out/prefix-trail"
+check "seed the registry" import "$here/cli-seed.reg"
+traced() {  # traced ARGS...: as run, with the events' trace in events.txt
+    WINEDEBUG=+eventlog wine "$cli" "$@" >"$out/stdout.txt" 2>"$out/events.txt"
+    status=$?
+    stdout=$(tr -d '\r' <"$out/stdout.txt")
+}
+traced disable COM5
+check "disable COM5 exits 0" test "$status" = 0
+check "...reports event 1000 as information" grep -qE 'ReportEventW \([0-9A-F]+,0x0004,0x0000,0x000003e8,' "$out/events.txt"
+check "...naming the port, the value before and after" grep -qF \
+    'COM5: HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000\\Device Parameters, SkipEnumerations: none -> REG_DWORD FF FF FF FF' \
+    "$out/events.txt"
+check "...the command line and the account" grep -qF 'Command line: portquell-cli disable COM5\r\nAccount: ' "$out/events.txt"
+check "...registered as the event source" bash -c "wine reg query 'HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Portquell' /v EventMessageFile 2>/dev/null | grep -q 'portquell-cli.exe'"
+traced disable COM5
+check "disable COM5 again: off already" test "$stdout" = "COM5: off already"
+check "...and no event" bash -c "! grep -q ReportEventW '$out/events.txt'"
+traced guard on
+check "guard on exits 0" test "$status" = 0
+check "...reports its entry, switch and record" bash -c "grep -F 'DenyDeviceIDs, 1: none -> REG_SZ \\\"SERIAL_MOUSE\\\"' '$out/events.txt' | grep -F 'Restrictions, DenyDeviceIDs: none -> REG_DWORD 01 00 00 00' | grep -qF 'Guard, Entry: none -> REG_SZ \\\"1\\\"'"
+wine "$inspect" holdlock 14 >"$out/lock.txt" 2>&1 &
+holder=$!
+for i in $(seq 1 60); do grep -q held "$out/lock.txt" 2>/dev/null && break; sleep 0.5; done
+run enable COM5
+check "a run while another holds the lock exits 3" test "$status" = 3
+check "...says so" grep -qF 'another Portquell run is changing this PC; nothing was changed' "$out/stderr.txt"
+check "...and changes nothing" test "$(skip_of "$FTDI")" = 0xffffffff
+wait "$holder"
+wine "$inspect" holdlock 3 abandon >"$out/lock.txt" 2>&1 &
+holder=$!
+for i in $(seq 1 60); do grep -q held "$out/lock.txt" 2>/dev/null && break; sleep 0.5; done
+run enable COM5
+wait "$holder"
+check "a lock left by a run that ended holding it is taken over" test "$status" = 0
+check "...and said" grep -qF 'ended midway' "$out/stderr.txt"
+check "...and the change made" test "$(skip_of "$FTDI")" = 0x0
+
 # identify: a port appears when its instance key is made under Enum (Wine
 # lists it at its next listing).
 pq_fresh_prefix "$out/prefix-identify"

@@ -7,6 +7,9 @@
 //   close             closes the main window with its close box
 //   loopkey PATH      makes HKLM\PATH a volatile registry link to itself, a
 //                     key that exists but cannot be opened
+//   holdlock SECONDS [abandon]  holds Portquell's machine-wide lock that
+//                     long, as a run changing the PC does; with abandon it
+//                     then ends holding it, as a run killed midway
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -81,6 +84,15 @@ int main(int argc, char** argv) {
                                            static_cast<DWORD>(target.size() * sizeof(wchar_t)));
         RegCloseKey(key);
         if (status != ERROR_SUCCESS) return Fail("the link could not be set");
+    } else if (command == "holdlock" && (argc == 3 || argc == 4)) {
+        HANDLE lock = CreateMutexW(nullptr, TRUE, L"Global\\Portquell.Change");
+        if (lock == nullptr) return Fail("the lock could not be made");
+        std::printf("held\n");
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(std::atoi(argv[2])) * 1000);
+        if (argc == 4) ExitProcess(0);  // never released: abandoned
+        ReleaseMutex(lock);
+        CloseHandle(lock);
     } else {
         return Fail("unknown command");
     }

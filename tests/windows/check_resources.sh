@@ -35,5 +35,12 @@ for exe in "$1" "$2"; do
     check "$(basename "$exe") imports only KnownDLLs: $(imports_of "$exe" | tr '\n' ' ')" \
         test -n "$(imports_of "$exe")" -a -z "$others"
 done
+# The events' message table, IDs 1000, 2000 and 3000 (each "%1"): Event
+# Viewer formats an event through the program the source names.
+messages_of() { x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null | sed -n '/RT_MESSAGETABLE/,/END/p' | tr -d ' \n'; }
+for exe in "$1" "$2"; do
+    check "$(basename "$exe") carries the events' message table" \
+        grep -q 'BEGIN0x3L,0x3e8L,0x3e8L,0x28L,0x7d0L,0x7d0L,0x38L,0xbb8L,0xbb8L,' <<<"$(messages_of "$exe")"
+done
 echo "$failures failed"
 [ "$failures" -eq 0 ]
