@@ -51,16 +51,23 @@ RegStatus DryRunRegistry::LoadKey(RegHandle root, const std::string& path) {
     const std::string id = std::to_string(root) + ":" + Upper(path);
     if (loaded_.count(id) != 0) return regstatus::kSuccess;
     clsRegHandler base(base_);
+    KeyRead read{root, path, regstatus::kSuccess, {}, {}};
+    const auto refused = [&](RegStatus status) {
+        read.status = status;
+        reads_.push_back(read);
+        return status;
+    };
     if (!base.OpenRegistry(root, path, false)) {
         const RegStatus status = base.LastRegStatus();
         // Missing underneath: missing here too, unless created here.
         if (status == regstatus::kFileNotFound) loaded_.insert(id);
-        return status == regstatus::kFileNotFound ? regstatus::kSuccess : status;
+        return status == regstatus::kFileNotFound ? regstatus::kSuccess : refused(status);
     }
     const RegNameList keys = base.GetAllsSubDirectories();
-    if (!keys.IsList() || base.LastRegStatus() != regstatus::kSuccess) return base.LastRegStatus();
+    if (!keys.IsList() || base.LastRegStatus() != regstatus::kSuccess) return refused(base.LastRegStatus());
     const RegNameList values = base.GetAllValues();
-    if (!values.IsList() || base.LastRegStatus() != regstatus::kSuccess) return base.LastRegStatus();
+    if (!values.IsList() || base.LastRegStatus() != regstatus::kSuccess) return refused(base.LastRegStatus());
+    read.subKeys = keys.Names();
     RegHandle here = 0;
     std::uint32_t disposition = 0;
     RegStatus status = shadow_.CreateKeyEx(root, path, 0, regaccess::kAllAccess, false, &here, &disposition);
@@ -77,11 +84,14 @@ RegStatus DryRunRegistry::LoadKey(RegHandle root, const std::string& path) {
         const RegValue value = base.GetRawValue(name);
         status = value.status;
         if (status != regstatus::kSuccess) break;
+        read.values.push_back({name, value.type, value.data});
         status = shadow_.SetValueEx(here, name, value.type, reinterpret_cast<const std::uint8_t*>(value.data.data()),
                                     static_cast<std::uint32_t>(value.data.size()));
     }
     (void)shadow_.CloseKey(here);
-    if (status == regstatus::kSuccess) loaded_.insert(id);
+    if (status != regstatus::kSuccess) return refused(status);
+    loaded_.insert(id);
+    reads_.push_back(std::move(read));
     return status;
 }
 

@@ -29,6 +29,22 @@ struct RegWrite {
     std::string data;  // SetValue: one character per byte
 };
 
+// A key as it was read from the registry underneath, the first time it
+// was opened: its sub-keys' names and its values in the registry's order,
+// or the status that refused reading it.
+struct KeyRead {
+    struct Value {
+        std::string name;
+        std::uint32_t type = regtype::kNone;
+        std::string data;  // one character per byte
+    };
+    RegHandle root = regroot::kLocalMachine;
+    std::string path;  // below the root; "" the root itself
+    RegStatus status = regstatus::kSuccess;
+    std::vector<std::string> subKeys;
+    std::vector<Value> values;
+};
+
 class DryRunRegistry final : public RegistryApi {
 public:
     // base must outlive it.
@@ -52,6 +68,9 @@ public:
 
     // Every change taken, in order.
     [[nodiscard]] const std::vector<RegWrite>& Writes() const { return writes_; }
+    // Every key read from the registry underneath (or refused), in order:
+    // all that the commands run on it saw of it.
+    [[nodiscard]] const std::vector<KeyRead>& Reads() const { return reads_; }
 
 private:
     struct Place {
@@ -75,6 +94,7 @@ private:
     std::set<std::string> loaded_;    // keys read from base_, by root and path in upper case
     std::map<RegHandle, Place> handles_;
     std::vector<RegWrite> writes_;
+    std::vector<KeyRead> reads_;
 };
 
 }  // namespace portquell
