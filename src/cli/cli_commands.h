@@ -30,6 +30,8 @@ int GuardCommand(const Options& options, RegistryApi& registry, DeviceApi& devic
                  std::ostream& err);
 int MiceCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                 std::ostream& err);
+int ReportCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
+                  std::ostream& err);
 int IdentifyCommand(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,
                     std::ostream& err, const Pause& pause);
 

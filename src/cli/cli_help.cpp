@@ -29,6 +29,26 @@ const std::vector<CommandHelp> kCommands = {
      "\n"
      "Example:\n"
      "  portquell-cli list --json > ports.json\n"},
+    {"report", "what Portquell sees on this PC, in one file for a bug report",
+     "Usage: portquell-cli report [--anonymize] [FILE|-]\n"
+     "\n"
+     "Writes one JSON file (by default portquell-report-COMPUTER-DATE-TIME.json\n"
+     "here; - for standard output) holding everything the commands read of\n"
+     "this PC, as they read it: the serial ports' registry keys and values,\n"
+     "the device listings, the guard's policy and record, Windows' version,\n"
+     "and the answers of list, check --mice --guard, mice and guard. It\n"
+     "changes nothing. It holds the computer's name and device serial numbers.\n"
+     "\n"
+     "Options:\n"
+     "  --anonymize  placeholders for serial numbers and the computer's name\n"
+     "\n"
+     "Exit status:\n"
+     "  0  written\n"
+     "  3  the file could not be written\n"
+     "  64 usage error\n"
+     "\n"
+     "Example:\n"
+     "  portquell-cli report --anonymize\n"},
     {"identify", "which port is a device: plug it in or out and see",
      "Usage: portquell-cli identify [--timeout SECONDS] [--json]\n"
      "\n"
@@ -227,8 +247,8 @@ std::string OverviewHelp() {
         "Usage: portquell-cli COMMAND [OPTIONS]\n"
         "\n"
         "Switches Windows' serial mouse detection off or on for serial ports\n"
-        "(SkipEnumerations in each port's Device Parameters key), as the Portquell\n"
-        "window does, and guards against serial mice on every port.\n"
+        "(SkipEnumerations in each port's Device Parameters key), as the window\n"
+        "does, and guards against serial mice on every port.\n"
         "\n"
         "Commands:\n";
     for (const CommandHelp& command : kCommands) {
@@ -238,9 +258,8 @@ std::string OverviewHelp() {
     }
     text +=
         "\n"
-        "Common options: --json (a JSON document, all but export), --dry-run\n"
-        "(disable, enable, guard on/off: the plan, nothing changed), --help, --version\n"
-        "\n"
+        "Common options: --json (a JSON document), --dry-run (disable, enable,\n"
+        "guard on/off: the plan, nothing changed), --help, --version\n"
         "Exit status: 0 done, 1 not as asked, 2 access denied (run as administrator),\n"
         "3 refused otherwise, 4 export incomplete, 5 in force only after a restart,\n"
         "64 usage error, 130 stopped with Ctrl+C.\n"

@@ -80,7 +80,9 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
             options.mice = true;
         } else if (arg == "--guard") {
             options.guard = true;
-        } else if (!arg.empty() && arg[0] == '-') {
+        } else if (arg == "--anonymize") {
+            options.anonymize = true;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             // Anything that looks like an option is one: "-n" is never a port.
             return Usage("unknown option '" + Printable(arg) + "'");
         } else if (options.command.empty()) {
@@ -108,6 +110,12 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     }
     if (options.acpi && options.all) return Usage("give --acpi or --all, not both");
     if (options.acpi && !options.ports.empty()) return Usage("give port names or --acpi, not both");
+    if (options.anonymize && command != "report") return Usage("--anonymize is for report only");
+    if (command == "report") {
+        if (options.all || options.acpi || options.json) return Usage("report writes one JSON file of every port: no options but --anonymize");
+        if (options.ports.size() > 1) return Usage("report takes one file name");
+        return parsed;
+    }
     if (command == "guard") {
         if (options.all) return Usage("the guard is machine-wide: no --all");
         if (options.ports.size() > 1 || (options.ports.size() == 1 && options.ports[0] != "on" && options.ports[0] != "off")) {

@@ -15,8 +15,9 @@ struct Options {
     bool now = false;   // disable: restart the ports and remove their serial mice
     bool mice = false;  // check: a serial mouse present on a port checked fails it
     bool guard = false; // check: the serial mouse guard not in force fails it
+    bool anonymize = false;  // report: placeholders for serial numbers and the computer's name
     int timeout = 60;   // identify: seconds to watch
-    std::vector<std::string> ports;  // guard: its one word, "on" or "off"
+    std::vector<std::string> ports;  // guard: its one word, "on" or "off"; report: its file
 };
 
 struct ParsedArgs {

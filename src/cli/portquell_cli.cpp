@@ -23,6 +23,7 @@ int Dispatch(const Options& options, RegistryApi& registry, DeviceApi& devices, 
     if (options.command == "check") return CheckCommand(options, registry, devices, out, err);
     if (options.command == "mice") return MiceCommand(options, registry, devices, out, err);
     if (options.command == "guard") return GuardCommand(options, registry, devices, out, err);
+    if (options.command == "report") return ReportCommand(options, registry, devices, out, err);
     if (options.command == "identify") return IdentifyCommand(options, registry, devices, out, err, pause);
     return SwitchCommand(options, registry, devices, out, err);
 }

@@ -46,6 +46,8 @@ public:
 // The account the program runs as, "DOMAIN\user", in ANSI; "" when it
 // cannot be told.
 [[nodiscard]] std::string RunningAccount();
+// Whether the program runs elevated (with administrator rights in force).
+[[nodiscard]] bool RunningElevated();
 // The program's own file in ANSI, as the event source names its message
 // table; "" when it has no ANSI name.
 [[nodiscard]] std::string RunningProgramPath();

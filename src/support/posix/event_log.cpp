@@ -1,6 +1,7 @@
 #include "support/event_log.h"
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace portquell {
 
@@ -16,5 +17,7 @@ std::string RunningAccount() {
 }
 
 std::string RunningProgramPath() { return "portquell"; }
+
+bool RunningElevated() { return geteuid() == 0; }
 
 }  // namespace portquell

@@ -93,6 +93,16 @@ std::string RunningAccount() {
     return Ansi(domain) + "\\" + Ansi(name);
 }
 
+bool RunningElevated() {
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) == FALSE) return false;
+    const Handle held(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != FALSE &&
+           elevation.TokenIsElevated != 0;
+}
+
 std::string RunningProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
