@@ -111,7 +111,7 @@ void Anonymize(MachineReport& report) {
         if (upper.compare(0, enumKey.size(), enumKey) != 0) continue;
         const std::string id = key.path.substr(enumKey.size());
         // A device's key above its instances names the FTDI serial too.
-        serialOf(std::count(id.begin(), id.end(), '\\') == 1 ? id + "\\0000" : id);
+        serialOf(std::count(id.begin(), id.end(), '\\') == 1 ? id + "\\0" : id);
     }
     const std::string computer = report.computer.size() >= 2 ? report.computer : "";
     const auto text = [](std::uint32_t type) {

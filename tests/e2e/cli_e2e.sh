@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# cli_e2e.sh CLI_EXE INSPECT_EXE OUTDIR: the real portquell-cli.exe under Wine, on fresh
+# cli_e2e.sh CLI_EXE INSPECT_EXE OUTDIR REPLAY: the real portquell-cli.exe under Wine, on fresh
 # prefixes seeded from the .reg files beside this script: its output, its
 # exit codes, the registry after a change (read back with Wine's reg query),
 # an export imported into another fresh prefix, and an export of hostile
@@ -9,6 +9,7 @@ cli=$1
 inspect=$2
 mkdir -p "$3"
 out=$(cd "$3" && pwd)
+replay=${4:-}  # the native build's portquell-replay
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../tools/wine-env.sh"
 failures=0
@@ -228,6 +229,33 @@ check "guard off exits 0" test "$status" = 0
 check "guard off leaves the policy as it was" test "$(policy)" = "$before"
 run guard
 check "guard: not in force after off (1)" test "$status" = 1
+
+# report: under Wine on an onboard port and an FTDI adapter with a serial
+# mouse, it changes nothing (the registry read back before and after), and
+# replayed natively on the in-memory registry and device tree every answer
+# is the one the program gave under Wine: the doubles checked against Wine.
+pq_fresh_prefix "$out/prefix-report"
+check "seed the ports" import "$here/cli-seed.reg"
+check "seed the mouse" import "$here/cli-mice.reg"
+run list  # (Wine's SetupAPI writes a Class value at a device's first listing)
+dump() { wine reg query 'HKLM\SYSTEM' /s 2>/dev/null | tr -d '\r'; wine reg query 'HKLM\SOFTWARE\Policies' /s 2>/dev/null | tr -d '\r'; }
+before=$(dump)
+wine "$cli" report "$(winepath -w "$out/machine.json")" >/dev/null 2>"$out/stderr.txt"
+check "report exits 0" test "$?" = 0
+check "...says where and what it holds" grep -qF "report written to" "$out/stderr.txt"
+check "...and changes nothing" test "$(dump)" = "$before"
+computer=$(wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\ComputerName\ActiveComputerName' /v ComputerName 2>/dev/null | tr -d '\r' | awk '/ComputerName/ { print $3 }')
+check "...holds the computer's name ($computer)" grep -qF "\"computer\": \"$computer\"" "$out/machine.json"
+wine "$cli" report --anonymize - >"$out/anonymous.json" 2>/dev/null
+check "report --anonymize leaves no serial number" bash -c "! grep -q A1B2C3D4 '$out/anonymous.json'"
+check "...and no computer name" bash -c "! grep -qiw '$computer' '$out/anonymous.json'"
+if [ -x "$replay" ]; then
+    "$replay" --check "$out/machine.json" "$out/anonymous.json" >"$out/replay.txt" 2>&1
+    check "replayed natively, every answer is Wine's ($(grep -c '^ok' "$out/replay.txt") of 8)" test "$?" = 0
+    grep -A30 '^FAIL' "$out/replay.txt" | head -60
+else
+    check "the native preset's portquell-replay is built (./test.sh builds it first)" false
+fi
 
 # The trail and the lock. Each change is one event in the Application log
 # (Wine prints ReportEventW's strings with +eventlog), with the value
