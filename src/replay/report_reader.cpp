@@ -17,8 +17,8 @@ struct Json {
     bool flag = false;
     long long number = 0;
     std::string text;
-    std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> fields;
+    std::vector<Json> items;         // an array's, or an object's values
+    std::vector<std::string> names;  // an object's names, one per item
 };
 
 struct Refused : std::runtime_error {
@@ -71,9 +71,9 @@ private:
             if (Take('}')) return v;
             do {
                 Blank();
-                std::string name = String();
+                v.names.push_back(String());
                 Expect(':');
-                v.fields.emplace_back(std::move(name), Value(depth + 1));
+                v.items.push_back(Value(depth + 1));
             } while (Take(','));
             Expect('}');
         } else if (c == '[') {
@@ -162,8 +162,8 @@ class Reader {
 public:
     const Json& Field(const Json& object, const std::string& name, const std::string& where) const {
         if (object.kind != Json::Kind::Object) throw Refused(where + ": an object expected");
-        for (const auto& [key, value] : object.fields) {
-            if (key == name) return value;
+        for (std::size_t i = 0; i < object.names.size(); ++i) {
+            if (object.names[i] == name) return object.items[i];
         }
         throw Refused(where + "." + name + ": missing");
     }
@@ -256,7 +256,7 @@ void Fill(const Json& doc, MachineReport& r) {
         key.root = RootOf(read.Text(keys[i], "root", where), where);
         key.path = read.Text(keys[i], "key", where);
         bool refused = false;
-        for (const auto& [name, value] : keys[i].fields) refused = refused || name == "status";
+        for (const std::string& name : keys[i].names) refused = refused || name == "status";
         if (refused) {
             key.status = static_cast<RegStatus>(read.Number(keys[i], "status", where, 1, 0x7FFFFFFF));
         } else {

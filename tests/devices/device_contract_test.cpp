@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "devices/dry_run_devices.h"
+#include "devices/memory_devices.h"
 #include "test_devices.h"
 
 namespace portquell {
@@ -148,6 +150,18 @@ TEST_F(DeviceContract, RestartKeepsTheDeviceOrFailsWithAStatus) {
         EXPECT_EQ(devstatus::kNoSuchDevinst, refused.code);
     }
     EXPECT_TRUE(devices_->Recorded(unplugged.instanceId));
+}
+
+// A preview says what the run would: the device layer refuses an empty
+// instance ID, so no removal or restart of one is ever planned.
+TEST(DryRunDevices, PlansNoChangeTheDeviceLayerWouldRefuse) {
+    MemoryDevices base;
+    DryRunDevices dry(base);
+    EXPECT_EQ(DevStatus::Win32(devstatus::kInvalidDevinstName).code, dry.RemoveDevice("").code);
+    EXPECT_EQ(DevStatus::Win32(devstatus::kInvalidDevinstName).code, dry.RestartDevice("").code);
+    EXPECT_TRUE(dry.Removed().empty() && dry.Restarted().empty());
+    EXPECT_TRUE(dry.RemoveDevice("SERENUM\\PNP0F0C\\1").Ok());
+    EXPECT_EQ(std::vector<std::string>{"SERENUM\\PNP0F0C\\1"}, dry.Removed());
 }
 
 }  // namespace

@@ -54,5 +54,23 @@ TEST(DryRunRegistry, ARefusedReadStaysRefusedAndChangesAreKept) {
     }
 }
 
+// A key below one that could not be read is refused as its parent was,
+// never planned as created, and the report of what was read names it.
+TEST(DryRunRegistry, AKeyBelowARefusedOneIsNeverPlanned) {
+    MemoryRegistry base;
+    RegHandle key = 0;
+    ASSERT_EQ(0, base.CreateKeyEx(regroot::kLocalMachine, "A\\B\\C", 0, regaccess::kAllAccess, false, &key, nullptr));
+    ASSERT_EQ(0, base.CloseKey(key));
+    testing::FaultyRegistry faulty(base);
+    faulty.FailWhen([](const testing::RegCallRecord& r) { return r.call == testing::RegCall::OpenKeyEx && r.name == "A\\B"; }, 5);
+    DryRunRegistry dry(faulty);
+    std::uint32_t made = 0;
+    EXPECT_EQ(5, dry.CreateKeyEx(regroot::kLocalMachine, "A\\B\\D", 0, regaccess::kAllAccess, false, &key, &made));
+    EXPECT_TRUE(dry.Writes().empty());
+    ASSERT_FALSE(dry.Reads().empty());
+    EXPECT_EQ("A\\B", dry.Reads().back().path);
+    EXPECT_EQ(5, dry.Reads().back().status);
+}
+
 }  // namespace
 }  // namespace portquell
