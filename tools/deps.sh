@@ -29,4 +29,4 @@ pq_require_packages() {
 # What building and testing both programs needs.
 PQ_BUILD_PACKAGES=(cmake make g++ googletest libgtest-dev libssl-dev openssl
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth
-    imagemagick xdotool clang libclang-rt-14-dev osslsigncode)
+    imagemagick xdotool clang libclang-rt-14-dev osslsigncode python3-yaml)
