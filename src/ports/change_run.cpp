@@ -70,7 +70,9 @@ std::string ChangeLine(const RegChange& change) {
     const std::string name = change.write.name.empty() ? "(default)" : DisplayText(change.write.name);
     switch (change.write.kind) {
         case RegWrite::Kind::CreateKey:
-            return key + ": key created" + Refusal(change.status);
+            return key + (change.status == regstatus::kSuccess ? ": key created"
+                                                                : ": could not be opened or created for writing (status " +
+                                                                      std::to_string(change.status) + ")");
         case RegWrite::Kind::DeleteKey:
             return key + ": key removed" + Refusal(change.status);
         case RegWrite::Kind::DeleteValue:

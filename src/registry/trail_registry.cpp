@@ -84,11 +84,13 @@ RegStatus TrailRegistry::CreateKeyEx(RegHandle root, const std::string& subKey, 
     const std::optional<Place> place = PlaceOf(root, subKey);
     if (!place) return status;
     if (status == regstatus::kSuccess && result != nullptr) handles_[*result] = *place;
-    // A key opened as it was is no change; one made, or refused, is.
+    // A key opened as it was is no change; one made is, and a refusal is
+    // told, the key as it was (there or not).
     if (status != regstatus::kSuccess || made == regdisposition::kCreatedNewKey) {
         RegChange& change = Record(RegWrite::Kind::CreateKey, *place, "");
         change.status = status;
         change.existsAfter = status == regstatus::kSuccess || KeyExists(*place);
+        change.existedBefore = status != regstatus::kSuccess && change.existsAfter;
     }
     return status;
 }

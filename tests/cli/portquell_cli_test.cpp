@@ -2407,6 +2407,9 @@ TEST(CliTrail, EachChangeReportsOneEventOfItsKind) {
           "device " + kMouse + ": removed when Windows restarts (status 3010)"}},
         {{"guard", "off"}, [](MemoryRegistry& r, MemoryDevices& d, testing::FaultyRegistry&) { std::ostringstream o; (void)RunCli({"guard", "on"}, r, d, o, o); },
          trailevent::kDone, EventType::Information, {"DenyDeviceIDs, 1: REG_SZ \"SERIAL_MOUSE\" -> none", "SOFTWARE\\Portquell: key removed"}},
+        {{"disable", "COM1"}, [](MemoryRegistry&, MemoryDevices&, testing::FaultyRegistry& f) {
+             f.FailWhen([](const testing::RegCallRecord& r) { return r.call == testing::RegCall::CreateKeyEx; }, 5);
+         }, trailevent::kPutBack, EventType::Warning, {"Device Parameters: could not be opened or created for writing (status 5)"}},
         {{"disable", "COM1", "COM5"}, [&](MemoryRegistry&, MemoryDevices&, testing::FaultyRegistry& f) { refuseCom5(f); },
          trailevent::kPutBack, EventType::Warning,
          {param + "none -> REG_DWORD FF FF FF FF", "REG_DWORD FF FF FF FF: refused (status 5); holds none", param + "REG_DWORD FF FF FF FF -> none"}},
