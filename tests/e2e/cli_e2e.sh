@@ -244,8 +244,9 @@ wine "$cli" report "$(winepath -w "$out/machine.json")" >/dev/null 2>"$out/stder
 check "report exits 0" test "$?" = 0
 check "...says where and what it holds" grep -qF "report written to" "$out/stderr.txt"
 check "...and changes nothing" test "$(dump)" = "$before"
-computer=$(wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\ComputerName\ActiveComputerName' /v ComputerName 2>/dev/null | tr -d '\r' | awk '/ComputerName/ { print $3 }')
+computer=$(wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\ComputerName\ActiveComputerName' /v ComputerName 2>/dev/null | tr -d '\r' | awk '$1 == "ComputerName" { print $3 }')
 check "...holds the computer's name ($computer)" grep -qF "\"computer\": \"$computer\"" "$out/machine.json"
+check "...which Wine names" test -n "$computer"
 wine "$cli" report --anonymize - >"$out/anonymous.json" 2>/dev/null
 check "report --anonymize leaves no serial number" bash -c "! grep -q A1B2C3D4 '$out/anonymous.json'"
 check "...and no computer name" bash -c "! grep -qiw '$computer' '$out/anonymous.json'"
