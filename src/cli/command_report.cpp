@@ -183,7 +183,7 @@ MachineReport TakeReport(RegistryApi& registry, DeviceApi& devices, bool anonymi
         const int exit = RunCli(args, snapshot, captured, out, err);
         report.answers.push_back({args, exit, out.str(), err.str()});
     }
-    report.registry = snapshot.Reads();
+    report.registry = snapshot.Used();
     report.listings = captured.Listings();
     report.details = captured.Details();
     if (anonymize) Anonymize(report);

@@ -148,7 +148,12 @@ RegStatus DryRunRegistry::CreateKeyEx(RegHandle root, const std::string& subKey,
 
 RegStatus DryRunRegistry::QueryValueEx(RegHandle key, const std::string& name, std::uint32_t* type,
                                        std::uint8_t* data, std::uint32_t* size) {
-    return shadow_.QueryValueEx(key, name, type, data, size);
+    const RegStatus status = shadow_.QueryValueEx(key, name, type, data, size);
+    if (status != regstatus::kFileNotFound) {
+        const Place place = PlaceOf(key);
+        valuesRead_[std::to_string(place.root) + ":" + Upper(place.Path())].insert(Upper(name));
+    }
+    return status;
 }
 
 RegStatus DryRunRegistry::SetValueEx(RegHandle key, const std::string& name, std::uint32_t type,
@@ -168,7 +173,47 @@ RegStatus DryRunRegistry::EnumKey(RegHandle key, std::uint32_t index, char* name
 
 RegStatus DryRunRegistry::EnumValue(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                                     std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) {
+    const Place place = PlaceOf(key);
+    valuesListed_.insert(std::to_string(place.root) + ":" + Upper(place.Path()));
     return shadow_.EnumValue(key, index, name, nameSize, type, data, dataSize);
+}
+
+std::vector<KeyRead> DryRunRegistry::Used() const {
+    const auto id = [](const KeyRead& key) { return std::to_string(key.root) + ":" + Upper(key.path); };
+    std::vector<KeyRead> used = reads_;
+    std::set<std::string> kept;
+    for (KeyRead& key : used) {
+        const std::string at = id(key);
+        const auto read = valuesRead_.find(at);
+        if (valuesListed_.count(at) == 0) {
+            std::vector<KeyRead::Value> values;
+            for (KeyRead::Value& value : key.values) {
+                if (read != valuesRead_.end() && read->second.count(Upper(value.name)) != 0) values.push_back(std::move(value));
+            }
+            key.values = std::move(values);
+        }
+        if (key.status == regstatus::kSuccess && key.values.empty()) continue;
+        // The key and every key above it.
+        std::string path = key.path;
+        for (;;) {
+            kept.insert(std::to_string(key.root) + ":" + Upper(path));
+            if (path.empty()) break;
+            const std::size_t cut = path.rfind('\\');
+            path = cut == std::string::npos ? "" : path.substr(0, cut);
+        }
+    }
+    std::vector<KeyRead> out;
+    for (KeyRead& key : used) {
+        if (kept.count(id(key)) == 0) continue;
+        std::vector<std::string> subKeys;
+        for (std::string& name : key.subKeys) {
+            const std::string child = std::to_string(key.root) + ":" + Upper(key.path.empty() ? name : key.path + "\\" + name);
+            if (kept.count(child) != 0) subKeys.push_back(std::move(name));
+        }
+        key.subKeys = std::move(subKeys);
+        out.push_back(std::move(key));
+    }
+    return out;
 }
 
 RegStatus DryRunRegistry::CloseKey(RegHandle key) {

@@ -68,9 +68,14 @@ public:
 
     // Every change taken, in order.
     [[nodiscard]] const std::vector<RegWrite>& Writes() const { return writes_; }
-    // Every key read from the registry underneath (or refused), in order:
-    // all that the commands run on it saw of it.
+    // Every key read from the registry underneath (or refused), in order.
     [[nodiscard]] const std::vector<KeyRead>& Reads() const { return reads_; }
+    // Of those, what made a difference to the commands run on it: each value
+    // they read (or every value of a key whose values they listed), each
+    // key refused, and the keys above them, each naming only the sub-keys
+    // kept. Keys with nothing read in them (a device that is no port) are
+    // left out: the commands find nothing there either way.
+    [[nodiscard]] std::vector<KeyRead> Used() const;
 
 private:
     struct Place {
@@ -95,6 +100,8 @@ private:
     std::map<RegHandle, Place> handles_;
     std::vector<RegWrite> writes_;
     std::vector<KeyRead> reads_;
+    std::map<std::string, std::set<std::string>> valuesRead_;  // by key, upper-case names
+    std::set<std::string> valuesListed_;                       // keys whose values were listed
 };
 
 }  // namespace portquell
