@@ -29,6 +29,10 @@ std::string EnumeratorOf(const std::string& instanceId) {
 
 }  // namespace
 
+std::string MemoryDevices::Key(const std::string& classGuid, const std::string& enumerator) {
+    return Upper(classGuid) + "|" + Upper(enumerator);
+}
+
 DevStatus MemoryDevices::ListDevices(const std::string& classGuid, const std::string& enumerator,
                                      std::vector<DeviceInfo>& devices) {
     devices.clear();
@@ -36,6 +40,8 @@ DevStatus MemoryDevices::ListDevices(const std::string& classGuid, const std::st
     if (classGuid.empty() && enumerator.empty()) return DevStatus::Win32(kInvalidParameter);
     if (!classGuid.empty() && !IsGuid(classGuid)) return DevStatus::Win32(kInvalidParameter);
     if (!listFailure_.Ok()) return listFailure_;
+    const auto failure = listingFailures_.find(Key(classGuid, enumerator));
+    if (failure != listingFailures_.end()) return failure->second;
     for (const DeviceInfo& d : devices_) {
         if (!classGuid.empty() && Upper(d.classGuid) != Upper(classGuid)) continue;
         if (!enumerator.empty() && Upper(EnumeratorOf(d.instanceId)) != Upper(enumerator)) continue;

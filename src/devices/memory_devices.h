@@ -53,6 +53,10 @@ public:
     // Calls answer status instead of acting: every listing, or the removal
     // or restart of one instance ID (any case).
     void FailList(DevStatus status) { listFailure_ = status; }
+    // The listing of this class and enumerator alone answers status.
+    void FailListing(const std::string& classGuid, const std::string& enumerator, DevStatus status) {
+        listingFailures_[Key(classGuid, enumerator)] = status;
+    }
     void FailRemove(const std::string& instanceId, DevStatus status);
     void FailRestart(const std::string& instanceId, DevStatus status);
 
@@ -61,11 +65,13 @@ public:
 
 private:
     std::vector<DeviceInfo>::iterator Find(const std::string& instanceId);
+    [[nodiscard]] static std::string Key(const std::string& classGuid, const std::string& enumerator);
 
     std::vector<DeviceInfo> devices_;
     bool hideParents_ = false;
     std::function<bool(const std::string&)> detectionOff_;
     DevStatus listFailure_;
+    std::map<std::string, DevStatus> listingFailures_;  // upper-case class|enumerator
     std::map<std::string, DevStatus> removeFailures_;   // upper-case instance ID
     std::map<std::string, DevStatus> restartFailures_;  // upper-case instance ID
     std::map<std::string, std::string> reported_;       // upper-case instance ID

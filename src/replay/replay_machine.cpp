@@ -95,7 +95,7 @@ bool LoadMachine(const MachineReport& report, ReplayRegistry& registry, MemoryDe
     std::set<std::string> seen;
     bool parents = false;
     for (const ListingRead& listing : report.listings) {
-        if (!listing.status.Ok()) devices.FailList(listing.status);
+        if (!listing.status.Ok()) devices.FailListing(listing.classGuid, listing.enumerator, listing.status);
         for (const DeviceInfo& device : listing.devices) {
             parents = parents || !device.parent.empty();
             if (seen.insert(UpperText(device.instanceId)).second) devices.Add(device);

@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                      return c.call == testing::RegCall::OpenKeyEx && c.name.find("FTDIBUS\\VID") != std::string::npos;
                  }, 5);
              }},
-        Case{"listing_refused", [](auto&, MemoryDevices& d, auto&) { d.FailList(DevStatus::Win32(5)); }}),
+        Case{"mice_listing_refused", [](auto&, MemoryDevices& d, auto&) { d.FailListing(kMouseClassGuid, "", DevStatus::Win32(5)); }}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ReportReader, RefusesWhatIsNoReport) {
