@@ -2417,6 +2417,11 @@ TEST(CliTrail, EachChangeReportsOneEventOfItsKind) {
              refuseCom5(f);
              f.FailWhen(OnKey(f, testing::RegCall::DeleteValue, "ACPI"), 5);
          }, trailevent::kLeftChanged, EventType::Error, {"could not put everything back", param + "REG_DWORD FF FF FF FF -> REG_DWORD FF FF FF FF: refused (status 5)"}},
+        // Put back but for one value of a key whose other values were.
+        {{"guard", "on"}, [](MemoryRegistry&, MemoryDevices&, testing::FaultyRegistry& f) {
+             f.FailWhen([](const testing::RegCallRecord& r) { return r.call == testing::RegCall::SetValueEx && r.name == "DenyDeviceIDs"; }, 5);
+             f.FailWhen([](const testing::RegCallRecord& r) { return r.call == testing::RegCall::DeleteValue && r.name == "Entry"; }, 5);
+         }, trailevent::kLeftChanged, EventType::Error, {"Guard, Entry: REG_SZ \"1\" -> REG_SZ \"1\": refused (status 5)"}},
     };
     for (const Row& row : rows) {
         MemoryRegistry reg;
@@ -2511,6 +2516,7 @@ TEST_F(Cli, ChangesWaitForTheLockAndRegisterTheirSource) {
         EXPECT_EQ(1u + writes, counted.CountOf(testing::RegCall::SetValueEx)) << named;
     }
     EXPECT_EQ(2u, log.events.size());
+    EXPECT_NE(std::string::npos, log.events[0].text.find("\r\nAccount: unknown\r\n")) << log.events[0].text;
 }
 
 }  // namespace
