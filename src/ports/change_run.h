@@ -64,8 +64,6 @@ struct ChangeRunOutcome {
     std::int32_t lockStatus = 0;  // Refused: the system's status
     bool reported = false;        // an event was due
     std::int32_t reportStatus = 0;  // its registration or report refused: the status
-
-    [[nodiscard]] bool Ran() const { return lock == LockOutcome::Taken || lock == LockOutcome::TakenOver; }
 };
 
 // Takes the lock (waiting up to kLockWaitMilliseconds), runs
