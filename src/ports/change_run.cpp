@@ -99,31 +99,33 @@ std::string DeviceLine(const DevChange& change) {
 
 // Whether every value and key touched holds at the end what it held
 // before the first change to it, and no device was removed or restarted.
+// A key removed takes its values with it.
 bool AllAsBefore(const std::vector<RegChange>& registry, const std::vector<DevChange>& devices) {
     for (const DevChange& change : devices) {
         if (change.status.Ok() || change.status.AtNextRestart()) return false;
     }
-    struct Ends {
-        std::optional<TrailValue> first;
-        std::optional<TrailValue> last;
-        bool keyFirst = false;
-        bool keyLast = false;
-    };
-    std::map<std::string, Ends> touched;
+    std::map<std::string, std::optional<TrailValue>> firstValue, lastValue;  // by root, key and name
+    std::map<std::string, bool> firstKey, lastKey;                            // by root and key
     for (const RegChange& change : registry) {
-        const bool key = change.write.kind == RegWrite::Kind::CreateKey || change.write.kind == RegWrite::Kind::DeleteKey;
-        const std::string id = std::to_string(change.write.root) + "\\" + UpperText(change.write.key) +
-                               (key ? std::string(1, '\0') : "\\\\" + UpperText(change.write.name));
-        const auto [at, fresh] = touched.try_emplace(id);
-        if (fresh) {
-            at->second.first = change.before;
-            at->second.keyFirst = change.existedBefore;
+        const std::string key = std::to_string(change.write.root) + "\\" + UpperText(change.write.key);
+        if (change.write.kind == RegWrite::Kind::SetValue || change.write.kind == RegWrite::Kind::DeleteValue) {
+            const std::string value = key + "\\\\" + UpperText(change.write.name);
+            firstValue.try_emplace(value, change.before);
+            lastValue[value] = change.after;
+            continue;
         }
-        at->second.last = change.after;
-        at->second.keyLast = change.existsAfter;
+        firstKey.try_emplace(key, change.existedBefore);
+        lastKey[key] = change.existsAfter;
+        if (change.existsAfter) continue;
+        for (auto& [value, now] : lastValue) {
+            if (value.compare(0, key.size() + 2, key + "\\\\") == 0) now.reset();
+        }
     }
-    for (const auto& [id, ends] : touched) {
-        if (ends.first != ends.last || ends.keyFirst != ends.keyLast) return false;
+    for (const auto& [value, first] : firstValue) {
+        if (first != lastValue[value]) return false;
+    }
+    for (const auto& [key, first] : firstKey) {
+        if (first != lastKey[key]) return false;
     }
     return true;
 }

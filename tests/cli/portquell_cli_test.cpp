@@ -2417,11 +2417,17 @@ TEST(CliTrail, EachChangeReportsOneEventOfItsKind) {
              refuseCom5(f);
              f.FailWhen(OnKey(f, testing::RegCall::DeleteValue, "ACPI"), 5);
          }, trailevent::kLeftChanged, EventType::Error, {"could not put everything back", param + "REG_DWORD FF FF FF FF -> REG_DWORD FF FF FF FF: refused (status 5)"}},
-        // Put back but for one value of a key whose other values were.
-        {{"guard", "on"}, [](MemoryRegistry&, MemoryDevices&, testing::FaultyRegistry& f) {
-             f.FailWhen([](const testing::RegCallRecord& r) { return r.call == testing::RegCall::SetValueEx && r.name == "DenyDeviceIDs"; }, 5);
-             f.FailWhen([](const testing::RegCallRecord& r) { return r.call == testing::RegCall::DeleteValue && r.name == "Entry"; }, 5);
+        // One value of a key left changed while its others were put back;
+        // a value whose undoing was refused goes with the key it was made in.
+        {{"guard", "on"}, [](MemoryRegistry& r, MemoryDevices&, testing::FaultyRegistry& f) {
+             testing::SetTextAt(r, "SOFTWARE\\Portquell\\Guard\\Notes", "", "kept");
+             f.FailWhen([n = 0](const testing::RegCallRecord& c) mutable { return c.call == testing::RegCall::SetValueEx && c.name == "State" && ++n == 2; }, 5);
+             f.FailWhen([](const testing::RegCallRecord& c) { return c.call == testing::RegCall::DeleteValue && c.name == "Entry"; }, 5);
          }, trailevent::kLeftChanged, EventType::Error, {"Guard, Entry: REG_SZ \"1\" -> REG_SZ \"1\": refused (status 5)"}},
+        {{"guard", "on"}, [](MemoryRegistry&, MemoryDevices&, testing::FaultyRegistry& f) {
+             f.FailWhen([](const testing::RegCallRecord& c) { return c.call == testing::RegCall::SetValueEx && c.name == "DenyDeviceIDs"; }, 5);
+             f.FailWhen([](const testing::RegCallRecord& c) { return c.call == testing::RegCall::DeleteValue && c.name == "Entry"; }, 5);
+         }, trailevent::kPutBack, EventType::Warning, {"HKLM\\SOFTWARE\\Portquell: key removed"}},
     };
     for (const Row& row : rows) {
         MemoryRegistry reg;
