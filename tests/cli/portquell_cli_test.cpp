@@ -796,6 +796,9 @@ INSTANTIATE_TEST_SUITE_P(
                                           Bytes(text.begin(), text.end() + 1));
                   },
                   {}, 1, "SkipEnumerations is REG_SZ, not REG_DWORD"},
+        CheckCase{"type_unknown", {"check", "COM1"},
+                  [](MemoryRegistry& r) { testing::SetValueAt(r, kAcpi1, "SkipEnumerations", 99, {1}); },
+                  {}, 1, "SkipEnumerations is type 99, not REG_DWORD"},
         CheckCase{"binary_ff", {"check", "COM1"},
                   [](MemoryRegistry& r) {
                       testing::SetValueAt(r, kAcpi1, "SkipEnumerations", regtype::kBinary, kOff);
