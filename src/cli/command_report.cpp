@@ -17,13 +17,6 @@
 #include "registry/clsRegHandler.h"
 #include "support/event_log.h"
 
-#ifndef PORTQUELL_VERSION
-#define PORTQUELL_VERSION "unknown"
-#endif
-#ifndef PORTQUELL_SOURCE_REVISION
-#define PORTQUELL_SOURCE_REVISION "development build"
-#endif
-
 namespace portquell {
 
 namespace {
@@ -168,8 +161,8 @@ MachineReport TakeReport(RegistryApi& registry, DeviceApi& devices, bool anonymi
     DryRunRegistry snapshot(registry);
     CapturingDevices captured(devices);
     MachineReport report;
-    report.version = PORTQUELL_VERSION;
-    report.commit = PORTQUELL_SOURCE_REVISION;
+    report.version = ProgramVersion();
+    report.commit = ProgramRevision();
     const char* version = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
     report.product = TextAt(registry, version, "ProductName");
     report.displayVersion = TextAt(registry, version, "DisplayVersion");

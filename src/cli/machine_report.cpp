@@ -3,20 +3,11 @@
 #include <cstdio>
 
 #include "cli/cli_formats.h"
+#include "registry/reg_text.h"
 
 namespace portquell {
 
 namespace {
-
-const char* RootName(RegHandle root) {
-    switch (root) {
-        case regroot::kClassesRoot: return "HKCR";
-        case regroot::kCurrentUser: return "HKCU";
-        case regroot::kUsers: return "HKU";
-        case regroot::kCurrentConfig: return "HKCC";
-        default: return "HKLM";
-    }
-}
 
 std::string Hex(const std::string& bytes) {
     std::string out;

@@ -14,6 +14,9 @@
 
 namespace portquell {
 
+const char* ProgramVersion() { return PORTQUELL_VERSION; }
+const char* ProgramRevision() { return PORTQUELL_SOURCE_REVISION; }
+
 namespace {
 
 int Dispatch(const Options& options, RegistryApi& registry, DeviceApi& devices, std::ostream& out,

@@ -27,6 +27,11 @@ inline constexpr int kUsage = 64;
 inline constexpr int kInterrupted = 130;  // identify: stopped with Ctrl+C
 }  // namespace cliexit
 
+// The program's version and the commit it was built from ("development
+// build" when none).
+[[nodiscard]] const char* ProgramVersion();
+[[nodiscard]] const char* ProgramRevision();
+
 // Waits between identify's looks for milliseconds; false when the user
 // stopped the run (Ctrl+C), at once.
 using Pause = std::function<bool(int milliseconds)>;

@@ -18,16 +18,6 @@ constexpr std::size_t kMaxEventText = 30000;
 constexpr std::size_t kMaxShownBytes = 64;
 constexpr std::uint32_t kTypesSupported = 7;  // error, warning, information
 
-std::string RootName(RegHandle root) {
-    switch (root) {
-        case regroot::kClassesRoot: return "HKCR";
-        case regroot::kCurrentUser: return "HKCU";
-        case regroot::kUsers: return "HKU";
-        case regroot::kCurrentConfig: return "HKCC";
-        default: return "HKLM";
-    }
-}
-
 std::string ValueText(const std::optional<TrailValue>& value) {
     if (!value) return "none";
     const std::string& data = value->data;
@@ -51,7 +41,7 @@ std::string ValueText(const std::optional<TrailValue>& value) {
 
 // A key as the event names it; a port's key with its port first.
 std::string KeyText(const RegChange& change) {
-    std::string text = RootName(change.write.root) + "\\" + DisplayText(change.write.key);
+    std::string text = std::string(RootName(change.write.root)) + "\\" + DisplayText(change.write.key);
     for (const auto& [name, value] : change.beside) {
         if (name != kPortNameValue || (value.type != regtype::kSz && value.type != regtype::kExpandSz)) continue;
         std::string port = value.data.substr(0, kMaxShownBytes);
