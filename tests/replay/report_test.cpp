@@ -3,7 +3,10 @@
 // changes nothing; a report that is no report is refused, never half read.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "cli/machine_report.h"
@@ -99,6 +102,27 @@ INSTANTIATE_TEST_SUITE_P(
              }},
         Case{"mice_listing_refused", [](auto&, MemoryDevices& d, auto&) { d.FailListing(kMouseClassGuid, "", DevStatus::Win32(5)); }}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// The file: written whole and named, or not written and said (exit 3).
+TEST(ReportFile, WrittenOrSaidWhyNot) {
+    MemoryRegistry reg;
+    MemoryDevices devices;
+    Machine(reg, devices);
+    const std::string file = ::testing::TempDir() + "portquell-report-test.json";
+    for (const std::string& path : {file, ::testing::TempDir() + "no-such-folder/r.json"}) {
+        std::ostringstream out, err;
+        const int code = RunCli({"report", path}, reg, devices, out, err);
+        EXPECT_EQ(path == file ? 0 : 3, code) << err.str();
+        EXPECT_NE(std::string::npos, err.str().find(path == file ? "report written to " : "could not write the report to "));
+        EXPECT_TRUE(out.str().empty());
+    }
+    std::ifstream read(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(read)), std::istreambuf_iterator<char>());
+    MachineReport report;
+    std::string why;
+    EXPECT_TRUE(ReadReport(text, report, why)) << why;
+    std::remove(file.c_str());
+}
 
 TEST(ReportReader, RefusesWhatIsNoReport) {
     MemoryRegistry reg;
