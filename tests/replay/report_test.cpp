@@ -23,6 +23,7 @@ namespace {
 const std::string kEnum = "SYSTEM\\CurrentControlSet\\Enum";
 const std::string kFtdi = kEnum + "\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
 const std::string kMouse = "SERENUM\\PNP0F0C\\4&1234&0&0000";
+const std::string kVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 
 DeviceInfo Device(const std::string& id, const std::string& guid, const std::string& parent = "") {
     DeviceInfo d;
@@ -43,6 +44,12 @@ void Machine(MemoryRegistry& reg, MemoryDevices& devices) {
     testing::SetPortsClassAt(reg, kEnum + "\\ACPI\\PNP0501\\1");
     testing::SetTextAt(reg, kFtdi, "FriendlyName", "USB Serial Port (COM5)");
     testing::SetTextAt(reg, "SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName", "ComputerName", "PC-LAB7");
+    testing::SetTextAt(reg, kVersionKey, "ProductName", "Windows 10 Pro");
+    testing::SetTextAt(reg, kVersionKey, "DisplayVersion", "22H2");
+    testing::SetTextAt(reg, kVersionKey, "CurrentBuildNumber", "19045");
+    testing::SetTextAt(reg, kVersionKey, "UBR", std::string("\xDB\x0E\0", 3), regtype::kDword);  // (and a NUL)
+    // A count the enumerator skips by: its bytes (0x80) in the report.
+    testing::SetValueAt(reg, kFtdi, "SkipEnumerations", regtype::kDword, {0x80, 0, 0, 0});
     devices.Add(Device("ACPI\\PNP0501\\1", testing::kPortsClassGuidText));
     devices.Add(Device("FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000", testing::kPortsClassGuidText, "USB\\VID_0403&PID_6001\\A1B2C3D4"));
     devices.Add(Device(kMouse, kMouseClassGuid, "ACPI\\PNP0501\\1"));
@@ -71,6 +78,7 @@ TEST_P(ReportReplay, EveryAnswerComesBackOnTheReplayedMachine) {
         WriteReport(report, written);
         EXPECT_TRUE(testing::JsonCheck::Valid(written.str()));
         EXPECT_EQ(0u, written.str().find("{\"notice\": \"This report holds this computer's name and the serial numbers"));
+        EXPECT_NE(std::string::npos, written.str().find("\"product\": \"Windows 10 Pro\", \"displayVersion\": \"22H2\", \"build\": \"19045.3803\""));
         EXPECT_EQ(anonymize, written.str().find("A1B2C3D4") == std::string::npos && written.str().find("PC-LAB7") == std::string::npos) << written.str();
         MachineReport read;
         std::string why;
