@@ -121,6 +121,9 @@ wine "$inspect" loopkey 'SYSTEM\CurrentControlSet\Enum\UNREADABLE' >/dev/null 2>
 run check --all
 check "a key that cannot be read makes check --all exit 3" test "$status" = 3
 check "...and say which" grep -q 'UNREADABLE' "$out/stderr.txt"
+# (made again where it went: a volatile key goes with a server that ended
+# under load; where it is still there, this changes nothing)
+wine "$inspect" loopkey 'SYSTEM\CurrentControlSet\Enum\UNREADABLE' >/dev/null 2>&1
 run check COM5
 check "...and a check of named ports too: the key could hold one" test "$status" = 3
 [ "$status" = 3 ] || { echo "status $status"; cat "$out/stderr.txt"; wine reg query 'HKLM\SYSTEM\CurrentControlSet\Enum\UNREADABLE' 2>&1 | head -3; }
