@@ -46,8 +46,7 @@ bool RunWindowChange(MainWindow& form, RegistryApi& registry, DeviceApi& devices
         return false;
     }
     if (outcome.reported && outcome.reportStatus != 0) {
-        form.MessageBox("The change was made, but it could not be recorded in the event log (" +
-                            StatusInWords(outcome.reportStatus) + ").",
+        form.MessageBox("Portquell could not record this in the event log (" + StatusInWords(outcome.reportStatus) + ").",
                         MessageIcon::Warning);
     }
     return true;

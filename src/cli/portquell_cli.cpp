@@ -94,9 +94,9 @@ int RunCli(const std::vector<std::string>& args, RegistryApi& registry, DeviceAp
         err << kProgram << ": note: a Portquell run ended midway while changing this PC; this run took over after "
                            "it.\n";
     }
-    // The change stands as its exit status says, recorded or not.
+    // What was done stands as the exit status says, recorded or not.
     if (outcome.reported && outcome.reportStatus != 0) {
-        err << kProgram << ": warning: the change was not recorded in the event log (status " << outcome.reportStatus
+        err << kProgram << ": warning: this run could not be recorded in the event log (status " << outcome.reportStatus
             << ").\n";
     }
     return code;

@@ -189,9 +189,8 @@ void ReportTrail(ChangeSeams& seams, RegistryApi& registry, const TrailRegistry&
     if (!event) return;
     outcome.reported = true;
     // Without its registration the event is kept still, its text unformatted.
-    if (!seams.context.programPath.empty()) outcome.reportStatus = RegisterEventSource(registry, seams.context.programPath);
-    const std::int32_t reported = seams.log.Report(event->id, event->type, event->text);
-    if (outcome.reportStatus == 0) outcome.reportStatus = reported;
+    if (!seams.context.programPath.empty()) outcome.registerStatus = RegisterEventSource(registry, seams.context.programPath);
+    outcome.reportStatus = seams.log.Report(event->id, event->type, event->text);
 }
 
 }  // namespace portquell

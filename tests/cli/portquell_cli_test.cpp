@@ -2513,7 +2513,7 @@ TEST_F(Cli, ChangesWaitForTheLockAndRegisterTheirSource) {
     r = run(log, abandoned, plain);
     EXPECT_EQ(0, r.code);
     EXPECT_NE(std::string::npos, r.err.find("took over")) << r.err;
-    EXPECT_NE(std::string::npos, r.err.find("warning: the change was not recorded in the event log (status 1502)")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("warning: this run could not be recorded in the event log (status 1502)")) << r.err;
     EXPECT_EQ(kOff, ValueAt(reg_, kAcpi1, "SkipEnumerations").data);
     const Bytes file = testing::RawValueAt(reg_, kEventSourceKey, "EventMessageFile");
     EXPECT_EQ(path + '\0', std::string(file.begin(), file.end()));
@@ -2529,6 +2529,17 @@ TEST_F(Cli, ChangesWaitForTheLockAndRegisterTheirSource) {
     }
     EXPECT_EQ(2u, log.events.size());
     EXPECT_NE(std::string::npos, log.events[0].text.find("\r\nAccount: unknown\r\n")) << log.events[0].text;
+    // A standard user's run cannot register the source: the event is kept
+    // all the same, and nothing is said of it.
+    testing::SetTextAt(reg_, kEventSourceKey, "EventMessageFile", "D:\\other.exe", regtype::kExpandSz);
+    testing::SetValueAt(reg_, kAcpi1, "SkipEnumerations", regtype::kDword, kOn);
+    MemoryRunLock lock;
+    testing::FaultyRegistry standard(reg_);
+    standard.FailWhen([](const testing::RegCallRecord& c) { return c.call == testing::RegCall::CreateKeyEx && c.name.find("EventLog") != std::string::npos; }, 5);
+    r = run(log, lock, standard);
+    EXPECT_EQ(0, r.code);
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(3u, log.events.size());
 }
 
 }  // namespace
