@@ -4,6 +4,8 @@
 // capturing device tree), which is also what the file holds.
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <map>
@@ -191,10 +193,14 @@ int ReportCommand(const Options& options, RegistryApi& registry, DeviceApi& devi
         WriteReport(report, out);
         return cliexit::kDone;
     }
-    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
+    // Written beside it first, so that a write that fails midway leaves a
+    // file of that name as it was.
+    const std::string partial = file + ".partial";
+    std::ofstream stream(partial, std::ios::binary | std::ios::trunc);
     if (stream) WriteReport(report, stream);
     stream.close();
-    if (!stream) {
+    if (!stream || (std::remove(file.c_str()) != 0 && errno != ENOENT) || std::rename(partial.c_str(), file.c_str()) != 0) {
+        (void)std::remove(partial.c_str());
         err << kProgram << ": could not write the report to " << DisplayText(file) << "; nothing else was written.\n";
         return cliexit::kRegistryError;
     }

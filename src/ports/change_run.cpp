@@ -165,11 +165,14 @@ std::optional<TrailEvent> MakeTrailEvent(const RunContext& context, const std::v
 
 RegStatus RegisterEventSource(RegistryApi& registry, const std::string& programPath) {
     clsRegHandler reader(registry);
+    RegValue old;
+    old.status = regstatus::kFileNotFound;
     if (reader.OpenRegistry(regroot::kLocalMachine, kEventSourceKey, false)) {
-        RegValue file = reader.GetRawValue("EventMessageFile");
-        while (!file.data.empty() && file.data.back() == '\0') file.data.pop_back();
-        if (file.status == regstatus::kSuccess && (file.type == regtype::kSz || file.type == regtype::kExpandSz) &&
-            UpperText(file.data) == UpperText(programPath)) {
+        old = reader.GetRawValue("EventMessageFile");
+        std::string named = old.data;
+        while (!named.empty() && named.back() == '\0') named.pop_back();
+        if (old.status == regstatus::kSuccess && (old.type == regtype::kSz || old.type == regtype::kExpandSz) &&
+            UpperText(named) == UpperText(programPath)) {
             return regstatus::kSuccess;
         }
     }
@@ -180,7 +183,13 @@ RegStatus RegisterEventSource(RegistryApi& registry, const std::string& programP
     const RegStatus file = writer.SetRawValue("EventMessageFile", regtype::kExpandSz, programPath + std::string(1, '\0'));
     if (file != regstatus::kSuccess) return file;
     const std::string types{static_cast<char>(kTypesSupported), '\0', '\0', '\0'};
-    return writer.SetRawValue("TypesSupported", regtype::kDword, types);
+    const RegStatus typesWritten = writer.SetRawValue("TypesSupported", regtype::kDword, types);
+    // Both values or neither: the file named before is put back.
+    if (typesWritten != regstatus::kSuccess) {
+        (void)(old.status == regstatus::kSuccess ? writer.SetRawValue("EventMessageFile", old.type, old.data)
+                                                 : writer.DeleteValue("EventMessageFile"));
+    }
+    return typesWritten;
 }
 
 void ReportTrail(ChangeSeams& seams, RegistryApi& registry, const TrailRegistry& regTrail,
@@ -188,8 +197,9 @@ void ReportTrail(ChangeSeams& seams, RegistryApi& registry, const TrailRegistry&
     const std::optional<TrailEvent> event = MakeTrailEvent(seams.context, regTrail.Changes(), devTrail.Changes());
     if (!event) return;
     outcome.reported = true;
-    // Without its registration the event is kept still, its text unformatted.
-    if (!seams.context.programPath.empty()) outcome.registerStatus = RegisterEventSource(registry, seams.context.programPath);
+    // A registration refused (a standard user's run) is no failure: the
+    // event is kept all the same, its text shown without the message table.
+    if (!seams.context.programPath.empty()) (void)RegisterEventSource(registry, seams.context.programPath);
     outcome.reportStatus = seams.log.Report(event->id, event->type, event->text);
 }
 

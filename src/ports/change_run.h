@@ -64,9 +64,6 @@ struct ChangeRunOutcome {
     std::int32_t lockStatus = 0;  // Refused: the system's status
     bool reported = false;        // an event was due
     std::int32_t reportStatus = 0;  // the report refused: the status
-    // The source's registration refused (a standard user's run): the event
-    // is kept all the same, its text shown without the message table.
-    std::int32_t registerStatus = 0;
 };
 
 // Takes the lock (waiting up to kLockWaitMilliseconds), runs

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "ports/serial_port.h"
+#include "support/display_text.h"
 
 namespace portquell {
 
@@ -69,7 +70,7 @@ bool LoadMachine(const MachineReport& report, ReplayRegistry& registry, MemoryDe
         std::uint32_t made = 0;
         if (registry.memory.CreateKeyEx(key.root, key.path, 0, regaccess::kAllAccess, false, &here, &made) !=
             regstatus::kSuccess) {
-            why = "the key '" + key.path + "' cannot be laid out in a registry";
+            why = "the key '" + DisplayText(key.path) + "' cannot be laid out in a registry";
             return false;
         }
         bool laid = true;
@@ -86,7 +87,7 @@ bool LoadMachine(const MachineReport& report, ReplayRegistry& registry, MemoryDe
         }
         (void)registry.memory.CloseKey(here);
         if (!laid) {
-            why = "a sub-key or value of '" + key.path + "' cannot be laid out in a registry";
+            why = "a sub-key or value of '" + DisplayText(key.path) + "' cannot be laid out in a registry";
             return false;
         }
     }

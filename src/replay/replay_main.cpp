@@ -22,12 +22,16 @@ namespace {
 using namespace portquell;
 
 bool Load(const std::string& file, MachineReport& report) {
+    // At most one byte past the limit is read: a huge file is refused
+    // without being held in memory.
     std::ifstream stream(file, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
+    std::string text(kMaxReportBytes + 1, '\0');
+    stream.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(stream.gcount()));
+    const bool read = stream.good() || stream.eof();
     std::string why;
-    if (!stream || !ReadReport(text.str(), report, why)) {
-        std::cerr << "portquell-replay: " << file << ": " << (stream ? why : "cannot be read") << "\n";
+    if (!read || !ReadReport(text, report, why)) {
+        std::cerr << "portquell-replay: " << file << ": " << (read ? why : "cannot be read") << "\n";
         return false;
     }
     return true;

@@ -2540,6 +2540,14 @@ TEST_F(Cli, ChangesWaitForTheLockAndRegisterTheirSource) {
     EXPECT_EQ(0, r.code);
     EXPECT_EQ("", r.err);
     EXPECT_EQ(3u, log.events.size());
+    // The source's two values, or neither: the file named before stays.
+    testing::SetValueAt(reg_, kAcpi1, "SkipEnumerations", regtype::kDword, kOn);
+    MemoryRunLock again;
+    testing::FaultyRegistry half(reg_);
+    half.FailWhen([](const testing::RegCallRecord& c) { return c.call == testing::RegCall::SetValueEx && c.name == "TypesSupported"; }, 5);
+    EXPECT_EQ(0, run(log, again, half).code);
+    const Bytes kept = testing::RawValueAt(reg_, kEventSourceKey, "EventMessageFile");
+    EXPECT_EQ(std::string("D:\\other.exe") + '\0', std::string(kept.begin(), kept.end()));
 }
 
 }  // namespace
