@@ -108,6 +108,12 @@ INSTANTIATE_TEST_SUITE_P(
                      return c.call == testing::RegCall::OpenKeyEx && c.name.find("FTDIBUS\\VID") != std::string::npos;
                  }, 5);
              }},
+        // A key the commands open themselves, refused: the key, not one above it.
+        Case{"class_key_refused", [](auto&, auto&, testing::FaultyRegistry& f) {
+                 f.FailWhen([](const testing::RegCallRecord& c) {
+                     return c.call == testing::RegCall::OpenKeyEx && c.name.find("Class\\{4D36E978") != std::string::npos;
+                 }, 5);
+             }},
         Case{"mice_listing_refused", [](auto&, MemoryDevices& d, auto&) { d.FailListing(kMouseClassGuid, "", DevStatus::Win32(5)); }}),
     [](const auto& info) { return std::string(info.param.label); });
 
